@@ -1,0 +1,82 @@
+#pragma once
+
+#include "base/text.h"
+
+#include <QtGlobal>
+
+namespace quorvel {
+
+// Every fixed setting of the program lives here. The program has no command line and no
+// settings file: main() uses the defaults. In-process tests build the application with
+// another Config (loopback ports, shorter intervals).
+
+inline constexpr char kAppTitle[] = "VYD - Quorvel V3";
+
+// The timing server.
+inline constexpr char kInitialTcpHost[] = "127.0.0.1";
+inline constexpr quint16 kTcpPort = 3335;
+inline constexpr char kAnnounceText[] = "Quorvel:Conectado";
+inline constexpr char kFarewellText[] = "VurazeZO:Desconectou";
+// A dead server is noticed within about idle + probes x interval seconds.
+inline constexpr int kKeepAliveIdleS = 10;
+inline constexpr int kKeepAliveIntervalS = 5;
+inline constexpr int kKeepAliveProbes = 3;
+
+// Discovery.
+inline constexpr char kFixedServerAddress[] = "192.168.0.100";
+inline constexpr char kBroadcastAddress[] = "255.255.255.255";
+inline constexpr quint16 kDiscoveryPort = 3334;
+inline constexpr char kDiscoveryRequest[] = "PING";
+inline constexpr int kDiscoveryWaitMs = 5000;
+inline constexpr int kDiscoveryBufferBytes = 8192;
+// A sender that never stops answering must not hold the program for ever.
+inline constexpr int kDiscoveryBoundMs = 15000;
+
+// The race database.
+inline constexpr char kDbName[] = "vyd";
+inline constexpr char kDbUser[] = "vyd";
+inline constexpr char kDbPassword[] = "pqtrWMK#47d";
+inline constexpr unsigned kDbPort = 0; // 0 stands for the server's default, 3306
+
+// Timers, in milliseconds.
+inline constexpr int kRetryIntervalMs = 3000;      // TimerErro
+inline constexpr int kIdleIntervalMs = 60000;      // tmrIntervalo
+inline constexpr int kPageFirstIntervalMs = 100;   // tmrResult, first and empty pages
+inline constexpr int kPageIntervalMs = 5000;       // tmrResult, a page with results
+inline constexpr int kClockIntervalMs = 1000;      // tmrHora
+
+// The photo folder beside the executable.
+inline constexpr char kPhotoFolderName[] = "fotopilotos";
+
+// The window.
+inline constexpr int kClientWidth = 1629;
+inline constexpr int kClientHeight = 551;
+inline constexpr int kStripHeight = 104;
+
+struct Config {
+    // timing server
+    Text tcpHost = kInitialTcpHost;
+    quint16 tcpPort = kTcpPort;
+    // discovery
+    Text fixedServerAddress = kFixedServerAddress;
+    Text broadcastAddress = kBroadcastAddress;
+    quint16 discoveryPort = kDiscoveryPort;
+    int discoveryWaitMs = kDiscoveryWaitMs;
+    int discoveryBoundMs = kDiscoveryBoundMs;
+    // database
+    Text dbHost; // empty: the local server
+    unsigned dbPort = kDbPort;
+    Text dbName = kDbName;
+    Text dbUser = kDbUser;
+    Text dbPassword = kDbPassword;
+    // timers
+    int retryIntervalMs = kRetryIntervalMs;
+    int idleIntervalMs = kIdleIntervalMs;
+    int pageFirstIntervalMs = kPageFirstIntervalMs;
+    int pageIntervalMs = kPageIntervalMs;
+    int clockIntervalMs = kClockIntervalMs;
+    // photos: empty means "fotopilotos" beside the executable
+    Text photoFolder;
+};
+
+} // namespace quorvel
