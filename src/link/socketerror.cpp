@@ -1,0 +1,24 @@
+#include "link/socketerror.h"
+
+#include "base/failure.h"
+
+#include <cstring>
+
+namespace quorvel::link {
+
+Text asyncSocketError(int code)
+{
+    return format("Asynchronous socket error %d", code);
+}
+
+Text socketCallError(int code, const char* api)
+{
+    return socketCallError(Text(std::strerror(code)), code, api);
+}
+
+Text socketCallError(const Text& reason, int code, const char* api)
+{
+    return format("Windows socket error: %s (%d), on API '%s'", reason.constData(), code, api);
+}
+
+} // namespace quorvel::link
