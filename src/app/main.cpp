@@ -1,4 +1,6 @@
-int main()
+#include "app/program.h"
+
+int main(int argc, char** argv)
 {
-    return 0;
+    return quorvel::app::runProgram(argc, argv, quorvel::Config{});
 }

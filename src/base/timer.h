@@ -16,7 +16,6 @@ namespace quorvel {
 // fell due meanwhile is delivered once on release (used at start-up, so that no tick runs
 // before the window has been painted).
 class Timer : public QObject {
-    Q_OBJECT
 public:
     explicit Timer(const char* name, int intervalMs, QObject* parent = nullptr);
 

@@ -1,0 +1,39 @@
+#include "app/program.h"
+
+#include "app/application.h"
+#include "app/fatalerror.h"
+#include "app/form.h"
+#include "base/failure.h"
+
+#include <memory>
+
+namespace quorvel::app {
+
+int runProgram(int& argc, char** argv, const Config& config)
+{
+    Application app;
+    GuardedQtApplication qtApp(argc, argv, app);
+    app.setTitle(kAppTitle);
+
+    std::unique_ptr<Form> form;
+    try {
+        form = std::make_unique<Form>(app, config);
+    } catch (const std::exception& e) {
+        // Nothing before the creation handler may fail quietly: the window is never shown.
+        showFatalError(messageOf(e));
+        return 1;
+    }
+
+    app.guarded([&] { form->FormCreate(); });
+
+    if (app.showMainWindow())
+        form->showWindow();
+    app.runEventLoop();
+
+    // The window goes first (its timers stop, the link closes without a word), then the
+    // data module.
+    form.reset();
+    return 0;
+}
+
+} // namespace quorvel::app

@@ -1,0 +1,136 @@
+# Shared by the end-to-end scenarios: a private network namespace, a private X server,
+# the real quorvel, screenshots and pixel checks. Source it first thing in a scenario:
+#   source "$(dirname "$0")/../lib/e2e.sh"
+# The scenario then re-runs itself inside its own network namespace, where loopback is
+# up, broadcasts to 255.255.255.255 stay on loopback and the fixed server address lives
+# on loopback: nothing a test does can leave the machine.
+set -euo pipefail
+
+E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+: "${QUORVEL_BIN:?QUORVEL_BIN must name the quorvel executable}"
+: "${QUORVEL_FIXED_SERVER:=192.168.0.100}"
+
+if [ -z "${QUORVEL_E2E_INSIDE:-}" ]; then
+  export QUORVEL_E2E_INSIDE=1
+  exec unshare --net --fork -- "$BASH" "$0" "$@"
+fi
+
+ip link set lo up
+ip route add 255.255.255.255/32 dev lo 2>/dev/null || true
+ip addr add "$QUORVEL_FIXED_SERVER/32" dev lo 2>/dev/null || true
+
+E2E_WORK=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-e2e.XXXXXX")
+E2E_PIDS=()
+export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
+mkdir -p "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+e2e_log() { printf '[%s] %s\n' "$(date +%H:%M:%S.%3N)" "$*" >&2; }
+e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
+
+e2e_cleanup() {
+  local pid
+  for pid in "${E2E_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${E2E_PIDS[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  if [ -n "${E2E_KEEP:-}" ]; then
+    e2e_log "work folder kept: $E2E_WORK"
+  else
+    rm -rf "$E2E_WORK"
+  fi
+}
+trap e2e_cleanup EXIT
+
+# e2e_track PID: stopped at the end of the scenario.
+e2e_track() { E2E_PIDS+=("$1"); }
+
+# Starts a private X server with a screen of 1920 x 1080 (the window is wider than
+# Xvfb's default screen) and exports DISPLAY.
+e2e_start_x() {
+  local fdfile="$E2E_WORK/display"
+  Xvfb -displayfd 9 -screen 0 1920x1080x24 -nolisten tcp -noreset 9>"$fdfile" \
+    >"$E2E_WORK/xvfb.log" 2>&1 &
+  e2e_track $!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.05
+  done
+  [ -s "$fdfile" ] || e2e_fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  e2e_log "X server on $DISPLAY"
+}
+
+# e2e_x11_close WINDOW-ID: the close box.
+e2e_x11_close() { "$QUORVEL_X11_CLOSE" "$1"; }
+
+# Starts quorvel in the background; its pid in QUORVEL_PID, its output in quorvel.log.
+e2e_start_quorvel() {
+  "$QUORVEL_BIN" >"$E2E_WORK/quorvel.log" 2>&1 &
+  QUORVEL_PID=$!
+  e2e_track "$QUORVEL_PID"
+  e2e_log "quorvel started, pid $QUORVEL_PID"
+}
+
+# e2e_wait_window NAME [TIMEOUT-S]: prints the id of the first visible window whose
+# title is NAME exactly.
+e2e_wait_window() {
+  local name=$1 timeout=${2:-30} id="" i
+  for i in $(seq 1 $((timeout * 10))); do
+    id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# e2e_wait_exit PID TIMEOUT-S: waits for the process and prints its exit status.
+e2e_wait_exit() {
+  local pid=$1 timeout=$2 i
+  for i in $(seq 1 $((timeout * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      local status=0
+      wait "$pid" || status=$?
+      echo "$status"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# e2e_geometry WINDOW-ID: prints "X Y WIDTH HEIGHT" of the window's client area on screen.
+e2e_geometry() {
+  local info
+  info=$(xwininfo -id "$1")
+  printf '%s %s %s %s\n' \
+    "$(awk '/Absolute upper-left X/ {print $4}' <<<"$info")" \
+    "$(awk '/Absolute upper-left Y/ {print $4}' <<<"$info")" \
+    "$(awk '/^ *Width:/ {print $2}' <<<"$info")" \
+    "$(awk '/^ *Height:/ {print $2}' <<<"$info")"
+}
+
+# e2e_screenshot WINDOW-ID FILE: the window's client area as a PNG.
+e2e_screenshot() { import -window "$1" "$2"; }
+
+# e2e_pixel FILE X Y: prints the pixel's colour as "R,G,B" (0 to 255).
+e2e_pixel() {
+  convert "$1" -crop "1x1+$2+$3" -depth 8 -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+}
+
+# e2e_expect_pixel FILE X Y "R,G,B" WHAT
+e2e_expect_pixel() {
+  local got
+  got=$(e2e_pixel "$1" "$2" "$3")
+  [ "$got" = "$4" ] || e2e_fail "$5: pixel ($2, $3) is $got, expected $4"
+}
+
+# e2e_count_colour FILE X Y W H "R,G,B": how many pixels of the area have that colour.
+e2e_count_colour() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5 rgb=$6
+  convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fill black +opaque "rgb($rgb)" \
+    -fill white -opaque "rgb($rgb)" -format '%[fx:int(mean*w*h+0.5)]' info:
+}
