@@ -1,0 +1,66 @@
+#pragma once
+
+#include "base/config.h"
+#include "base/text.h"
+#include "db/charsetconversion.h"
+#include "db/resultset.h"
+
+#include <QList>
+
+struct st_mysql;
+
+namespace quorvel::db {
+
+class Query;
+
+// The link to the race database (Zconet): one MariaDB connection, made with the fixed
+// account and read-committed isolation, and the queries made on it, which a disconnect
+// closes. It never reconnects by itself: an open of a query on a disconnected link
+// connects it, to the host set last. Every call blocks until the server answers.
+class Connection {
+public:
+    // Takes the host, port, database, user and password of the configuration; does not
+    // connect.
+    explicit Connection(const Config& config);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // An empty host is the server on the local machine (through its socket).
+    void setHost(const Text& host) { m_host = host; }
+    const Text& host() const { return m_host; }
+
+    // Raises "SQL Error: ..." when the server cannot be reached or refuses; the link then
+    // stays disconnected. Connecting a connected link does nothing.
+    void connect();
+    // Closes every query of the link, then the connection to the server.
+    void disconnect();
+    bool connected() const { return m_mysql != nullptr; }
+
+    // The character set adopted from the client library at the last connect.
+    const Text& characterSet() const { return m_conversion.charsetName(); }
+
+    // Runs one statement and fetches its whole result. The link must be connected.
+    // Raises "SQL Error: ..."; when the server is gone, the link is marked disconnected
+    // so that the next open connects again.
+    ResultSet run(const Text& sql);
+
+private:
+    friend class Query;
+    void attach(Query* query);
+    void detach(Query* query);
+
+    [[noreturn]] void raiseStatementError();
+    void dropServerConnection();
+
+    Text m_host;
+    unsigned m_port;
+    Text m_database;
+    Text m_user;
+    Text m_password;
+    st_mysql* m_mysql = nullptr;
+    CharsetConversion m_conversion;
+    QList<Query*> m_queries;
+};
+
+} // namespace quorvel::db
