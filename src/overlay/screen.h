@@ -39,6 +39,15 @@ struct MemoLines {
     qsizetype lineCount = 0;
     qsizetype byteCount = 0;
     quint64 appended = 0; // entries ever appended, dropped ones included
+
+    // The last appended text and what it came to, so that the same chunk appended again
+    // is not scanned again. Holding the text keeps its buffer alive, so the same data
+    // pointer and size can only mean the same bytes.
+    struct Counted {
+        Text text;
+        Entry kept; // the text as stored: cut to its tail when it alone exceeds the cap
+    };
+    Counted counted;
 };
 
 // One element of the window as plain data. Only the Screen changes it.

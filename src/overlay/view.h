@@ -2,6 +2,7 @@
 
 #include "overlay/screen.h"
 
+#include <QEvent>
 #include <QWidget>
 
 #include <functional>
@@ -35,9 +36,22 @@ public:
     std::function<void(El)> onClick;
     std::function<void(El)> onDoubleClick;
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // mouse input on the panels, which paint the labels and pictures that take clicks
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void elementChanged(El e, const QRect& before) override;
     void clientHeightChanged(int height) override;
+    void createWidgets(El parent, QWidget* parentWidget);
+    QWidget* widgetOf(El e) const;
+    void notePainted();
+    void handleMouse(QEvent::Type type, Qt::MouseButton button, QPoint at);
 
     struct Private;
     Screen& m_screen;

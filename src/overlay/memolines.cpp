@@ -1,0 +1,118 @@
+#include "overlay/memolines.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quorvel::overlay {
+namespace {
+
+// Where the line ending at or before `end` starts (just after the previous break), and
+// where that break itself starts: scanning backwards, CR LF is one break.
+struct LineBounds {
+    qsizetype start;     // first byte of the line
+    qsizetype breakFrom; // first byte of the break before it, or -1 when it is the first line
+};
+
+LineBounds lineEndingAt(const char* data, qsizetype end)
+{
+    qsizetype i = end;
+    while (i > 0 && data[i - 1] != '\n' && data[i - 1] != '\r')
+        --i;
+    if (i == 0)
+        return {0, -1};
+    qsizetype breakFrom = i - 1;
+    if (data[breakFrom] == '\n' && breakFrom > 0 && data[breakFrom - 1] == '\r')
+        --breakFrom;
+    return {i, breakFrom};
+}
+
+MemoLines::Entry keptEntry(const Text& text)
+{
+    const qsizetype lines = shownLineCount(text);
+    if (lines <= MemoLines::kMaxLines && text.size() <= MemoLines::kMaxBytes)
+        return {text, lines};
+    const Text tail = tailOf(text, MemoLines::kMaxLines, MemoLines::kMaxBytes);
+    return {tail, shownLineCount(tail)};
+}
+
+} // namespace
+
+qsizetype shownLineCount(const Text& text)
+{
+    const char* p = text.constData();
+    const char* end = p + text.size();
+    qsizetype breaks = 0;
+    while (p < end) {
+        // memchr twice is far quicker than a byte loop over a megabyte of text
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t((lf ? lf : end) - p)));
+        const char* next = cr ? cr : lf;
+        if (!next)
+            break;
+        ++breaks;
+        p = next + 1;
+        if (*next == '\r' && p < end && *p == '\n')
+            ++p;
+    }
+    return breaks + 1;
+}
+
+Text tailOf(const Text& text, qsizetype maxLines, qsizetype maxBytes)
+{
+    const char* data = text.constData();
+    qsizetype start = text.size();
+    qsizetype end = text.size();
+    for (qsizetype line = 0; line < maxLines; ++line) {
+        const LineBounds bounds = lineEndingAt(data, end);
+        start = bounds.start;
+        if (bounds.breakFrom < 0 || text.size() - start >= maxBytes)
+            break;
+        end = bounds.breakFrom;
+    }
+    start = std::max(start, text.size() - maxBytes);
+    return start == 0 ? text : text.sliced(start);
+}
+
+void appendToMemo(MemoLines& memo, const Text& text)
+{
+    MemoLines::Counted& counted = memo.counted;
+    const bool same = counted.text.constData() == text.constData() && counted.text.size() == text.size()
+                      && !counted.text.isNull();
+    if (!same)
+        counted = {text, keptEntry(text)};
+
+    memo.entries.push_back(counted.kept);
+    memo.lineCount += counted.kept.lines;
+    memo.byteCount += counted.kept.text.size();
+    ++memo.appended;
+
+    while (memo.entries.size() > 1
+           && (memo.lineCount > MemoLines::kMaxLines || memo.byteCount > MemoLines::kMaxBytes)) {
+        memo.lineCount -= memo.entries.front().lines;
+        memo.byteCount -= memo.entries.front().text.size();
+        memo.entries.pop_front();
+    }
+}
+
+TextList lastShownLines(const MemoLines& memo, qsizetype count)
+{
+    TextList lines;
+    for (auto entry = memo.entries.rbegin(); entry != memo.entries.rend() && lines.size() < count; ++entry) {
+        const Text& text = entry->text;
+        qsizetype end = text.size();
+        while (lines.size() < count) {
+            const LineBounds bounds = lineEndingAt(text.constData(), end);
+            if (bounds.start == 0 && end == text.size())
+                lines.append(text); // the whole entry is one line: share it
+            else
+                lines.append(text.sliced(bounds.start, end - bounds.start));
+            if (bounds.breakFrom < 0)
+                break;
+            end = bounds.breakFrom;
+        }
+    }
+    std::reverse(lines.begin(), lines.end());
+    return lines;
+}
+
+} // namespace quorvel::overlay

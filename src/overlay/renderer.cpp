@@ -1,0 +1,155 @@
+#include "overlay/renderer.h"
+
+#include "overlay/fonts.h"
+#include "overlay/layout.h"
+#include "overlay/pictureplacement.h"
+#include "overlay/widgetpainting.h"
+
+namespace quorvel::overlay {
+namespace {
+
+bool sameFont(const FontSpec& a, const FontSpec& b)
+{
+    return qstrcmp(a.face, b.face) == 0 && a.pixelSize == b.pixelSize && a.bold == b.bold;
+}
+
+} // namespace
+
+void Renderer::paintWindow(QPainter& painter, const Screen& screen, const QRect& area)
+{
+    painter.fillRect(area, QColor::fromRgb(kMagenta));
+    for (El e : childrenOf(El::frmPrincipal))
+        paintChild(painter, screen, screen.element(e), area, true);
+}
+
+void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed)
+{
+    const Element& self = screen.element(panel);
+    const QRect clip = area & QRect(QPoint(0, 0), self.box.size());
+    if (clip.isEmpty())
+        return;
+    painter.fillRect(clip, QColor::fromRgb(self.color));
+    const std::vector<El>& children = childrenOf(panel);
+    for (El e : children) {
+        const Element& child = screen.element(e);
+        if (!isWindowed(child.kind))
+            paintChild(painter, screen, child, clip, windowed);
+    }
+    if (!windowed)
+        return;
+    for (El e : children) {
+        const Element& child = screen.element(e);
+        if (isWindowed(child.kind))
+            paintChild(painter, screen, child, clip, windowed);
+    }
+}
+
+void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip,
+                          bool windowed)
+{
+    if (!child.visible)
+        return;
+    const QRect visible = child.box & clip;
+    if (visible.isEmpty())
+        return;
+    switch (child.kind) {
+    case Kind::Label: paintLabel(painter, child, visible); break;
+    case Kind::Picture: paintPicture(painter, child, visible); break;
+    case Kind::Shape: painter.fillRect(visible, QColor::fromRgb(child.color)); break;
+    case Kind::Panel:
+        painter.save();
+        painter.translate(child.box.topLeft());
+        paintPanel(painter, screen, child.id, visible.translated(-child.box.topLeft()), windowed);
+        painter.restore();
+        break;
+    default:
+        painter.save();
+        painter.setClipRect(visible);
+        if (child.kind == Kind::Memo)
+            paintMemo(painter, child.box, screen, child.id);
+        else if (child.kind == Kind::ListBox)
+            paintListBox(painter, child.box, child.items);
+        else
+            paintCheckBox(painter, child.box, child.text, child.checked);
+        painter.restore();
+        break;
+    }
+}
+
+void Renderer::paintLabel(QPainter& painter, const Element& label, const QRect& clip)
+{
+    const LabelLayout& layout = labelLayout(label);
+    if (layout.runs.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(clip);
+    painter.setFont(resolvedFont(label.font).font);
+    painter.setPen(QColor::fromRgb(label.font.color));
+    for (const LabelLayout::Run& run : layout.runs)
+        painter.drawText(run.origin, run.text);
+    for (const QRectF& underline : layout.underlines)
+        painter.fillRect(underline, QColor::fromRgb(label.font.color));
+    painter.restore();
+}
+
+void Renderer::paintPicture(QPainter& painter, const Element& picture, const QRect& clip)
+{
+    if (picture.picture.isNull())
+        return;
+    const QRect placed = placePicture(picture.picture.size(), picture.box.size(), picture.center, picture.proportional)
+                             .translated(picture.box.topLeft());
+    const QRect target = placed & clip;
+    if (target.isEmpty())
+        return;
+    const QImage& prepared = preparedPicture(picture.picture, placed.size(), picture.transparent);
+    painter.drawImage(target.topLeft(), prepared, target.translated(-placed.topLeft()));
+}
+
+const LabelLayout& Renderer::labelLayout(const Element& label)
+{
+    CachedLayout& cached = m_layouts[size_t(index(label.id))];
+    if (!cached.valid || cached.text != label.text || cached.box != label.box || cached.alignment != label.alignment
+        || !sameFont(cached.font, label.font)) {
+        cached.layout = layoutLabel(label.text, resolvedFont(label.font), label.box, label.alignment);
+        cached.text = label.text;
+        cached.box = label.box;
+        cached.font = label.font;
+        cached.alignment = label.alignment;
+        cached.valid = true;
+    }
+    return cached.layout;
+}
+
+const QImage& Renderer::preparedPicture(const QImage& picture, QSize drawn, bool transparent)
+{
+    // Twin lamps share one picture and so one prepared copy; photos replaced over a long
+    // run must not pile up, so the cache is dropped when it grows.
+    const QString key = QStringLiteral("%1/%2x%3/%4")
+                            .arg(picture.cacheKey())
+                            .arg(drawn.width())
+                            .arg(drawn.height())
+                            .arg(transparent ? 1 : 0);
+    auto found = m_pictures.constFind(key);
+    if (found != m_pictures.constEnd())
+        return *found;
+    if (m_pictures.size() > 64)
+        m_pictures.clear();
+    return *m_pictures.insert(key, preparePicture(picture, drawn, transparent));
+}
+
+QImage renderScreen(const Screen& screen, const QRect& area)
+{
+    static Renderer& renderer = *new Renderer;
+    QImage image(area.size(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.translate(-area.topLeft());
+    renderer.paintWindow(painter, screen, area);
+    return image;
+}
+
+TextMeasure rendererTextMeasure()
+{
+    return [](const Text& text, const FontSpec& font) { return measureLabel(text, resolvedFont(font)); };
+}
+
+} // namespace quorvel::overlay

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "overlay/labellayout.h"
+#include "overlay/screen.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+
+#include <array>
+
+namespace quorvel::overlay {
+
+// The one painter of the overlay: draws the model into any QPainter, so the live window
+// and pictures rendered offscreen come from the same code. Keeps what is costly to make
+// again (label layouts, pictures scaled and keyed) until the element changes.
+class Renderer {
+public:
+    // The window's client area, in window coordinates, clipped to `area`: magenta, then
+    // the panels with their children. Memos, lists and check boxes are drawn in a simple
+    // form here; the live window shows real widgets instead.
+    void paintWindow(QPainter& painter, const Screen& screen, const QRect& area);
+
+    // One panel in its own coordinates (its top-left corner at 0, 0), clipped to `area`:
+    // its fill, then its labels, pictures and shapes in creation order; with `windowed`,
+    // then its panels, memos, lists and check boxes over them.
+    void paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed);
+
+private:
+    void paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip, bool windowed);
+    void paintLabel(QPainter& painter, const Element& label, const QRect& clip);
+    void paintPicture(QPainter& painter, const Element& picture, const QRect& clip);
+    const LabelLayout& labelLayout(const Element& label);
+    const QImage& preparedPicture(const QImage& picture, QSize drawn, bool transparent);
+
+    struct CachedLayout {
+        Text text;
+        QRect box;
+        FontSpec font;
+        Alignment alignment = Alignment::Left;
+        bool valid = false;
+        LabelLayout layout;
+    };
+    std::array<CachedLayout, kElementCount> m_layouts;
+    QHash<QString, QImage> m_pictures;
+};
+
+// The window's client area rendered into a new image (`area` in window coordinates).
+QImage renderScreen(const Screen& screen, const QRect& area);
+
+// Measures label texts with the fonts the renderer draws with; what the Screen uses to
+// size its auto-size labels.
+TextMeasure rendererTextMeasure();
+
+} // namespace quorvel::overlay
