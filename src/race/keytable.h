@@ -1,0 +1,31 @@
+#pragma once
+
+#include "base/text.h"
+
+#include <optional>
+
+namespace quorvel::race {
+
+// Every key of the timing server's protocol that has an effect, in the order of the
+// protocol's table. Keys are compared byte by byte, case-sensitive, blanks included.
+enum class Key {
+    Alinhar, Nova, Largada,
+    cod_pilotoA, num_pilotoA, catA, carA, BatA, pilA, apelidoA, RA, statusA,
+    PA, CA, VA, TPA, FA, posAntA, posA,
+    cod_pilotoB, num_pilotoB, catB, carB, BatB, pilB, apelidoB, RB, statusB,
+    PB, CB, VB, TPB, FB, posAntB, posB,
+    GanhaA, GanhaB, DesclassA, DesclassB, mostraTempo, escondeTempo,
+    APS_HIGH, APS_LOW, e_AA_HIGH, e_AA_LOW, e_AB_HIGH, e_AB_LOW,
+    BPS_HIGH, BPS_LOW, e_BA_HIGH, e_BA_LOW, e_BB_HIGH, e_BB_LOW,
+    sA_Verde, sB_Verde, DesligouLampadas,
+};
+
+inline constexpr int kKeyCount = static_cast<int>(Key::DesligouLampadas) + 1;
+
+// The key's text as the timing server sends it ("APS-HIGH" for Key::APS_HIGH).
+const char* keyText(Key key);
+
+// The key a text names, or nothing ("LA", "alinhar" and " Alinhar" name none).
+std::optional<Key> keyOf(const Text& text);
+
+} // namespace quorvel::race
