@@ -1,0 +1,175 @@
+#include "base/config.h"
+#include "overlay/layout.h"
+#include "overlay/renderer.h"
+#include "overlay/screen.h"
+
+#include <QDir>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+using namespace quorvel::overlay;
+
+namespace {
+
+const QRgb kGround = qRgb(26, 27, 29);
+
+bool isMagenta(QRgb pixel)
+{
+    return (pixel & RGB_MASK) == (kMagenta & RGB_MASK);
+}
+
+// A picture whose bottom-left pixel (the key) is blue, with a red square in the middle.
+QImage keyedPicture()
+{
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(qRgb(0, 0, 255));
+    QPainter(&image).fillRect(5, 5, 10, 10, qRgb(255, 0, 0));
+    return image;
+}
+
+int countPixels(const QImage& image, const QRect& area, const std::function<bool(QRgb)>& test)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += test(image.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+class RenderTest : public ::testing::Test {
+protected:
+    void SetUp() override { screen.setTextMeasure(rendererTextMeasure()); }
+
+    QImage render() { return renderScreen(screen, QRect(0, 0, kClientWidth, kClientHeight)); }
+
+    // Every element of the race display hidden: only panels and what a test shows.
+    void hideRaceDisplay()
+    {
+        for (El e : childrenOf(El::pnlTempos))
+            screen.hide(e);
+    }
+
+    Screen screen;
+};
+
+TEST_F(RenderTest, LaidOutWindowShowsTheStripOnMagenta)
+{
+    const QImage image = render();
+    ASSERT_EQ(image.size(), QSize(1629, 551));
+    if (const QByteArray dir = qgetenv("QUORVEL_RENDER_DIR"); !dir.isEmpty())
+        image.save(QDir(QString::fromLocal8Bit(dir)).filePath(QStringLiteral("laid_out.png")));
+
+    // the strip fills the top 104 rows: nothing of it is magenta
+    EXPECT_EQ(countPixels(image, QRect(0, 0, 1629, 104), isMagenta), 0);
+    // below it the background is magenta where nothing lies
+    EXPECT_TRUE(isMagenta(image.pixel(5, 110)));
+    EXPECT_TRUE(isMagenta(image.pixel(1600, 540)));
+    EXPECT_TRUE(isMagenta(image.pixel(700, 280)));
+    // a legend below the strip draws white characters on magenta
+    const QRect legend = screen.windowRect(El::lblEFim);
+    EXPECT_GT(countPixels(image, legend, [](QRgb p) { return p == qRgb(255, 255, 255); }), 10);
+    // the memo is drawn on the window colour
+    EXPECT_EQ(image.pixel(screen.windowRect(El::mLog).center() + QPoint(0, 20)), qRgb(255, 255, 255));
+}
+
+TEST_F(RenderTest, LabelsAreTransparentAndClippedToTheirBox)
+{
+    hideRaceDisplay();
+    screen.setText(El::lblPilotoA, "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW");
+    screen.show(El::lblPilotoA);
+    const QImage image = render();
+    const QRect box = screen.windowRect(El::lblPilotoA);
+
+    // the magenta beneath shows between and around the characters
+    EXPECT_GT(countPixels(image, box, isMagenta), 100);
+    EXPECT_GT(countPixels(image, box, [](QRgb p) { return p == qRgb(248, 248, 248); }), 50);
+    // a centred text too wide loses both ends: ink right up to both edges, none outside
+    const auto inked = [](QRgb p) { return !isMagenta(p); };
+    EXPECT_GT(countPixels(image, QRect(box.left(), box.top(), 3, box.height()), inked), 0);
+    EXPECT_GT(countPixels(image, QRect(box.right() - 2, box.top(), 3, box.height()), inked), 0);
+    EXPECT_EQ(countPixels(image, QRect(box.left() - 20, box.top(), 20, box.height()), inked), 0);
+    EXPECT_EQ(countPixels(image, QRect(box.right() + 1, box.top(), 20, box.height()), inked), 0);
+}
+
+TEST_F(RenderTest, ColourKeyLeavesTheBackgroundShowing)
+{
+    hideRaceDisplay();
+    screen.setPicture(El::fotoPilotoB, keyedPicture()); // opaque: the key is drawn
+    screen.show(El::fotoPilotoB);
+    screen.setPicture(El::imgPreA, keyedPicture()); // transparent
+    screen.show(El::imgPreA);
+    const QImage image = render();
+
+    // imgPreA: 20 x 20 centred in 32 x 32 at 190, 26 -> drawn from 196, 32
+    EXPECT_TRUE(isMagenta(image.pixel(197, 33)));
+    EXPECT_EQ(image.pixel(206, 42), qRgb(255, 0, 0));
+    // fotoPilotoB: 20 x 20 centred in 89 x 94 at 932, 119 -> from 966, 156
+    EXPECT_EQ(image.pixel(967, 157), qRgb(0, 0, 255));
+    EXPECT_EQ(image.pixel(976, 166), qRgb(255, 0, 0));
+    EXPECT_TRUE(isMagenta(image.pixel(964, 157)));
+}
+
+TEST_F(RenderTest, LampsLieOverTheStripWithTheCellShowingInTheirCorners)
+{
+    hideRaceDisplay();
+    screen.show(El::imgFundo);
+    const QImage bare = render();
+    screen.show(El::imgStartA);
+    const QImage lit = render();
+    // the corner of the lamp box keeps the strip's own pixel, the middle is the lamp
+    EXPECT_EQ(lit.pixel(190, 26), bare.pixel(190, 26));
+    EXPECT_NE(lit.pixel(206, 42), bare.pixel(206, 42));
+    EXPECT_NE(lit.pixel(206, 42), qRgb(255, 255, 255));
+}
+
+TEST_F(RenderTest, PicturesAreClippedToTheirParentPanel)
+{
+    hideRaceDisplay();
+    // a photo reaching far below pnlTempos (433 high) is cut at its edge
+    QImage tall(89, 600, QImage::Format_RGB32);
+    tall.fill(qRgb(0, 200, 0));
+    screen.setPicture(El::fotoPilotoA, tall);
+    screen.show(El::fotoPilotoA);
+    const QImage image = render();
+    // 89 x 600 shrinks to 14 x 96: inside its own box only
+    EXPECT_EQ(countPixels(image, QRect(0, 104, 1629, 447), [](QRgb p) { return p == qRgb(0, 200, 0); }), 14 * 96);
+}
+
+TEST_F(RenderTest, WindowedElementsLieOverGraphicOnesAndHiddenPanelsHideChildren)
+{
+    hideRaceDisplay();
+    QImage green(89, 96, QImage::Format_RGB32);
+    green.fill(qRgb(0, 200, 0));
+    screen.setPicture(El::fotoPilotoA, green);
+    screen.show(El::fotoPilotoA);
+    // the cover panel lies over the photo and hides its left part
+    screen.show(El::pnlEscondeA);
+    QImage image = render();
+    EXPECT_TRUE(isMagenta(image.pixel(300, 200)));  // under the cover panel
+    EXPECT_EQ(image.pixel(345, 200), qRgb(0, 200, 0)); // right of it, x 339 on
+
+    // hiding pnlTempos hides everything on it: board mode is all magenta
+    screen.show(El::imgFundo);
+    screen.show(El::mLog);
+    screen.hide(El::pnlTempos);
+    screen.show(El::pnlClass);
+    image = render();
+    EXPECT_EQ(countPixels(image, image.rect(), [](QRgb p) { return !isMagenta(p); }), 0);
+}
+
+TEST_F(RenderTest, BoardLabelsSitInsideTheBoardPanel)
+{
+    // the board panel lies under pnlGeral; drawn alone its children are offset by it (0, 2)
+    screen.hide(El::pnlGeral);
+    screen.hide(El::pnlTempos);
+    screen.show(El::pnlClass);
+    screen.show(El::lblClassCat);
+    const QImage image = render();
+    const QRect box = screen.windowRect(El::lblClassCat);
+    EXPECT_EQ(box.topLeft(), QPoint(13, 83));
+    EXPECT_GT(countPixels(image, box, [](QRgb p) { return p == qRgb(255, 255, 255); }), 10);
+    EXPECT_EQ(countPixels(image, QRect(0, 0, 1629, 80), [](QRgb p) { return !isMagenta(p); }), 0);
+}
+
+} // namespace
