@@ -1,22 +1,52 @@
 #include "app/form.h"
 
+#include "app/lanevehiclesondatabase.h"
 #include "base/failure.h"
+#include "db/racequeries.h"
+#include "overlay/operatorcontrols.h"
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include <ctime>
 
 namespace quorvel::app {
 
 using overlay::El;
 
-Form::Form(Application& app, const Config& config)
+Form::Form(Application& app, db::DataModule& dm, const Config& config)
     : TimerErro("TimerErro", config.retryIntervalMs)
     , tmrIntervalo("tmrIntervalo", config.idleIntervalMs)
     , tmrResult("tmrResult", config.pageFirstIntervalMs)
     , tmrHora("tmrHora", config.clockIntervalMs)
+    , S_Cliente(*this, config.tcpHost, config.tcpPort)
+    , UDPClient(config)
+    , qryDadosPilotoA(db::makeVehicleQuery(dm.Zconet(), "qryDadosPilotoA"))
+    , qryDadosPilotoB(db::makeVehicleQuery(dm.Zconet(), "qryDadosPilotoB"))
     , m_app(app)
+    , m_dm(dm)
     , m_config(config)
     , m_view(std::make_unique<overlay::View>(m_screen))
+    , m_clockSeparators(overlay::ClockSeparators::fromLocale())
+    , m_laneVehicles(std::make_unique<LaneVehiclesOnDatabase>(m_screen, *qryDadosPilotoA, *qryDadosPilotoB, config))
+    , m_race(std::make_unique<race::RaceDisplay>(m_screen, tmrIntervalo, *m_laneVehicles))
+    , m_framing(m_screen, tmrResult, tmrIntervalo)
+    , m_board(m_screen, dm, *m_race, tmrResult, config, race::decimalSeparatorFromLocale())
 {
     m_view->onClose = [this] { m_app.requestEnd(); };
     m_view->onFirstPaint = [this] { releaseTimers(); };
+    m_view->onClick = [this](El e) {
+        if (e == El::imgFundo)
+            m_app.guarded([this] { overlay::imgFundoClick(m_screen); });
+    };
+    m_view->onDoubleClick = [this](El e) {
+        if (e == El::imgFundo)
+            m_app.guarded([this] { overlay::imgFundoDblClick(m_screen); });
+    };
+
+    m_race->setReportFailure([this](const std::exception& e) { ManipulaExcecoes(e); });
+    m_framing.setApplyRaceMessage([this](const race::RaceMessage& m) { m_race->ApplyRaceMessage(m); });
+    m_framing.setPauseReads([this](bool paused) { S_Cliente.setReadPaused(paused); });
 
     // The timers count from the window's creation; none ticks before it has been painted.
     attachTimers();
@@ -30,11 +60,10 @@ Form::Form(Application& app, const Config& config)
 
 Form::~Form()
 {
-    // Timers stop with the window; nothing of the link's disconnect handling runs.
-    TimerErro.stop();
-    tmrIntervalo.stop();
-    tmrResult.stop();
-    tmrHora.stop();
+    // The window goes first: its timers stop and the link closes without a word.
+    for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
+        timer->stop();
+    S_Cliente.close();
 }
 
 void Form::attachTimers()
@@ -65,12 +94,12 @@ void Form::FormCreate()
 {
     m_app.setExceptionHandler([this](const std::exception& e) { ManipulaExcecoes(e); });
     ServerAddress.clear();
-    Ping();
+    runDiscoveryReportingFailure();
     m_screen.show(El::pnlTempos);
     tmrIntervalo.stop();
     m_screen.hide(El::pnlEscondeA);
     m_screen.hide(El::pnlEscondeB);
-    limpadados();
+    m_race->limpadados();
 }
 
 void Form::ManipulaExcecoes(const std::exception& e)
@@ -78,12 +107,74 @@ void Form::ManipulaExcecoes(const std::exception& e)
     m_screen.appendLine(El::mLog, messageOf(e));
 }
 
-void Form::Ping()
+// A failed discovery is logged and what follows it still runs: the timing server's lamps
+// and times need no database, and the laid-out placeholder texts must never go on air.
+void Form::runDiscoveryReportingFailure()
 {
+    try {
+        Ping();
+    } catch (const std::exception& e) {
+        m_app.handleException(e);
+    }
 }
 
-void Form::limpadados()
+namespace {
+
+// The local time in the locale's long time format (LC_TIME), e.g. "14:05:09".
+Text localLongTime()
 {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char buffer[128] = {};
+    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
+    if (locale) {
+        strftime_l(buffer, sizeof buffer, nl_langinfo_l(T_FMT, locale), &local, locale);
+        freelocale(locale);
+    } else {
+        std::strftime(buffer, sizeof buffer, "%H:%M:%S", &local);
+    }
+    return Text(buffer);
+}
+
+} // namespace
+
+void Form::Ping()
+{
+    discoveryFlag = "N";
+    m_screen.appendLine(El::mLog, localLongTime() + ": Ping");
+    if (UDPClient.broadcastAndWait())
+        discoveryFlag = "S";
+    if (discoveryFlag == "S") {
+        pointLinksAtServer();
+    } else {
+        m_screen.appendLine(El::mLog, "SEM SERVIDOR");
+        TimerErro.start();
+    }
+}
+
+// Whatever the answers held, both links go to the installation's fixed server address,
+// and the event queries are opened again there.
+void Form::pointLinksAtServer()
+{
+    ServerAddress = m_config.fixedServerAddress;
+    S_Cliente.setHost(ServerAddress);
+    db::Connection& zconet = m_dm.Zconet();
+    zconet.disconnect();
+    zconet.setHost(ServerAddress);
+    zconet.connect();
+    db::Query& organizador = m_dm.qryOrganizador();
+    db::Query& evento = m_dm.qryEvento();
+    db::Query& categ = m_dm.qryCateg();
+    organizador.open();
+    evento.open();
+    categ.open();
+    evento.close();
+    evento.setParam("cod_evento", organizador.asInteger("COD_EVENTO_ABERTO"));
+    evento.open();
+    categ.close();
+    categ.setParam("COD_CAMPEONATO", evento.asInteger("COD_CAMPEONATO"));
+    categ.open();
 }
 
 void Form::TimerErroTimer()
@@ -91,25 +182,61 @@ void Form::TimerErroTimer()
     TimerErro.stop();
     tmrResult.stop();
     m_screen.appendLine(El::Memo1, "TimerErro");
-    Ping();
+    runDiscoveryReportingFailure();
+    try {
+        S_Cliente.requestConnect();
+    } catch (...) {
+        // Nothing else would arm the retry timer again: the overlay would never reconnect.
+        TimerErro.start();
+        throw;
+    }
 }
 
 void Form::tmrIntervaloTimer()
 {
+    m_board.tmrIntervaloTimer();
 }
 
 void Form::tmrResultTimer()
 {
+    m_board.tmrResultTimer();
 }
 
 void Form::tmrHoraTimer()
 {
+    overlay::tmrHoraTimer(m_screen, m_clockSeparators);
 }
 
 void Form::showWindow()
 {
     m_view->centerOnPrimaryScreen();
     m_view->show();
+}
+
+void Form::onConnect()
+{
+    TimerErro.stop();
+}
+
+void Form::onDisconnect()
+{
+    TimerErro.start();
+}
+
+void Form::onError(int)
+{
+    m_screen.appendLine(El::Memo1, "S Erro");
+    TimerErro.start();
+}
+
+void Form::onRead(const Text& chunk)
+{
+    m_framing.S_ClienteRead(chunk);
+}
+
+void Form::onFailure(const Text& message)
+{
+    ManipulaExcecoes(Failure(message));
 }
 
 } // namespace quorvel::app

@@ -3,26 +3,40 @@
 #include "app/application.h"
 #include "base/config.h"
 #include "base/timer.h"
+#include "db/datamodule.h"
+#include "db/query.h"
+#include "link/discovery.h"
+#include "link/linkevents.h"
+#include "link/tcpclient.h"
+#include "overlay/clock.h"
 #include "overlay/screen.h"
 #include "overlay/view.h"
+#include "race/board.h"
+#include "race/framing.h"
+#include "race/racedisplay.h"
 
 #include <memory>
 
 namespace quorvel::app {
 
+class LaneVehiclesOnDatabase;
+
 // The overlay window frmPrincipal (TfrmPrincipal): it owns every element (through the
-// screen model and its view), the timers and the window's private state, and holds the
-// event handlers, which run inside the application's failure route.
-class Form {
+// screen model and its view), the TCP client, the timers, the two lane queries and the
+// window's private state, and holds the event handlers, which run inside the
+// application's failure route.
+class Form : private link::LinkEvents {
 public:
-    Form(Application& app, const Config& config);
-    ~Form();
+    Form(Application& app, db::DataModule& dm, const Config& config);
+    ~Form() override;
 
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
 
     overlay::Screen& screen() { return m_screen; }
     overlay::View& view() { return *m_view; }
+    race::RaceDisplay& race() { return *m_race; }
+    race::Board& board() { return m_board; }
     const Config& config() const { return m_config; }
 
     // The creation handler, run once after every element exists.
@@ -34,8 +48,6 @@ public:
 
     // One discovery run.
     void Ping();
-    // The run reset of the race display.
-    void limpadados();
 
     // Tick handlers.
     void TimerErroTimer();
@@ -52,21 +64,42 @@ public:
     Timer tmrResult;
     Timer tmrHora;
 
+    link::TcpClient S_Cliente;
+    link::DiscoverySocket UDPClient;
+    std::unique_ptr<db::Query> qryDadosPilotoA;
+    std::unique_ptr<db::Query> qryDadosPilotoB;
+
     // The timing server's host once discovery has found one; empty until then.
     Text ServerAddress;
     // "S" once the current discovery run had an answer, "N" before.
     Text discoveryFlag;
 
 private:
+    // The link's events: S_ClienteConnect, S_ClienteDisconnect, S_ClienteError,
+    // S_ClienteRead, and the failure route for what they raise.
+    void onConnect() override;
+    void onDisconnect() override;
+    void onError(int errorCode) override;
+    void onRead(const Text& chunk) override;
+    void onFailure(const Text& message) override;
+
     void attachTimers();
     void holdTimers();
     void releaseTimers();
     void checkSingleInstance();
+    void runDiscoveryReportingFailure();
+    void pointLinksAtServer();
 
     Application& m_app;
+    db::DataModule& m_dm;
     Config m_config;
     overlay::Screen m_screen;
     std::unique_ptr<overlay::View> m_view;
+    overlay::ClockSeparators m_clockSeparators;
+    std::unique_ptr<LaneVehiclesOnDatabase> m_laneVehicles;
+    std::unique_ptr<race::RaceDisplay> m_race;
+    race::MessageFraming m_framing;
+    race::Board m_board;
 };
 
 } // namespace quorvel::app

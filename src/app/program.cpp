@@ -4,6 +4,7 @@
 #include "app/fatalerror.h"
 #include "app/form.h"
 #include "base/failure.h"
+#include "db/datamodule.h"
 
 #include <memory>
 
@@ -15,9 +16,11 @@ int runProgram(int& argc, char** argv, const Config& config)
     GuardedQtApplication qtApp(argc, argv, app);
     app.setTitle(kAppTitle);
 
+    std::unique_ptr<db::DataModule> dm;
     std::unique_ptr<Form> form;
     try {
-        form = std::make_unique<Form>(app, config);
+        dm = std::make_unique<db::DataModule>(config);
+        form = std::make_unique<Form>(app, *dm, config);
     } catch (const std::exception& e) {
         // Nothing before the creation handler may fail quietly: the window is never shown.
         showFatalError(messageOf(e));
@@ -33,6 +36,7 @@ int runProgram(int& argc, char** argv, const Config& config)
     // The window goes first (its timers stop, the link closes without a word), then the
     // data module.
     form.reset();
+    dm.reset();
     return 0;
 }
 

@@ -87,14 +87,14 @@ e2e_wait_window() {
   return 1
 }
 
-# e2e_wait_exit PID TIMEOUT-S: waits for the process and prints its exit status.
+# e2e_wait_exit PID TIMEOUT-S: waits for the process (a child of this shell: don't call
+# it in a subshell) and leaves its exit status in E2E_STATUS.
 e2e_wait_exit() {
   local pid=$1 timeout=$2 i
   for i in $(seq 1 $((timeout * 10))); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      local status=0
-      wait "$pid" || status=$?
-      echo "$status"
+    if ! kill -0 "$pid" 2>/dev/null || [ "$(ps -o stat= -p "$pid" 2>/dev/null | cut -c1)" = Z ]; then
+      E2E_STATUS=0
+      wait "$pid" || E2E_STATUS=$?
       return 0
     fi
     sleep 0.1
@@ -133,4 +133,17 @@ e2e_count_colour() {
   local file=$1 x=$2 y=$3 w=$4 h=$5 rgb=$6
   convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fill black +opaque "rgb($rgb)" \
     -fill white -opaque "rgb($rgb)" -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# e2e_start_db [SQL_FILE...]: a private MariaDB with the race schema (and the given data),
+# reached by quorvel's empty host through its socket.
+e2e_start_db() {
+  local dir="$E2E_WORK/db"
+  local pid
+  pid=$("$QUORVEL_SOURCE_DIR/tests/support/mariadb-private" "$dir/data" "$dir/mysqld.sock" 3306 \
+    "$QUORVEL_SOURCE_DIR/sql/schema.sql" "$@") || e2e_fail "the test database did not start"
+  E2E_DB_PID=$pid
+  e2e_track "$pid"
+  export MYSQL_UNIX_PORT="$dir/mysqld.sock"
+  e2e_log "database on $MYSQL_UNIX_PORT, pid $pid"
 }

@@ -4,6 +4,7 @@
 source "$(dirname "$0")/../lib/e2e.sh"
 
 e2e_start_x
+e2e_start_db
 e2e_start_quorvel
 win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
 
@@ -30,6 +31,6 @@ magenta=$(e2e_count_colour "$shot" 0 0 1629 104 "255,0,255")
 [ "$magenta" = 0 ] || e2e_fail "$magenta magenta pixels inside the on-air strip"
 
 e2e_x11_close "$win"
-status=$(e2e_wait_exit "$QUORVEL_PID" 15) || e2e_fail "quorvel did not end after its window was closed"
-[ "$status" = 0 ] || e2e_fail "exit status $status after close, expected 0"
+e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "quorvel did not end after its window was closed"
+[ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS after close, expected 0"
 e2e_log "PASS"

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "base/config.h"
+#include "db/query.h"
+#include "overlay/screen.h"
+#include "race/lanevehicles.h"
+#include "race/photo/photocache.h"
+
+namespace quorvel::app {
+
+// The lanes' vehicle rows (qryDadosPilotoA, qryDadosPilotoB on the race database) and the
+// photo folder, as the race display uses them. A photo file that cannot be written or
+// read is raised as a PhotoFailure; a failure of the database is raised as it is.
+class LaneVehiclesOnDatabase : public race::LaneVehicles {
+public:
+    LaneVehiclesOnDatabase(overlay::Screen& screen, db::Query& laneA, db::Query& laneB, const Config& config);
+
+    void closeVehicle(race::Lane lane) override;
+    void openVehicle(race::Lane lane, qint32 code) override;
+    void preparePhotoFolder() override;
+    void storePhoto(race::Lane lane) override;
+    void loadPhoto(race::Lane lane, overlay::El element) override;
+
+    const race::PhotoCache& photoCache() const { return m_photos; }
+
+private:
+    db::Query& query(race::Lane lane) { return lane == race::Lane::A ? m_laneA : m_laneB; }
+
+    overlay::Screen& m_screen;
+    db::Query& m_laneA;
+    db::Query& m_laneB;
+    race::PhotoCache m_photos;
+};
+
+} // namespace quorvel::app

@@ -1,0 +1,138 @@
+#include "race/board.h"
+
+#include "base/timer.h"
+#include "db/datamodule.h"
+#include "overlay/screen.h"
+#include "race/names.h"
+#include "race/racedisplay.h"
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include <cstdio>
+
+namespace quorvel::race {
+
+using overlay::El;
+
+namespace {
+
+struct BoardRow {
+    El number, pilot, time;
+};
+
+constexpr BoardRow kRows[10] = {
+    {El::lblClassNum01, El::lblClassPil01, El::lblClassTempo01},
+    {El::lblClassNum02, El::lblClassPil02, El::lblClassTempo02},
+    {El::lblClassNum03, El::lblClassPil03, El::lblClassTempo03},
+    {El::lblClassNum04, El::lblClassPil04, El::lblClassTempo04},
+    {El::lblClassNum05, El::lblClassPil05, El::lblClassTempo05},
+    {El::lblClassNum06, El::lblClassPil06, El::lblClassTempo06},
+    {El::lblClassNum07, El::lblClassPil07, El::lblClassTempo07},
+    {El::lblClassNum08, El::lblClassPil08, El::lblClassTempo08},
+    {El::lblClassNum09, El::lblClassPil09, El::lblClassTempo09},
+    {El::lblClassNum10, El::lblClassPil10, El::lblClassTempo10},
+};
+
+} // namespace
+
+Text decimalSeparatorFromLocale()
+{
+    locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
+    if (!locale)
+        return ".";
+    const char* radix = nl_langinfo_l(RADIXCHAR, locale);
+    Text separator = radix && *radix ? Text(radix) : Text(".");
+    freelocale(locale);
+    return separator;
+}
+
+Text formatBestTime(double seconds, const Text& decimalSeparator)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.3f", seconds);
+    Text text(buffer);
+    const qsizetype point = text.indexOf('.');
+    if (point >= 0)
+        text.replace(point, 1, decimalSeparator);
+    return text;
+}
+
+Board::Board(overlay::Screen& screen, db::DataModule& dm, RaceDisplay& race, Timer& tmrResult, const Config& config,
+             Text decimalSeparator)
+    : m_screen(screen)
+    , m_dm(dm)
+    , m_race(race)
+    , m_tmrResult(tmrResult)
+    , m_firstPageMs(config.pageFirstIntervalMs)
+    , m_pageMs(config.pageIntervalMs)
+    , m_decimalSeparator(std::move(decimalSeparator))
+{
+}
+
+void Board::limpadadosClass()
+{
+    m_screen.setText(El::lblClassCat, Text());
+    for (const BoardRow& row : kRows) {
+        m_screen.setText(row.number, Text());
+        m_screen.setText(row.pilot, Text());
+        m_screen.setText(row.time, Text());
+    }
+    m_race.lane(Lane::A).reactionTime.clear();
+    m_race.lane(Lane::B).reactionTime.clear();
+}
+
+void Board::tmrIntervaloTimer()
+{
+    limpadadosClass();
+    // The last category with its end flag set: the first page then goes to the first one.
+    m_dm.qryCateg().last();
+    m_screen.hide(El::pnlTempos);
+    m_screen.show(El::pnlClass);
+    // A change of interval restarts a running timer: the first page comes within 100 ms
+    // also when the board is already paging.
+    m_tmrResult.setInterval(m_firstPageMs);
+    m_tmrResult.start();
+}
+
+void Board::tmrResultTimer()
+{
+    m_tmrResult.setInterval(m_pageMs);
+    m_tmrResult.stop();
+
+    db::Query& categ = m_dm.qryCateg();
+    if (categ.eof())
+        categ.first();
+    else
+        categ.next();
+    limpadadosClass();
+
+    db::Query& standings = m_dm.qryListaPilotos();
+    standings.first();
+    if (standings.recordCount() < 1) {
+        // An empty page is passed over quickly and stays blank.
+        m_tmrResult.setInterval(m_firstPageMs);
+    } else {
+        m_screen.setText(El::lblClassCat, categ.asText("CATEGORIA"));
+        fillRow(0);
+        standings.next();
+        for (int row = 1; row < 10 && !standings.eof(); ++row) {
+            fillRow(row);
+            if (row < 9)
+                standings.next();
+        }
+    }
+    m_tmrResult.start();
+}
+
+void Board::fillRow(int row)
+{
+    const db::Query& vehicle = m_dm.qryDadosVeiculo();
+    const Text pilot = vehicle.asText("PILOTO");
+    m_screen.setText(kRows[row].number, vehicle.asText("PLACA"));
+    // Rows 9 and 10 have room for the whole name.
+    m_screen.setText(kRows[row].pilot, row < 8 ? FirstWord(pilot) : pilot);
+    m_screen.setText(kRows[row].time, formatBestTime(m_dm.qryListaPilotos().asFloat("min"), m_decimalSeparator));
+}
+
+} // namespace quorvel::race
