@@ -1,0 +1,212 @@
+#include "base/config.h"
+#include "overlay/renderer.h"
+#include "overlay/view.h"
+#include "wait.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace quorvel;
+using namespace quorvel::overlay;
+
+namespace {
+
+// Records the rectangles a widget is asked to paint.
+class PaintSpy : public QObject {
+public:
+    explicit PaintSpy(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
+class ViewTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        view.onClick = [this](El e) { clicks.push_back(e); };
+        view.onDoubleClick = [this](El e) { doubleClicks.push_back(e); };
+        view.onFirstPaint = [this] { ++firstPaints; };
+    }
+
+    template <class W>
+    W* find(const char* name)
+    {
+        return view.findChild<W*>(QLatin1String(name));
+    }
+
+    void showAndWait()
+    {
+        view.show();
+        ASSERT_TRUE(waitUntil([this] { return firstPaints > 0; }));
+    }
+
+    // Mouse input as the window system delivers it: to the panel under the pointer.
+    void mouse(QEvent::Type type, QPoint at)
+    {
+        QWidget* target = view.childAt(at);
+        if (!target)
+            target = &view;
+        const QPoint local = target->mapFrom(&view, at);
+        const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, QPointF(local), QPointF(view.mapToGlobal(at)), Qt::LeftButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+    }
+    void click(QPoint press, QPoint release)
+    {
+        mouse(QEvent::MouseButtonPress, press);
+        mouse(QEvent::MouseButtonRelease, release);
+    }
+
+    Screen screen;
+    View view{screen};
+    std::vector<El> clicks;
+    std::vector<El> doubleClicks;
+    int firstPaints = 0;
+};
+
+TEST_F(ViewTest, IsAFixedDialogWindowWithTheModelsClientArea)
+{
+    EXPECT_EQ(view.windowTitle(), QStringLiteral("VYD - Quorvel V3"));
+    const Qt::WindowFlags flags = view.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(view.size(), QSize(1629, 551));
+    EXPECT_EQ(view.minimumSize(), view.maximumSize());
+
+    showAndWait();
+    runEventsFor(50);
+    EXPECT_EQ(firstPaints, 1);
+    const QPoint corner = view.pos();
+    screen.setClientHeight(104);
+    EXPECT_EQ(view.size(), QSize(1629, 104));
+    EXPECT_EQ(view.pos(), corner);
+
+    bool closed = false;
+    view.onClose = [&closed] { closed = true; };
+    view.close();
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(ViewTest, TheWindowShowsWhatTheRendererDraws)
+{
+    showAndWait();
+    screen.setText(El::lblPilotoA, "ANA & BIA");
+    screen.show(El::imgStartB);
+    screen.hide(El::imgQueB);
+    runEventsFor(50);
+    const QImage live = view.grab(QRect(0, 0, 1629, 104)).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage offscreen = renderScreen(screen, QRect(0, 0, 1629, 104));
+    EXPECT_EQ(live, offscreen);
+}
+
+TEST_F(ViewTest, AChangeRepaintsOnlyTheElementsBoxes)
+{
+    showAndWait();
+    runEventsFor(50);
+    PaintSpy spy(find<QWidget>("pnlTempos"));
+    const QRect before = screen.element(El::lblVeiculoB).box;
+    screen.setText(El::lblVeiculoB, "# 77 UM CARRO DE NOME BEM MAIS COMPRIDO");
+    const QRect after = screen.element(El::lblVeiculoB).box;
+    ASSERT_TRUE(waitUntil([&spy] { return !spy.painted.isEmpty(); }));
+    runEventsFor(20);
+    EXPECT_NE(before, after);
+    // nothing outside the old and new boxes is painted again, all of the new one is
+    EXPECT_TRUE((spy.painted - QRegion(before | after)).isEmpty());
+    EXPECT_TRUE((QRegion(after) - spy.painted).isEmpty());
+}
+
+TEST_F(ViewTest, OperatorWidgetsFollowTheModel)
+{
+    showAndWait();
+    auto* memo = find<QWidget>("mLog");
+    auto* list1 = find<QListWidget>("ListBox1");
+    auto* list2 = find<QListWidget>("ListBox2");
+    auto* camera = find<QCheckBox>("ckCameraPos");
+    ASSERT_TRUE(memo && list1 && list2 && camera);
+    EXPECT_EQ(camera->text(), QStringLiteral("Camera Pos-Voreradizi "));
+    EXPECT_TRUE(memo->isVisible());
+    EXPECT_FALSE(list2->isVisible());
+
+    // the operator's tick goes into the model
+    camera->click();
+    EXPECT_TRUE(screen.checked(El::ckCameraPos));
+    screen.setChecked(El::ckCameraPos, false);
+    EXPECT_FALSE(camera->isChecked());
+
+    screen.replaceItems(El::ListBox1, {"a:1", "b:2"});
+    ASSERT_EQ(list1->count(), 2);
+    EXPECT_EQ(list1->item(1)->text(), QStringLiteral("b:2"));
+    EXPECT_EQ(list1->visualItemRect(list1->item(1)).height(), 13);
+
+    // a hidden list keeps its items and shows them once shown; below pnlTempos it is unseen
+    screen.replaceItems(El::ListBox2, {"x", "y", "z"});
+    screen.show(El::ListBox2);
+    EXPECT_EQ(list2->count(), 3);
+    EXPECT_TRUE(list2->isVisible());
+    EXPECT_TRUE(list2->visibleRegion().isEmpty());
+
+    for (El e : {El::ckCameraPos, El::ListBox2, El::Memo1, El::ListBox1, El::mLog})
+        screen.hide(e);
+    EXPECT_FALSE(memo->isVisible() || list1->isVisible() || camera->isVisible());
+}
+
+TEST_F(ViewTest, MemosShowTheirLastLinesAndCoverPanelsLieOverThem)
+{
+    showAndWait();
+    for (int i = 0; i < 200; ++i)
+        screen.appendLine(El::Memo1, "linha " + QByteArray::number(i));
+    screen.show(El::pnlEscondeB);
+    runEventsFor(50);
+    const QImage live = view.grab().toImage();
+    if (const QByteArray dir = qgetenv("QUORVEL_RENDER_DIR"); !dir.isEmpty())
+        live.save(QString::fromLocal8Bit(dir) + QStringLiteral("/live_window.png"));
+    // the cover panel (magenta) hides the memo from x 1025; the memo shows left of it
+    EXPECT_EQ(live.pixel(1100, 350) & RGB_MASK, qRgb(255, 0, 255) & RGB_MASK);
+    EXPECT_EQ(live.pixel(1000, 330) & RGB_MASK, qRgb(255, 255, 255) & RGB_MASK);
+    // scrolled to the end: the last line is drawn at the memo's bottom
+    const QRect memo = screen.windowRect(El::Memo1);
+    int inkBottom = 0;
+    for (int y = memo.top(); y < memo.bottom(); ++y)
+        for (int x = memo.left() + 3; x < 1020; ++x)
+            if (qGray(live.pixel(x, y)) < 100)
+                inkBottom = y;
+    EXPECT_GT(inkBottom, memo.bottom() - 20);
+}
+
+TEST_F(ViewTest, ClicksGoToTheTopmostLabelOrPicture)
+{
+    showAndWait();
+    screen.setText(El::lblPilotoA, "");
+
+    click({10, 5}, {10, 5});         // header band
+    click({20, 20}, {1600, 100});    // released elsewhere inside the strip
+    click({20, 20}, {20, 200});      // released outside it: no click
+    click({300, 40}, {300, 40});     // an empty label takes it
+    click({700, 350}, {700, 350});   // a memo is no label or picture
+    EXPECT_EQ(clicks, (std::vector<El>{El::imgFundo, El::imgFundo, El::lblPilotoA}));
+    EXPECT_TRUE(doubleClicks.empty());
+
+    // a double click: a click after the first release, a double click on the second press
+    clicks.clear();
+    mouse(QEvent::MouseButtonPress, {10, 5});
+    mouse(QEvent::MouseButtonRelease, {10, 5});
+    EXPECT_EQ(clicks, std::vector<El>{El::imgFundo});
+    mouse(QEvent::MouseButtonDblClick, {10, 5});
+    mouse(QEvent::MouseButtonRelease, {10, 5});
+    EXPECT_EQ(clicks, std::vector<El>{El::imgFundo});
+    EXPECT_EQ(doubleClicks, std::vector<El>{El::imgFundo});
+}
+
+} // namespace
