@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/config.h"
+#include "db/datamodule.h"
 #include "mariadb_server.h"
 
 #include <gtest/gtest.h>
@@ -38,5 +39,20 @@ protected:
 
     Config m_config;
 };
+
+// What discovery does once it has an answer: the event queries opened, then reopened with
+// the open event's code and its championship's code.
+inline void openEventQueries(db::DataModule& dm)
+{
+    dm.qryOrganizador().open();
+    dm.qryEvento().open();
+    dm.qryCateg().open();
+    dm.qryEvento().close();
+    dm.qryEvento().setParam("cod_evento", dm.qryOrganizador().asInteger("COD_EVENTO_ABERTO"));
+    dm.qryEvento().open();
+    dm.qryCateg().close();
+    dm.qryCateg().setParam("COD_CAMPEONATO", dm.qryEvento().asInteger("COD_CAMPEONATO"));
+    dm.qryCateg().open();
+}
 
 } // namespace quorvel::test

@@ -43,21 +43,6 @@ protected:
         m_dm = std::make_unique<DataModule>(m_config);
     }
 
-    // What discovery does once it has an answer.
-    void openEventQueries()
-    {
-        DataModule& dm = *m_dm;
-        dm.qryOrganizador().open();
-        dm.qryEvento().open();
-        dm.qryCateg().open();
-        dm.qryEvento().close();
-        dm.qryEvento().setParam("cod_evento", dm.qryOrganizador().asInteger("COD_EVENTO_ABERTO"));
-        dm.qryEvento().open();
-        dm.qryCateg().close();
-        dm.qryCateg().setParam("COD_CAMPEONATO", dm.qryEvento().asInteger("COD_CAMPEONATO"));
-        dm.qryCateg().open();
-    }
-
     // The statements that one move sent, counted in the server's general log.
     int statementsOf(const std::function<void()>& move)
     {
@@ -73,7 +58,7 @@ protected:
 
 TEST_F(Standings, MovingThroughCategoriesFollowsWithTheStandingsAndTheVehicle)
 {
-    openEventQueries();
+    test::openEventQueries(*m_dm);
     DataModule& dm = *m_dm;
     Query& categ = dm.qryCateg();
     Query& lista = dm.qryListaPilotos();
@@ -116,7 +101,7 @@ TEST_F(Standings, MovingThroughCategoriesFollowsWithTheStandingsAndTheVehicle)
 
 TEST_F(Standings, EachMoveRunsOneOrTwoStatements)
 {
-    openEventQueries();
+    test::openEventQueries(*m_dm);
     Query& categ = m_dm->qryCateg();
     Query& lista = m_dm->qryListaPilotos();
 
@@ -146,7 +131,7 @@ TEST_F(Standings, TheStatementTextsReachTheServerExactly)
     server().startGeneralLog();
     m_dm->Zconet().disconnect();
     m_dm->Zconet().connect();
-    openEventQueries();
+    test::openEventQueries(*m_dm);
     const QList<QByteArray> statements = server().loggedStatements();
     server().stopGeneralLog();
 
