@@ -107,8 +107,9 @@ TEST(Fonts, StandInsForMissingFaces)
         EXPECT_EQ(regular.font.weight(), QFont::Medium);
         EXPECT_EQ(bold.font.weight(), QFont::Bold);
     }
-    if (!QFontDatabase::hasFamily(QLatin1String(kWindowFace)))
+    if (!QFontDatabase::hasFamily(QLatin1String(kWindowFace))) {
         EXPECT_EQ(QFontInfo(window.font).family(), QStringLiteral("DejaVu Sans"));
+    }
     EXPECT_EQ(window.font.pixelSize(), 11);
     EXPECT_EQ(&resolvedFont({kLabelFace, 15, false, kOffWhite}), &regular); // cached, colour aside
 }
