@@ -1,9 +1,11 @@
 #include "base/config.h"
+#include "overlay/memowidget.h"
 #include "overlay/renderer.h"
 #include "overlay/view.h"
 #include "wait.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -183,6 +185,23 @@ TEST_F(ViewTest, MemosShowTheirLastLinesAndCoverPanelsLieOverThem)
             if (qGray(live.pixel(x, y)) < 100)
                 inkBottom = y;
     EXPECT_GT(inkBottom, memo.bottom() - 20);
+}
+
+TEST_F(ViewTest, TheOperatorMayTypeIntoAMemoWithoutChangingTheLog)
+{
+    showAndWait();
+    auto* memo = find<MemoWidget>("mLog");
+    ASSERT_TRUE(memo);
+    for (const QString& key : {QStringLiteral("o"), QStringLiteral("l"), QStringLiteral("\u00e1")}) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, key);
+        QCoreApplication::sendEvent(memo, &press);
+    }
+    QKeyEvent back(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+    QCoreApplication::sendEvent(memo, &back);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(memo, &enter);
+    EXPECT_EQ(memo->typed(), Text("ol\r\n"));
+    EXPECT_EQ(screen.lastLines(El::mLog, 5), TextList{"mLog"});
 }
 
 TEST_F(ViewTest, ClicksGoToTheTopmostLabelOrPicture)
