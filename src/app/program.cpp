@@ -6,6 +6,8 @@
 #include "base/failure.h"
 #include "db/datamodule.h"
 
+#include <QIcon>
+
 #include <memory>
 
 namespace quorvel::app {
@@ -15,6 +17,7 @@ int runProgram(int& argc, char** argv, const Config& config)
     Application app;
     GuardedQtApplication qtApp(argc, argv, app);
     app.setTitle(kAppTitle);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
 
     std::unique_ptr<db::DataModule> dm;
     std::unique_ptr<Form> form;
