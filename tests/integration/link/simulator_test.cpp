@@ -187,6 +187,27 @@ TEST(SimulatorScript, ReadsStepsDirectivesAndEscapes)
     }
 }
 
+TEST(SimulatorScript, TheDemoRunParsesAndSendsEveryKeyOfARun)
+{
+    QFile file(QStringLiteral(QUORVEL_SOURCE_DIR "/tools/simulator/scripts/demo-run.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::vector<Step> steps = quorvel::sim::parseScript(file.readAll());
+    QByteArray sent;
+    for (const Step& step : steps) {
+        if (step.kind == Step::Kind::Send)
+            sent += step.text + '@';
+    }
+    EXPECT_EQ(steps.front().kind, Step::Kind::WaitConnection);
+    EXPECT_TRUE(sent.contains("pilA:Patr\xED" "cia Mour\xE3o Tavares@")) << "names are Windows-1252 bytes";
+    for (const char* key : {"cod_pilotoA:", "cod_pilotoB:", "num_pilotoA:", "num_pilotoB:", "pilB:", "apelidoA:",
+                            "apelidoB:", "catA:", "catB:", "BatA:", "BatB:", "carA:", "carB:", "Alinhar:", "APS-HIGH:",
+                            "BPS-HIGH:", "e_AA-HIGH:", "e_BA-HIGH:", "sA_Verde:", "sB_Verde:", "RA:", "RB:", "PA:",
+                            "PB:", "CA:", "CB:", "TPA:", "TPB:", "VA:", "VB:", "FA:", "FB:", "GanhaA:", "posA:",
+                            "posB:", "DesligouLampadas:", "Nova:"}) {
+        EXPECT_TRUE(sent.contains(QByteArray("@") + key) || sent.startsWith(key)) << key;
+    }
+}
+
 TEST(SimulatorScript, LogEscapesRoundTrip)
 {
     const QByteArray bytes("a\"b\\c\x00\r\n\xE9\x80z", 11);
