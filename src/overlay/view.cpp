@@ -48,7 +48,6 @@ void fillListBox(QListWidget* box, const TextList& items)
 struct View::Private {
     Renderer renderer;
     std::array<QWidget*, kElementCount> widgets{}; // panels, memos, lists, check boxes
-    std::array<bool, kElementCount> listStale{};   // items changed while the list was hidden
     El pressed = El::Count;
     bool painted = false;
     bool recentreWhenFramed = false;
@@ -139,12 +138,10 @@ void View::elementChanged(El e, const QRect& before)
         return;
     }
     if (el.kind == Kind::ListBox) {
-        auto* box = static_cast<QListWidget*>(widget);
-        d->listStale[size_t(index(e))] = true;
-        if (el.visible) {
-            fillListBox(box, el.items);
-            d->listStale[size_t(index(e))] = false;
-        }
+        // a hidden list is filled when it is shown: the framing replaces its items for
+        // every message, seen or not
+        if (el.visible)
+            fillListBox(static_cast<QListWidget*>(widget), el.items);
     } else if (el.kind == Kind::CheckBox) {
         auto* box = static_cast<QCheckBox*>(widget);
         const QSignalBlocker blocker(box);
