@@ -1,0 +1,33 @@
+#pragma once
+
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio> // jpeglib.h needs FILE
+
+#include <jpeglib.h>
+
+namespace quorvel::race {
+
+// One decoding by libjpeg, as plain data. libjpeg reports an error by calling the error
+// manager's error_exit, which must not return; ours leaves with longjmp back into the
+// function below that made the library call. Those functions hold no C++ object that
+// needs a destructor, and no exception ever crosses libjpeg's C frames, so leaving early
+// skips nothing. Start from a zeroed session; end it with jpegEndSession in every case.
+struct JpegSession {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;
+    std::jmp_buf escape;
+    int failureCode;  // the library's message number of the error that ended the call
+    // The one warning treated as an error at this stage: libjpeg would otherwise make up
+    // the missing data (an end marker, grey rows) and call the picture good.
+    int fatalWarning;
+};
+
+// Each returns 0, or the library's message number when it failed.
+int jpegReadHeader(JpegSession* session, const unsigned char* data, unsigned long size);
+// Rows go to `pixels`, one every `stride` bytes, in the colour space already set in
+// session->cinfo.out_color_space (4 bytes a pixel).
+int jpegReadPixels(JpegSession* session, unsigned char* pixels, std::size_t stride);
+void jpegEndSession(JpegSession* session);
+
+} // namespace quorvel::race

@@ -1,0 +1,57 @@
+#include "race/photo/photocache.h"
+
+#include "base/cp1252.h"
+#include "race/photo/photoerrors.h"
+#include "race/photo/photofilename.h"
+#include "race/photo/photofolder.h"
+#include "race/photo/photowriter.h"
+#include "race/photo/picturefile.h"
+
+namespace quorvel::race {
+
+PhotoCache::PhotoCache(const Config& config)
+    : m_folderOverride(config.photoFolder)
+    , m_folder(photoFolderPath(m_folderOverride))
+{
+}
+
+void PhotoCache::PreparePhotoFolder()
+{
+    m_folder = photoFolderPath(m_folderOverride);
+    ensureFolder(m_folder);
+}
+
+QString PhotoCache::photoFilePath(const Text& fileName) const
+{
+    return m_folder + u'/' + fromCp1252(fileName);
+}
+
+void PhotoCache::StorePilotPhoto(const PhotoRow& row) const
+{
+    if (!row.hasPhoto())
+        return;
+    const Text name = row.fileName();
+    const QString path = photoFilePath(name);
+    if (const Text reason = unsafeFileNameReason(name); !reason.isEmpty())
+        throw cannotCreateFile(path, reason);
+    // The column is read before the file is touched, so a database error leaves the
+    // photo written by an earlier reset intact.
+    writePhotoFile(path, row.photoBytes());
+}
+
+void PhotoCache::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
+{
+    if (!row.hasPhoto()) {
+        element.clearPicture();
+        return;
+    }
+    const Text name = row.fileName();
+    const QString path = photoFilePath(name);
+    const PictureDecoder decoder = decoderForFile(path);
+    if (const Text reason = unsafeFileNameReason(name); !reason.isEmpty())
+        throw cannotOpenFile(path, reason);
+    const QImage picture = readPictureFile(path, decoder);
+    element.setPicture(picture);
+}
+
+} // namespace quorvel::race

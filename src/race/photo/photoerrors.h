@@ -1,0 +1,20 @@
+#pragma once
+
+#include "race/photofailure.h"
+
+#include <QString>
+
+namespace quorvel::race {
+
+// Photo-file failures are PhotoFailures: the display logs them and carries on, where a
+// database failure while the photo is read ends the run reset.
+
+// "Cannot create file "<path>". <reason>"
+PhotoFailure cannotCreateFile(const QString& path, const Text& reason);
+// "Cannot open file "<path>". <reason>"
+PhotoFailure cannotOpenFile(const QString& path, const Text& reason);
+
+// The system's reason for an error number (strerror), as the messages carry it.
+Text systemReason(int error);
+
+} // namespace quorvel::race

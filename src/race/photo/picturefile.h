@@ -1,0 +1,27 @@
+#pragma once
+
+#include "base/text.h"
+
+#include <QImage>
+#include <QString>
+
+namespace quorvel::race {
+
+using PictureDecoder = QImage (*)(const QByteArray& bytes);
+
+// The extension of a path's file name: the text after its last "." when that "." comes
+// after the last folder separator; empty otherwise.
+QString fileExtension(const QString& path);
+
+// The decoder for a path's extension, compared without regard to case; the bytes are
+// never looked at to guess the format. Raises "Unknown picture file extension (.%s)".
+PictureDecoder decoderForFile(const QString& path);
+
+// Opens and decodes a picture file. Raises "Cannot open file "%s". %s" with the system's
+// reason, or the decoder's message. Every failure here is a PhotoFailure.
+QImage readPictureFile(const QString& path, PictureDecoder decoder);
+
+// Both of the above.
+QImage loadPictureFile(const QString& path);
+
+} // namespace quorvel::race

@@ -1,0 +1,184 @@
+#include "failures.h"
+#include "picturebuilders.h"
+#include "race/photo/decoders.h"
+
+#include <gtest/gtest.h>
+
+using namespace photo_test;
+using quorvel::race::decodeEmf;
+using quorvel::race::decodeWmf;
+
+namespace {
+
+const QByteArray kInvalid = "Metafile is not valid";
+const QRgb kWhite = qRgb(255, 255, 255);
+const QRgb kCorners[2][2] = {{qRgb(200, 0, 0), qRgb(0, 180, 0)}, {qRgb(0, 0, 220), qRgb(240, 240, 0)}};
+
+// 2 x 2 pixels, a different colour in each, so that any flip or swap shows.
+DibSpec cornersDib(bool topDown = false)
+{
+    DibSpec spec = rgb24Spec(2, 2);
+    spec.topDown = topDown;
+    spec.value = [](int x, int y) { return quint32(kCorners[y][x] & 0xFFFFFF); };
+    return spec;
+}
+
+// The bitmap drawn over `drawn` pixels from the top-left, white elsewhere: checked at the
+// centre of each stretched source pixel and just outside the drawing.
+void expectCornersDrawn(const QImage& picture, QSize drawn)
+{
+    const int w = drawn.width() / 2, h = drawn.height() / 2;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            EXPECT_EQ(picture.pixel(x * w + w / 2, y * h + h / 2), kCorners[y][x]) << x << "," << y;
+    if (drawn.width() < picture.width()) {
+        EXPECT_EQ(picture.pixel(drawn.width(), 0), kWhite);
+    }
+    if (drawn.height() < picture.height()) {
+        EXPECT_EQ(picture.pixel(0, drawn.height()), kWhite);
+    }
+}
+
+void fixPlaceableChecksum(QByteArray& wmf)
+{
+    quint16 sum = 0;
+    for (int i = 0; i < 10; ++i)
+        sum ^= quint16(uchar(wmf[2 * i]) | (uchar(wmf[2 * i + 1]) << 8));
+    put16(wmf, 20, sum);
+}
+
+TEST(WmfDecoder, DrawsTheBitmapOnWhiteAtTheFrameSize)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QSize size;
+        QSize drawn;
+    } cases[] = {
+        {"placeable, 96 units an inch", placeableWmf(cornersDib(), 48, 48, 96), {48, 48}, {48, 48}},
+        {"placeable, twips", placeableWmf(cornersDib(), 1440, 720, 1440), {96, 48}, {96, 48}},
+        {"placeable, smaller bitmap", placeableWmf(cornersDib(), 48, 48, 96, {24, 24}), {48, 48}, {24, 24}},
+        {"top-down bitmap", placeableWmf(cornersDib(true), 48, 48, 96), {48, 48}, {48, 48}},
+        {"standard, window extent", standardWmf(cornersDib(), 40, 20), {40, 20}, {40, 20}},
+        {"standard, smaller bitmap", standardWmf(cornersDib(), 40, 20, {20, 10}), {40, 20}, {20, 10}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage picture = decodeWmf(c.bytes);
+        ASSERT_EQ(picture.size(), c.size);
+        expectCornersDrawn(picture, c.drawn);
+    }
+}
+
+TEST(WmfDecoder, RefusesBrokenFiles)
+{
+    const QByteArray good = placeableWmf(cornersDib(), 48, 48, 96);
+    auto changed = [&](const std::function<void(QByteArray&)>& change, bool checksum = false) {
+        QByteArray bytes = good;
+        change(bytes);
+        if (checksum)
+            fixPlaceableChecksum(bytes);
+        return bytes;
+    };
+    // placeable header 22 bytes, standard header 18, window origin and extent 10 each,
+    // then the bitmap record: size, function, rop, 8 words, and the bitmap's header
+    constexpr int kFirstRecord = 40;
+    constexpr int kDibHeader = 22 + 18 + 10 + 10 + 6 + 4 + 16;
+    QByteArray standardWithoutExtent = standardWmf(cornersDib(), 40, 20);
+    standardWithoutExtent.remove(18 + 10, 10);
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty", QByteArray()},
+        {"key only", good.left(4)},
+        {"wrong checksum", changed([](QByteArray& b) { b[20] = char(b[20] ^ 1); })},
+        {"inch of zero", changed([](QByteArray& b) { put16(b, 14, 0); }, true)},
+        {"empty frame", changed([](QByteArray& b) { put16(b, 10, 0); }, true)},
+        {"unknown type", changed([](QByteArray& b) { put16(b, 22, 3); })},
+        {"header of 8 words", changed([](QByteArray& b) { put16(b, 24, 8); })},
+        {"unknown version", changed([](QByteArray& b) { put16(b, 26, 0x0200); })},
+        {"record of 2 words", changed([](QByteArray& b) { put32(b, kFirstRecord, 2); })},
+        {"record past the end", changed([](QByteArray& b) { put32(b, kFirstRecord, 100000); })},
+        {"no end record", good.left(good.size() - 6)},
+        {"broken bitmap", changed([](QByteArray& b) { put16(b, kDibHeader + 14, 7); })},
+        {"bitmap rows cut short", changed([](QByteArray& b) {
+             // the bitmap record claims fewer words, and the end record follows it
+             const int record = 22 + 18 + 20;
+             const quint32 words = uchar(b[record]) | (uchar(b[record + 1]) << 8);
+             put32(b, record, words - 2);
+             b.remove(record + int(words - 2) * 2, 4);
+         })},
+        {"standard without window extent", standardWithoutExtent},
+        {"beyond 64 megapixels", standardWmf(cornersDib(), 30000, 30000)},
+        {"an enhanced metafile", emfFile(cornersDib(), 48, 48)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(failsWith([&] { decodeWmf(c.bytes); }, kInvalid));
+    }
+}
+
+TEST(EmfDecoder, DrawsTheBitmapOnWhiteAtTheFrameSize)
+{
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QSize size;
+        QSize drawn;
+    } cases[] = {
+        {"whole frame", emfFile(cornersDib(), 48, 48), {48, 48}, {48, 48}},
+        {"wide frame", emfFile(cornersDib(), 96, 48), {96, 48}, {96, 48}},
+        {"smaller bitmap", emfFile(cornersDib(), 48, 48, {24, 24}), {48, 48}, {24, 24}},
+        {"top-down bitmap", emfFile(cornersDib(true), 48, 48), {48, 48}, {48, 48}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage picture = decodeEmf(c.bytes);
+        ASSERT_EQ(picture.size(), c.size);
+        expectCornersDrawn(picture, c.drawn);
+    }
+}
+
+TEST(EmfDecoder, RefusesBrokenFiles)
+{
+    const QByteArray good = emfFile(cornersDib(), 48, 48);
+    auto changed = [&](const std::function<void(QByteArray&)>& change) {
+        QByteArray bytes = good;
+        change(bytes);
+        return bytes;
+    };
+    constexpr int kStretch = 88; // the bitmap record follows the 88-byte header
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty", QByteArray()},
+        {"header cut short", good.left(60)},
+        {"not a header first", changed([](QByteArray& b) { put32(b, 0, 81); })},
+        {"header of 80 bytes", changed([](QByteArray& b) { put32(b, 4, 80); })},
+        {"wrong signature", changed([](QByteArray& b) { put32(b, 40, 0x464D4521); })},
+        {"size beyond the file", changed([](QByteArray& b) { put32(b, 48, quint32(b.size() + 4)); })},
+        {"empty frame", changed([](QByteArray& b) { put32(b, 32, 0); })},
+        {"no millimetres", changed([](QByteArray& b) { put32(b, 80, 0); })},
+        {"beyond 64 megapixels", changed([](QByteArray& b) { put32(b, 32, 300000); put32(b, 36, 300000); })},
+        {"record size not in words", changed([](QByteArray& b) { put32(b, kStretch + 4, 82); })},
+        {"record past the end", changed([](QByteArray& b) { put32(b, kStretch + 4, 4000); })},
+        {"no end record", [&] {
+             QByteArray b = good.left(good.size() - 20);
+             put32(b, 48, quint32(b.size()));
+             return b;
+         }()},
+        {"bitmap header outside its record", changed([](QByteArray& b) { put32(b, kStretch + 48, 100000); })},
+        {"bitmap rows outside their record", changed([](QByteArray& b) { put32(b, kStretch + 60, 100000); })},
+        {"broken bitmap", changed([](QByteArray& b) { put16(b, kStretch + 80 + 14, 7); })},
+        {"a Windows metafile", placeableWmf(cornersDib(), 48, 48, 96)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(failsWith([&] { decodeEmf(c.bytes); }, kInvalid));
+    }
+}
+
+} // namespace

@@ -1,0 +1,348 @@
+#include "picturebuilders.h"
+
+#include <QBuffer>
+
+#include <cstdio>
+#include <jpeglib.h>
+
+namespace photo_test {
+
+Bytes& Bytes::u8(int v)
+{
+    data.append(char(v & 0xFF));
+    return *this;
+}
+
+Bytes& Bytes::u16(int v)
+{
+    return u8(v).u8(v >> 8);
+}
+
+Bytes& Bytes::u32(quint32 v)
+{
+    return u16(int(v & 0xFFFF)).u16(int(v >> 16));
+}
+
+Bytes& Bytes::raw(const QByteArray& bytes)
+{
+    data.append(bytes);
+    return *this;
+}
+
+Bytes& Bytes::zeros(int count)
+{
+    data.append(QByteArray(count, '\0'));
+    return *this;
+}
+
+void put16(QByteArray& bytes, int at, int value)
+{
+    bytes[at] = char(value & 0xFF);
+    bytes[at + 1] = char((value >> 8) & 0xFF);
+}
+
+void put32(QByteArray& bytes, int at, quint32 value)
+{
+    put16(bytes, at, int(value & 0xFFFF));
+    put16(bytes, at + 2, int(value >> 16));
+}
+
+QByteArray dibHeader(const DibSpec& spec)
+{
+    Bytes b;
+    const int rows = spec.height * spec.rowsFactor;
+    if (spec.headerSize == 12) {
+        b.u32(12).u16(spec.width).u16(rows).u16(1).u16(spec.bitCount);
+        for (QRgb c : spec.palette)
+            b.u8(qBlue(c)).u8(qGreen(c)).u8(qRed(c));
+        return b.data;
+    }
+    const bool rle = spec.compression == 1 || spec.compression == 2;
+    b.u32(quint32(spec.headerSize)).i32(spec.width).i32(spec.topDown ? -rows : rows);
+    b.u16(1).u16(spec.bitCount).u32(spec.compression).u32(rle ? quint32(spec.rle.size()) : 0);
+    b.u32(2835).u32(2835).u32(quint32(spec.palette.size())).u32(0);
+    if (spec.headerSize > 40) {
+        for (int i = 0; i < 4; ++i)
+            b.u32(i < spec.masks.size() ? spec.masks[i] : 0);
+        b.zeros(spec.headerSize - 56);
+    } else {
+        for (quint32 mask : spec.masks)
+            b.u32(mask);
+    }
+    for (QRgb c : spec.palette)
+        b.u8(qBlue(c)).u8(qGreen(c)).u8(qRed(c)).u8(0);
+    return b.data;
+}
+
+QByteArray dibRows(const DibSpec& spec)
+{
+    if (!spec.rle.isEmpty())
+        return spec.rle;
+    const int stride = ((spec.width * spec.bitCount + 31) / 32) * 4;
+    QByteArray rows(stride * spec.height, '\0');
+    for (int r = 0; r < spec.height; ++r) {
+        const int y = spec.topDown ? r : spec.height - 1 - r;
+        auto* row = reinterpret_cast<uchar*>(rows.data()) + r * stride;
+        for (int x = 0; x < spec.width; ++x) {
+            const quint32 v = spec.value(x, y);
+            switch (spec.bitCount) {
+            case 1:
+            case 4:
+            case 8: {
+                const int perByte = 8 / spec.bitCount;
+                row[x / perByte] |= uchar(v << (8 - spec.bitCount * (x % perByte + 1)));
+                break;
+            }
+            case 16:
+                row[x * 2] = uchar(v);
+                row[x * 2 + 1] = uchar(v >> 8);
+                break;
+            case 24:
+                row[x * 3] = uchar(v);
+                row[x * 3 + 1] = uchar(v >> 8);
+                row[x * 3 + 2] = uchar(v >> 16);
+                break;
+            default:
+                for (int i = 0; i < 4; ++i)
+                    row[x * 4 + i] = uchar(v >> (8 * i));
+            }
+        }
+    }
+    return rows;
+}
+
+QByteArray bmpFile(const DibSpec& spec)
+{
+    const QByteArray header = dibHeader(spec);
+    const QByteArray rows = dibRows(spec);
+    Bytes b;
+    b.u8('B').u8('M').u32(quint32(14 + header.size() + rows.size())).u32(0).u32(quint32(14 + header.size()));
+    return b.raw(header).raw(rows).data;
+}
+
+QImage expectedPicture(const DibSpec& spec, const std::function<QRgb(int x, int y)>& color)
+{
+    QImage image(spec.width, spec.height, QImage::Format_RGB32);
+    for (int y = 0; y < spec.height; ++y)
+        for (int x = 0; x < spec.width; ++x)
+            image.setPixel(x, y, color(x, y));
+    return image;
+}
+
+QRgb patternColor(int x, int y)
+{
+    return qRgb((x * 37 + 11) % 256, (y * 59 + 23) % 256, (x * y * 13 + 71) % 256);
+}
+
+DibSpec rgb24Spec(int width, int height)
+{
+    DibSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.value = [](int x, int y) { return quint32(patternColor(x, y) & 0xFFFFFF); };
+    return spec;
+}
+
+DibSpec paletteSpec(int bitCount, int width, int height)
+{
+    DibSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitCount = bitCount;
+    const int count = std::min(1 << bitCount, 16);
+    for (int i = 0; i < count; ++i)
+        spec.palette.append(qRgb(i * 15, 255 - i * 15, (i * 97) % 256));
+    spec.value = [count](int x, int y) { return quint32((x + 3 * y) % count); };
+    return spec;
+}
+
+IconEntrySpec bitmapIconEntry(const QImage& picture, const QList<QPoint>& transparent)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_ARGB32);
+    DibSpec spec;
+    spec.width = rgb.width();
+    spec.height = rgb.height();
+    spec.rowsFactor = 2;
+    spec.bitCount = picture.hasAlphaChannel() ? 32 : 24;
+    spec.value = [rgb, spec](int x, int y) {
+        const QRgb c = rgb.pixel(x, y);
+        return spec.bitCount == 32 ? quint32(c) : quint32(c & 0xFFFFFF);
+    };
+    const int maskStride = ((spec.width + 31) / 32) * 4;
+    QByteArray mask(maskStride * spec.height, '\0');
+    for (const QPoint& p : transparent) {
+        const int row = spec.height - 1 - p.y();
+        mask[row * maskStride + p.x() / 8] = char(mask[row * maskStride + p.x() / 8] | (0x80 >> (p.x() % 8)));
+    }
+    IconEntrySpec entry;
+    entry.bytes = dibHeader(spec) + dibRows(spec) + mask;
+    entry.directoryWidth = spec.width;
+    entry.directoryHeight = spec.height;
+    entry.bitCount = spec.bitCount;
+    return entry;
+}
+
+IconEntrySpec pngIconEntry(const QImage& picture)
+{
+    IconEntrySpec entry;
+    QBuffer buffer(&entry.bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    entry.directoryWidth = picture.width();
+    entry.directoryHeight = picture.height();
+    return entry;
+}
+
+QByteArray icoFile(const QList<IconEntrySpec>& entries)
+{
+    Bytes b;
+    b.u16(0).u16(1).u16(int(entries.size()));
+    quint32 offset = quint32(6 + 16 * entries.size());
+    for (const IconEntrySpec& e : entries) {
+        b.u8(e.directoryWidth >= 256 ? 0 : e.directoryWidth).u8(e.directoryHeight >= 256 ? 0 : e.directoryHeight);
+        b.u8(0).u8(0).u16(1).u16(e.bitCount).u32(quint32(e.bytes.size())).u32(offset);
+        offset += quint32(e.bytes.size());
+    }
+    for (const IconEntrySpec& e : entries)
+        b.raw(e.bytes);
+    return b.data;
+}
+
+QByteArray wmfRecord(int function, const QByteArray& params)
+{
+    Bytes b;
+    b.u32(quint32(3 + params.size() / 2)).u16(function).raw(params);
+    return b.data;
+}
+
+namespace {
+
+constexpr quint32 kSrcCopy = 0x00CC0020;
+
+QByteArray packedDib(const DibSpec& dib)
+{
+    return dibHeader(dib) + dibRows(dib);
+}
+
+QByteArray wmfBody(const DibSpec& dib, int frameWidth, int frameHeight, QSize dest)
+{
+    if (dest.isEmpty())
+        dest = QSize(frameWidth, frameHeight);
+    QByteArray records;
+    records += wmfRecord(0x020B, Bytes().u16(0).u16(0).data);                    // window origin
+    records += wmfRecord(0x020C, Bytes().u16(frameHeight).u16(frameWidth).data); // window extent
+    Bytes stretch;
+    stretch.u32(kSrcCopy).u16(0).u16(dib.height).u16(dib.width).u16(0).u16(0);
+    stretch.u16(dest.height()).u16(dest.width()).u16(0).u16(0).raw(packedDib(dib));
+    records += wmfRecord(0x0F43, stretch.data);
+    records += wmfRecord(0x0000, QByteArray());
+    Bytes header;
+    header.u16(1).u16(9).u16(0x0300).u32(quint32(9 + records.size() / 2)).u16(0).u32(0).u16(0);
+    return header.data + records;
+}
+
+} // namespace
+
+QByteArray placeableWmf(const DibSpec& dib, int frameWidth, int frameHeight, int unitsPerInch, QSize dest)
+{
+    Bytes placeable;
+    placeable.u32(0x9AC6CDD7).u16(0).u16(0).u16(0).u16(frameWidth).u16(frameHeight).u16(unitsPerInch).u32(0);
+    quint16 checksum = 0;
+    for (int i = 0; i < 10; ++i)
+        checksum ^= quint16(uchar(placeable.data[2 * i]) | (uchar(placeable.data[2 * i + 1]) << 8));
+    placeable.u16(checksum);
+    return placeable.data + wmfBody(dib, frameWidth, frameHeight, dest);
+}
+
+QByteArray standardWmf(const DibSpec& dib, int frameWidth, int frameHeight, QSize dest)
+{
+    return wmfBody(dib, frameWidth, frameHeight, dest);
+}
+
+QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest)
+{
+    if (dest.isEmpty())
+        dest = QSize(pixelWidth, pixelHeight);
+    const QByteArray info = dibHeader(dib);
+    const QByteArray rows = dibRows(dib);
+    Bytes stretch;
+    stretch.u32(81).u32(quint32(80 + info.size() + rows.size()));
+    stretch.i32(0).i32(0).i32(pixelWidth - 1).i32(pixelHeight - 1);
+    stretch.i32(0).i32(0).i32(0).i32(0).i32(dib.width).i32(dib.height);
+    stretch.u32(80).u32(quint32(info.size())).u32(quint32(80 + info.size())).u32(quint32(rows.size()));
+    stretch.u32(0).u32(kSrcCopy).i32(dest.width()).i32(dest.height()).raw(info).raw(rows);
+    Bytes eof;
+    eof.u32(14).u32(20).u32(0).u32(16).u32(20);
+    Bytes header;
+    const quint32 total = quint32(88 + stretch.data.size() + eof.data.size());
+    header.u32(1).u32(88).i32(0).i32(0).i32(pixelWidth - 1).i32(pixelHeight - 1);
+    header.i32(0).i32(0).i32(pixelWidth * 2540 / 96).i32(pixelHeight * 2540 / 96);
+    header.u32(0x464D4520).u32(0x10000).u32(total).u32(3).u16(1).u16(0);
+    header.u32(0).u32(0).u32(0).i32(960).i32(960).i32(254).i32(254);
+    return header.data + stretch.data + eof.data;
+}
+
+QByteArray jpegFile(const QImage& picture, int quality, bool gray, bool subsampled)
+{
+    const QImage source = picture.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(source.width());
+    cinfo.image_height = JDIMENSION(source.height());
+    cinfo.input_components = gray ? 1 : 3;
+    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    if (!gray && !subsampled)
+        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uchar*>(source.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    free(out);
+    return bytes;
+}
+
+int jpegSizeFieldOffset(const QByteArray& jpeg)
+{
+    const qsizetype marker = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    return marker < 0 ? -1 : int(marker + 5);
+}
+
+QImage quadrantPicture(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    const QRgb colors[4] = {qRgb(200, 30, 30), qRgb(30, 200, 30), qRgb(30, 30, 200), qRgb(230, 230, 40)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, colors[(x >= width / 2 ? 1 : 0) + (y >= height / 2 ? 2 : 0)]);
+    return image;
+}
+
+int largestDifference(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return 256;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int worst = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return worst;
+}
+
+} // namespace photo_test
