@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // Writes down every event the link reports, with the link's state at that moment, so a test
 // can check both what was reported and in which order.
@@ -45,4 +46,15 @@ struct LinkRecorder : quorvel::link::LinkEvents {
             onChunk(chunk);
     }
     void onFailure(const QByteArray& message) override { events.append("failure " + message + now()); }
+};
+
+// A link to a loopback port with its recorder.
+struct Link {
+    LinkRecorder events;
+    std::unique_ptr<quorvel::link::TcpClient> client;
+    explicit Link(quint16 port, const char* host = "127.0.0.1")
+        : client(std::make_unique<quorvel::link::TcpClient>(events, host, port))
+    {
+        events.client = client.get();
+    }
 };

@@ -80,16 +80,6 @@ private:
     QProcess m_process;
 };
 
-struct Link {
-    LinkRecorder events;
-    std::unique_ptr<TcpClient> client;
-    explicit Link(quint16 port)
-        : client(std::make_unique<TcpClient>(events, "127.0.0.1", port))
-    {
-        events.client = client.get();
-    }
-};
-
 } // namespace
 
 TEST(Simulator, PlaysARunThenClosesAndHearsTheFarewell)

@@ -89,16 +89,6 @@ quint16 refusedPort()
     return probe.serverPort();
 }
 
-struct Link {
-    LinkRecorder events;
-    std::unique_ptr<TcpClient> client;
-    explicit Link(quint16 port, const char* host = "127.0.0.1")
-        : client(std::make_unique<TcpClient>(events, host, port))
-    {
-        events.client = client.get();
-    }
-};
-
 // Connects a link to the server and waits until both sides know it.
 void connectTo(Link& link, LoopbackServer& server)
 {
