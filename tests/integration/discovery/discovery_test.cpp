@@ -1,0 +1,191 @@
+#include "../app/appfixture.h"
+#include "responder.h"
+
+#include "base/failure.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+#include <cstdlib>
+
+using namespace quorvel;
+using overlay::El;
+
+namespace {
+
+// Discovery as installed: "PING" broadcast to 255.255.255.255, answers from anyone, both
+// links then pointed at the fixed server address, which this private network keeps on
+// loopback, where the test database listens too. Waits are shorter than on air.
+class Discovery : public AppFixture {
+protected:
+    std::unique_ptr<Responder> responder;
+
+    void SetUp() override
+    {
+        setenv("MARIADB_BIND_ADDRESS", "0.0.0.0", 1);
+        AppFixture::SetUp();
+        config.broadcastAddress = "255.255.255.255";
+        config.discoveryWaitMs = 600;
+        config.discoveryBoundMs = 3000;
+        responder = std::make_unique<Responder>(config.discoveryPort);
+        dm = std::make_unique<db::DataModule>(config);
+        form = std::make_unique<app::Form>(app, *dm, config);
+        app.setExceptionHandler([this](const std::exception& e) { form->ManipulaExcecoes(e); });
+        test::MariaDbServer::shared().execute(
+            "USE vyd; INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa');"
+            "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
+            "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);");
+    }
+
+    void TearDown() override
+    {
+        responder.reset();
+        AppFixture::TearDown();
+    }
+
+    // Runs one discovery and returns how long it blocked.
+    qint64 timedPing()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        form->Ping();
+        return clock.elapsed();
+    }
+
+    bool hostsUnchanged() const
+    {
+        return form->ServerAddress.isEmpty() && form->S_Cliente.host() == "127.0.0.1"
+            && dm->Zconet().host().isEmpty();
+    }
+};
+
+} // namespace
+
+TEST_F(Discovery, WithoutAnAnswerTheRunWaitsLogsSemServidorAndArmsTheRetry)
+{
+    form->TimerErro.stop();
+    const qint64 took = timedPing();
+    EXPECT_GE(took, 600);
+    EXPECT_LT(took, 1200);
+    EXPECT_EQ(form->discoveryFlag, "N");
+    const TextList log = lines(El::mLog);
+    ASSERT_GE(log.size(), 3);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d: Ping$"))
+                    .match(QString::fromLatin1(log[log.size() - 2])).hasMatch())
+        << log[log.size() - 2].constData();
+    EXPECT_EQ(log.last(), "SEM SERVIDOR");
+    EXPECT_TRUE(form->TimerErro.enabled());
+    EXPECT_TRUE(hostsUnchanged());
+    EXPECT_EQ(responder->requests(), 1);
+}
+
+TEST_F(Discovery, OneAnswerPointsBothLinksAtTheFixedAddressAndOpensTheEventQueries)
+{
+    responder->plan({{300, "I am the timing server at 10.9.8.7"}});
+    test::MariaDbServer::shared().startGeneralLog();
+    const qint64 took = timedPing();
+    const QList<QByteArray> statements = test::MariaDbServer::shared().loggedStatements();
+    test::MariaDbServer::shared().stopGeneralLog();
+    EXPECT_GE(took, 900);
+    EXPECT_LT(took, 1600);
+    EXPECT_EQ(form->discoveryFlag, "S");
+    EXPECT_EQ(form->ServerAddress, "192.168.0.100");
+    EXPECT_EQ(form->S_Cliente.host(), "192.168.0.100");
+    EXPECT_EQ(dm->Zconet().host(), "192.168.0.100");
+    EXPECT_TRUE(dm->Zconet().connected());
+    EXPECT_FALSE(lines(El::mLog).contains("SEM SERVIDOR"));
+
+    // The three opens with the parameters held then (none yet), then the two reopenings.
+    QList<QByteArray> opens;
+    for (const QByteArray& s : statements)
+        if (s.startsWith("select") || s.startsWith("SELECT"))
+            opens << s;
+    ASSERT_EQ(opens.size(), 5) << statements.join("\n").constData();
+    EXPECT_EQ(opens[0], "select * from ORGANIZADOR");
+    EXPECT_TRUE(opens[1].contains("where evento.codigo=NULL")) << opens[1].constData();
+    EXPECT_TRUE(opens[2].contains("where COD_CAMPEONATO=NULL")) << opens[2].constData();
+    EXPECT_TRUE(opens[3].contains("where evento.codigo=10")) << opens[3].constData();
+    EXPECT_TRUE(opens[4].contains("where COD_CAMPEONATO=1")) << opens[4].constData();
+    EXPECT_EQ(dm->qryCateg().isOpen(), true);
+}
+
+TEST_F(Discovery, EveryAnswerEarnsAFreshWait)
+{
+    responder->plan({{200, "a"}, {200, "b"}, {200, "c"}});
+    const qint64 took = timedPing();
+    EXPECT_GE(took, 1200); // 600 ms after the third answer
+    EXPECT_LT(took, 1900);
+    EXPECT_EQ(form->discoveryFlag, "S");
+}
+
+TEST_F(Discovery, AnEmptyDatagramEndsTheWaitAsIfNoAnswerCame)
+{
+    responder->plan({{100, ""}, {100, "too late"}});
+    const qint64 took = timedPing();
+    EXPECT_LT(took, 500);
+    EXPECT_EQ(form->discoveryFlag, "N");
+    EXPECT_EQ(lines(El::mLog).last(), "SEM SERVIDOR");
+}
+
+TEST_F(Discovery, EveryRunSendsFromTheSamePortAndAStrayDatagramCountsAtTheNextRun)
+{
+    timedPing();
+    timedPing();
+    const QList<quint16> ports = responder->senderPorts();
+    ASSERT_EQ(ports.size(), 2);
+    EXPECT_EQ(ports[0], ports[1]);
+    EXPECT_EQ(form->UDPClient.localPort(), ports[0]);
+
+    responder->sendTo(ports[0], "stray");
+    runEventsFor(100);
+    timedPing();
+    EXPECT_EQ(form->discoveryFlag, "S");
+    EXPECT_EQ(form->ServerAddress, "192.168.0.100");
+}
+
+TEST_F(Discovery, ASenderThatNeverStopsIsCutOffAtTheBound)
+{
+    responder->flood(100);
+    const qint64 took = timedPing();
+    EXPECT_GE(took, 3000);
+    EXPECT_LT(took, 3600);
+    EXPECT_EQ(form->discoveryFlag, "S");
+}
+
+TEST_F(Discovery, WithoutABroadcastRouteTheRunFailsWithTheTwoLineSocketError)
+{
+    ASSERT_EQ(std::system("ip route del 255.255.255.255/32 dev lo"), 0);
+    form->TimerErro.stop();
+    try {
+        form->Ping();
+        ADD_FAILURE() << "the request went out without a route";
+    } catch (const Failure& e) {
+        EXPECT_EQ(e.message(), "Socket Error # 101\r\nNetwork is unreachable");
+    }
+    EXPECT_FALSE(form->TimerErro.enabled()) << "a failed run arms nothing";
+    EXPECT_TRUE(hostsUnchanged());
+    EXPECT_FALSE(lines(El::mLog).contains("SEM SERVIDOR"));
+
+    // The retry tick still connects: the timing server needs no discovery to be reached.
+    server.listen(QHostAddress::LocalHost, config.tcpPort);
+    form->TimerErroTimer();
+    QTcpSocket* timingServer = acceptConnection(3000);
+    ASSERT_NE(timingServer, nullptr);
+    EXPECT_EQ(readUntil(timingServer, 17), "Quorvel:Conectado");
+    const TextList log = lines(El::mLog);
+    EXPECT_TRUE(log.contains("Socket Error # 101")) << "the failure shows as two lines";
+    EXPECT_TRUE(log.contains("Network is unreachable"));
+    std::system("ip route add 255.255.255.255/32 dev lo");
+}
+
+TEST_F(Discovery, AFailedStartUpDiscoveryStillResetsTheDisplay)
+{
+    ASSERT_EQ(std::system("ip route del 255.255.255.255/32 dev lo"), 0);
+    form->FormCreate();
+    std::system("ip route add 255.255.255.255/32 dev lo");
+    EXPECT_TRUE(lines(El::mLog).contains("Network is unreachable"));
+    EXPECT_FALSE(form->tmrIntervalo.enabled());
+    EXPECT_FALSE(form->screen().visible(El::pnlEscondeA));
+    EXPECT_EQ(form->screen().text(El::lblPilotoA), "") << "the laid-out placeholder never goes on air";
+    EXPECT_FALSE(form->screen().visible(El::imgPreA));
+}
