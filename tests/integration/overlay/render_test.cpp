@@ -123,17 +123,21 @@ TEST_F(RenderTest, LampsLieOverTheStripWithTheCellShowingInTheirCorners)
     EXPECT_NE(lit.pixel(206, 42), qRgb(255, 255, 255));
 }
 
-TEST_F(RenderTest, PicturesAreClippedToTheirParentPanel)
+TEST_F(RenderTest, ElementsAreClippedToTheirOwnBoxAndToTheirParent)
 {
     hideRaceDisplay();
-    // a photo reaching far below pnlTempos (433 high) is cut at its edge
+    // a tall photo shrinks into its own box: 89 x 600 becomes 14 x 96
     QImage tall(89, 600, QImage::Format_RGB32);
     tall.fill(qRgb(0, 200, 0));
     screen.setPicture(El::fotoPilotoA, tall);
     screen.show(El::fotoPilotoA);
+    // mBD (1308, 428, 411 x 145) reaches below pnlTempos (433 high) and past the window
+    screen.show(El::mBD);
     const QImage image = render();
-    // 89 x 600 shrinks to 14 x 96: inside its own box only
     EXPECT_EQ(countPixels(image, QRect(0, 104, 1629, 447), [](QRgb p) { return p == qRgb(0, 200, 0); }), 14 * 96);
+    const auto white = [](QRgb p) { return p == qRgb(255, 255, 255); };
+    EXPECT_GT(countPixels(image, QRect(1310, 430, 319, 3), white), 300);
+    EXPECT_EQ(countPixels(image, QRect(1300, 433, 329, 118), [](QRgb p) { return !isMagenta(p); }), 0);
 }
 
 TEST_F(RenderTest, WindowedElementsLieOverGraphicOnesAndHiddenPanelsHideChildren)
