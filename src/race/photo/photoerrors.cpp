@@ -6,14 +6,16 @@
 
 namespace quorvel::race {
 
+// Put together rather than formatted: a path may hold a NUL byte, and the message must
+// show all of it.
 PhotoFailure cannotCreateFile(const QString& path, const Text& reason)
 {
-    return PhotoFailure(format("Cannot create file \"%s\". %s", toCp1252(path).constData(), reason.constData()));
+    return PhotoFailure("Cannot create file \"" + toCp1252(path) + "\". " + reason);
 }
 
 PhotoFailure cannotOpenFile(const QString& path, const Text& reason)
 {
-    return PhotoFailure(format("Cannot open file \"%s\". %s", toCp1252(path).constData(), reason.constData()));
+    return PhotoFailure("Cannot open file \"" + toCp1252(path) + "\". " + reason);
 }
 
 Text systemReason(int error)

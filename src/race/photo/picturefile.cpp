@@ -35,7 +35,7 @@ PictureDecoder decoderForFile(const QString& path)
         if (extension == known.extension)
             return known.decoder;
     }
-    throw PhotoFailure(format("Unknown picture file extension (.%s)", toCp1252(extension).constData()));
+    throw PhotoFailure("Unknown picture file extension (." + toCp1252(extension) + ")");
 }
 
 QImage readPictureFile(const QString& path, PictureDecoder decoder)
