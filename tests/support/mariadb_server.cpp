@@ -37,17 +37,25 @@ quint16 freeLoopbackPort()
     return probe.serverPort();
 }
 
-// A process that has ended may linger as a zombie until its new parent reaps it.
+// A process that has ended may linger as a zombie until its new parent reaps it; its
+// leader turns zombie while its other threads, which may still hold the listening
+// sockets, are ending.
 bool processAlive(qint64 pid)
 {
     if (pid <= 0 || ::kill(pid_t(pid), 0) != 0)
         return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close < 0 || line.mid(close + 2, 1) != "Z";
+    bool zombie = false;
+    int threads = 1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("State:"))
+            zombie = line.contains("(zombie)");
+        else if (line.startsWith("Threads:"))
+            threads = line.mid(8).trimmed().toInt();
+    }
+    return !zombie || threads > 1;
 }
 
 bool waitForExit(qint64 pid, int timeoutMs)
