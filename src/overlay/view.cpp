@@ -70,6 +70,8 @@ View::View(Screen& screen, QWidget* parent)
 View::~View()
 {
     m_screen.setObserver(nullptr);
+    // the panels paint with the renderer held here: they go before it does
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 void View::createWidgets(El parent, QWidget* parentWidget)
@@ -163,13 +165,12 @@ void View::notePainted()
     if (d->painted)
         return;
     d->painted = true;
-    if (d->recentreWhenFramed) {
-        d->recentreWhenFramed = false;
-        centerOnPrimaryScreen();
-    }
     // after this paint has reached the screen, not from inside it
     QMetaObject::invokeMethod(
-        this, [this] {
+        this,
+        [this] {
+            if (d->recentreWhenFramed)
+                centerOnPrimaryScreen();
             if (onFirstPaint)
                 onFirstPaint();
         },
