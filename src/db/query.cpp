@@ -27,7 +27,7 @@ Query::~Query()
 
 void Query::raise(const Text& message) const
 {
-    throw Failure(format("%s: %s", m_name, message.constData()));
+    throw Failure(format("%s: %s", m_name.constData(), message.constData()));
 }
 
 void Query::setParam(const Text& name, qint32 value)

@@ -32,7 +32,7 @@ public:
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;
 
-    const char* name() const { return m_name; }
+    const char* name() const { return m_name.constData(); }
     const Text& sql() const { return m_sql; }
 
     // Runs after every move, and after an open that finds rows.
@@ -75,7 +75,7 @@ private:
     void scrolled();
 
     Connection* m_connection;
-    const char* m_name;
+    Text m_name;
     Text m_sql;
     SqlParameters m_parameters;
     QList<ColumnDeclaration> m_columns;
