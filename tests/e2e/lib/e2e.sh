@@ -147,3 +147,28 @@ e2e_start_db() {
   export MYSQL_UNIX_PORT="$dir/mysqld.sock"
   e2e_log "database on $MYSQL_UNIX_PORT, pid $pid"
 }
+
+# e2e_start_sim ARGS...: the timing-server simulator, its log in sim.log.
+e2e_start_sim() {
+  "$QUORVEL_SIM" --log "$E2E_WORK/sim.log" "$@" >"$E2E_WORK/sim.out" 2>&1 &
+  E2E_SIM_PID=$!
+  e2e_track "$E2E_SIM_PID"
+}
+
+# e2e_wait_log FILE PATTERN TIMEOUT-S: waits until a line of the file matches (grep -E).
+e2e_wait_log() {
+  local file=$1 pattern=$2 timeout=$3 i
+  for i in $(seq 1 $((timeout * 10))); do
+    grep -qE -- "$pattern" "$file" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# e2e_count_where FILE X Y W H FX-CONDITION: how many pixels of the area satisfy an
+# ImageMagick fx condition on r, g, b (0 to 1), e.g. "r>0.8&&g>0.8&&b>0.8".
+e2e_count_where() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5 condition=$6
+  convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fx "($condition)?1:0" \
+    -format '%[fx:int(mean*w*h+0.5)]' info:
+}
