@@ -4,6 +4,7 @@
 // are block averages, not the placement rule's samples of the full picture.
 
 #include "base/config.h"
+#include "picturebuilders.h"
 #include "overlay/pictureplacement.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
@@ -44,29 +45,8 @@ QByteArray cameraJpeg(int seed)
             row[x * 3 + 2] = uchar(((x ^ y) >> 4) + n);
         }
     }
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = rgb.data() + size_t(cinfo.next_scanline) * kWidth * 3;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    free(out);
-    return bytes;
+    return photo_test::compressJpeg(
+        kWidth, kHeight, 3, JCS_RGB, [&](int y) { return rgb.data() + size_t(y) * kWidth * 3; }, 90, true);
 }
 
 const QByteArray& photo(int lane)

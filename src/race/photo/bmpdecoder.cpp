@@ -1,6 +1,5 @@
 #include "race/photo/decoders.h"
 
-#include "base/failure.h"
 #include "race/photo/dib.h"
 
 namespace quorvel::race {
@@ -21,11 +20,7 @@ QImage readBmp(QByteArrayView bytes)
 
 QImage decodeBmp(const QByteArray& bytes)
 {
-    try {
-        return readBmp(bytes);
-    } catch (const InvalidPicture&) {
-        throw Failure("Bitmap image is not valid");
-    }
+    return decodeOrFail([&] { return readBmp(bytes); }, "Bitmap image is not valid");
 }
 
 } // namespace quorvel::race

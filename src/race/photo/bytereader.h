@@ -1,24 +1,11 @@
 #pragma once
 
+#include "race/photo/invalidpicture.h"
+
 #include <QByteArrayView>
 #include <QtGlobal>
 
 namespace quorvel::race {
-
-// Thrown inside a decoder when the bytes break the format's structure; each public
-// decoder turns it into its own message.
-struct InvalidPicture {};
-
-[[noreturn]] inline void invalidPicture()
-{
-    throw InvalidPicture{};
-}
-
-inline void require(bool condition)
-{
-    if (!condition)
-        invalidPicture();
-}
 
 // Little-endian reads that never step outside the bytes: every file format here comes
 // from disk and may be cut short or lie about its own sizes.

@@ -332,11 +332,4 @@ QImage readDibPixels(const DibHeader& h, QByteArrayView bits, bool keepAlpha)
     return readMasked(h, bits, stride, keepAlpha && h.bitCount == 32);
 }
 
-QImage readPackedDib(QByteArrayView bytes)
-{
-    ByteReader reader(bytes);
-    const DibHeader header = readDibHeader(reader);
-    return readDibPixels(header, bytes.sliced(reader.position()));
-}
-
 } // namespace quorvel::race

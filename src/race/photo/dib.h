@@ -46,8 +46,4 @@ qint64 dibStride(int width, int bitCount);
 // alpha (32-bit rows with an alpha byte or alpha mask that is not all zero).
 QImage readDibPixels(const DibHeader& header, QByteArrayView bits, bool keepAlpha = false);
 
-// A packed bitmap: header, palette and pixel rows in one run of bytes, as metafile
-// records carry it.
-QImage readPackedDib(QByteArrayView bytes);
-
 } // namespace quorvel::race

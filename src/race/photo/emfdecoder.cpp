@@ -1,6 +1,5 @@
 #include "race/photo/decoders.h"
 
-#include "base/failure.h"
 #include "race/photo/bytereader.h"
 #include "race/photo/metafilecanvas.h"
 #include "race/photo/picturelimits.h"
@@ -153,6 +152,8 @@ void drawBitmapRecord(MetafileCanvas& canvas, const Record& record)
     case kEmrStretchBlt: {
         // bounds, xDest yDest cxDest cyDest, rop, xSrc ySrc, transform, background,
         // usage, 4 offsets[, cxSrc cySrc]
+        const qsizetype fixedSize = record.type == kEmrStretchBlt ? 108 : 100;
+        require(record.bytes.size() >= fixedSize);
         reader.seek(24);
         const QPointF destAt = readPoint(reader);
         const QSizeF destSize = readSize(reader);
@@ -161,12 +162,10 @@ void drawBitmapRecord(MetafileCanvas& canvas, const Record& record)
         reader.seek(80);
         const quint32 usage = reader.u32();
         QSizeF srcSize = destSize;
-        const qsizetype fixedSize = record.type == kEmrStretchBlt ? 108 : 100;
         if (record.type == kEmrStretchBlt) {
             reader.seek(100);
             srcSize = readSize(reader);
         }
-        require(record.bytes.size() >= fixedSize);
         if (usage != kDibRgbColors)
             return;
         drawDibAt(canvas, record, fixedSize, 84, QRectF(destAt, destSize), QRectF(srcAt, srcSize));
@@ -231,11 +230,7 @@ QImage readEmf(QByteArrayView bytes)
 
 QImage decodeEmf(const QByteArray& bytes)
 {
-    try {
-        return readEmf(bytes);
-    } catch (const InvalidPicture&) {
-        throw Failure("Metafile is not valid");
-    }
+    return decodeOrFail([&] { return readEmf(bytes); }, "Metafile is not valid");
 }
 
 } // namespace quorvel::race

@@ -1,6 +1,5 @@
 #include "race/photo/decoders.h"
 
-#include "base/failure.h"
 #include "race/photo/dib.h"
 #include "race/photo/picturelimits.h"
 
@@ -126,13 +125,13 @@ QImage readBitmapEntry(QByteArrayView bytes)
 
 QImage decodeIco(const QByteArray& bytes)
 {
-    try {
-        const QList<IconEntry> entries = readDirectory(bytes);
-        const IconEntry& best = bestEntry(entries);
-        return best.png ? readPngEntry(best.bytes) : readBitmapEntry(best.bytes);
-    } catch (const InvalidPicture&) {
-        throw Failure("Icon image is not valid");
-    }
+    return decodeOrFail(
+        [&] {
+            const QList<IconEntry> entries = readDirectory(bytes);
+            const IconEntry& best = bestEntry(entries);
+            return best.png ? readPngEntry(best.bytes) : readBitmapEntry(best.bytes);
+        },
+        "Icon image is not valid");
 }
 
 } // namespace quorvel::race

@@ -1,6 +1,5 @@
 #include "race/photo/decoders.h"
 
-#include "base/failure.h"
 #include "race/photo/bytereader.h"
 #include "race/photo/metafilecanvas.h"
 #include "race/photo/picturelimits.h"
@@ -141,6 +140,27 @@ void drawBitmapRecord(MetafileCanvas& canvas, const Record& record)
     }
 }
 
+// The player keeps its own viewport on the picture; the metafile moves the window only.
+void play(MetafileCanvas& canvas, const Record& record)
+{
+    switch (record.function) {
+    case kMetaSetWindowOrg:
+        canvas.mapping().windowOrigin = pointParam(record);
+        break;
+    case kMetaSetWindowExt:
+        canvas.mapping().windowExtent = pointParam(record);
+        break;
+    case kMetaSaveDc:
+        canvas.saveState();
+        break;
+    case kMetaRestoreDc:
+        canvas.restoreState(word(record, 0));
+        break;
+    default:
+        drawBitmapRecord(canvas, record);
+    }
+}
+
 QImage readWmf(QByteArrayView bytes)
 {
     ByteReader reader(bytes);
@@ -170,24 +190,8 @@ QImage readWmf(QByteArrayView bytes)
     mapping.windowOrigin = window.topLeft();
     mapping.windowExtent = QPointF(window.width(), window.height());
     mapping.viewportExtent = QPointF(size.width(), size.height());
-    for (const Record& record : records) {
-        switch (record.function) {
-        case kMetaSetWindowOrg:
-            canvas.mapping().windowOrigin = pointParam(record);
-            break;
-        case kMetaSetWindowExt:
-            canvas.mapping().windowExtent = pointParam(record);
-            break;
-        case kMetaSaveDc:
-            canvas.saveState();
-            break;
-        case kMetaRestoreDc:
-            canvas.restoreState(word(record, 0));
-            break;
-        default:
-            drawBitmapRecord(canvas, record);
-        }
-    }
+    for (const Record& record : records)
+        play(canvas, record);
     return canvas.image();
 }
 
@@ -195,11 +199,7 @@ QImage readWmf(QByteArrayView bytes)
 
 QImage decodeWmf(const QByteArray& bytes)
 {
-    try {
-        return readWmf(bytes);
-    } catch (const InvalidPicture&) {
-        throw Failure("Metafile is not valid");
-    }
+    return decodeOrFail([&] { return readWmf(bytes); }, "Metafile is not valid");
 }
 
 } // namespace quorvel::race

@@ -48,35 +48,13 @@ TEST(JpegDecoder, DecodesAdobeCmyk)
 {
     const QRgb inks[] = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(255, 255, 255), qRgb(0, 0, 0)};
     for (QRgb expected : inks) {
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr errors;
-        cinfo.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&cinfo);
-        unsigned char* out = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&cinfo, &out, &size);
-        cinfo.image_width = 16;
-        cinfo.image_height = 16;
-        cinfo.input_components = 4;
-        cinfo.in_color_space = JCS_CMYK;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 100, TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        // inverted: 255 - cyan, magenta, yellow from the colour; black ink none
-        unsigned char row[16 * 4];
-        for (int x = 0; x < 16; ++x) {
-            row[x * 4] = uchar(qRed(expected));
-            row[x * 4 + 1] = uchar(qGreen(expected));
-            row[x * 4 + 2] = uchar(qBlue(expected));
-            row[x * 4 + 3] = 255;
-        }
-        JSAMPROW rows[1] = {row};
-        while (cinfo.next_scanline < 16)
-            jpeg_write_scanlines(&cinfo, rows, 1);
-        jpeg_finish_compress(&cinfo);
-        jpeg_destroy_compress(&cinfo);
-        const QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-        free(out);
+        // inverted: 255 - cyan, magenta, yellow from the colour; no black ink
+        const uchar ink[4] = {uchar(qRed(expected)), uchar(qGreen(expected)), uchar(qBlue(expected)), 255};
+        QByteArray row;
+        for (int x = 0; x < 16; ++x)
+            row.append(reinterpret_cast<const char*>(ink), 4);
+        const QByteArray bytes = compressJpeg(
+            16, 16, 4, JCS_CMYK, [&](int) { return reinterpret_cast<const uchar*>(row.constData()); }, 100, false);
 
         QImage solid(16, 16, QImage::Format_RGB32);
         solid.fill(expected);

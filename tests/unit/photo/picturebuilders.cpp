@@ -282,9 +282,9 @@ QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize de
     return header.data + stretch.data + eof.data;
 }
 
-QByteArray jpegFile(const QImage& picture, int quality, bool gray, bool subsampled)
+QByteArray compressJpeg(int width, int height, int components, int space,
+                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled)
 {
-    const QImage source = picture.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -292,24 +292,31 @@ QByteArray jpegFile(const QImage& picture, int quality, bool gray, bool subsampl
     unsigned char* out = nullptr;
     unsigned long size = 0;
     jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = JDIMENSION(source.width());
-    cinfo.image_height = JDIMENSION(source.height());
-    cinfo.input_components = gray ? 1 : 3;
-    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = J_COLOR_SPACE(space);
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
-    if (!gray && !subsampled)
+    if (components == 3 && !subsampled)
         cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uchar*>(source.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
+        JSAMPROW rows[1] = {const_cast<uchar*>(row(int(cinfo.next_scanline)))};
+        jpeg_write_scanlines(&cinfo, rows, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
     QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
     free(out);
     return bytes;
+}
+
+QByteArray jpegFile(const QImage& picture, int quality, bool gray, bool subsampled)
+{
+    const QImage source = picture.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    return compressJpeg(source.width(), source.height(), gray ? 1 : 3, gray ? JCS_GRAYSCALE : JCS_RGB,
+                        [&](int y) { return source.constScanLine(y); }, quality, subsampled);
 }
 
 int jpegSizeFieldOffset(const QByteArray& jpeg)

@@ -76,7 +76,11 @@ QByteArray placeableWmf(const DibSpec& dib, int frameWidth, int frameHeight, int
 QByteArray standardWmf(const DibSpec& dib, int frameWidth, int frameHeight, QSize dest = QSize());
 QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest = QSize());
 
-// JPEG through libjpeg's compressor; colour without chroma subsampling unless asked for
+// JPEG through libjpeg's compressor from rows of `components` bytes a pixel in `space`
+// (a J_COLOR_SPACE), 4:2:0 when subsampled.
+QByteArray compressJpeg(int width, int height, int components, int space,
+                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled);
+// A picture through compressJpeg; colour without chroma subsampling unless asked for
 // (cameras use 4:2:0), so that solid areas come back almost exact.
 QByteArray jpegFile(const QImage& picture, int quality = 100, bool gray = false, bool subsampled = false);
 // Offset of the frame header's height field (after the SOF0 marker and its length).
