@@ -11,8 +11,9 @@ Application::Application() = default;
 void Application::setTitle(const Text& title)
 {
     m_title = title;
+    // Only the name: a display name would be appended to every window's title, and the
+    // boxes' captions must read exactly as they are set.
     QApplication::setApplicationName(fromCp1252(title));
-    QApplication::setApplicationDisplayName(fromCp1252(title));
 }
 
 void Application::requestEnd()

@@ -172,3 +172,10 @@ e2e_count_where() {
   convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -fx "($condition)?1:0" \
     -format '%[fx:int(mean*w*h+0.5)]' info:
 }
+
+# e2e_press_default_button WINDOW-ID: dismisses a message box with its default button.
+# Without a window manager the box gets the keyboard once clicked.
+e2e_press_default_button() {
+  xdotool mousemove --window "$1" 20 20 click 1
+  xdotool key Return
+}

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The operator's mouse: a double click on the header band shrinks the window to the
+# on-air strip and clears the widgets; a later single click changes nothing. A click on a
+# label of the strip does nothing at all.
+source "$(dirname "$0")/../lib/e2e.sh"
+
+e2e_start_x
+e2e_start_db
+e2e_start_quorvel
+win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
+sleep 1
+e2e_screenshot "$win" "$E2E_WORK/before.png"
+widgets=$(e2e_count_colour "$E2E_WORK/before.png" 346 294 850 130 "255,255,255")
+[ "$widgets" -gt 1000 ] || e2e_fail "the diagnostic widgets are not shown at start ($widgets)"
+
+# A click on lane A's empty pilot label is taken by the label.
+xdotool mousemove --window "$win" 370 40 click 1
+sleep 1
+e2e_screenshot "$win" "$E2E_WORK/label.png"
+read -r _ _ w h < <(e2e_geometry "$win")
+[ "$h" = 551 ] || e2e_fail "a click on a label changed the window"
+[ "$(e2e_count_colour "$E2E_WORK/label.png" 346 294 850 130 "255,255,255")" -gt 1000 ] \
+  || e2e_fail "a click on a label cleared the widgets"
+
+# The double click on the header band, between two headers.
+xdotool mousemove --window "$win" 470 12 click --repeat 2 --delay 80 1
+for _ in $(seq 1 50); do
+  read -r _ _ w h < <(e2e_geometry "$win")
+  [ "$h" = 104 ] && break
+  sleep 0.1
+done
+[ "$w" = 1629 ] && [ "$h" = 104 ] || e2e_fail "client area ${w}x$h after the double click, expected 1629x104"
+read -r x y _ _ < <(e2e_geometry "$win")
+[ "$x" = 145 ] && [ "$y" = 264 ] || e2e_fail "the window moved to $x,$y"
+e2e_screenshot "$win" "$E2E_WORK/strip.png"
+[ -n "${E2E_SCREENSHOT_OUT:-}" ] && cp "$E2E_WORK/strip.png" "$E2E_SCREENSHOT_OUT"
+magenta=$(e2e_count_colour "$E2E_WORK/strip.png" 0 0 1629 104 "255,0,255")
+[ "$magenta" = 0 ] || e2e_fail "$magenta magenta pixels in the strip"
+
+xdotool mousemove --window "$win" 470 12 click 1
+sleep 1
+read -r _ _ w h < <(e2e_geometry "$win")
+[ "$h" = 104 ] || e2e_fail "a later click changed the height to $h"
+e2e_x11_close "$win"
+e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end"
+[ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
+e2e_log "PASS"
