@@ -88,6 +88,7 @@ void Form::releaseTimers()
 
 void Form::checkSingleInstance()
 {
+    abfOneInstance1.check(m_app, *m_view);
 }
 
 void Form::FormCreate()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/application.h"
+#include "app/singleinstance.h"
 #include "base/config.h"
 #include "base/timer.h"
 #include "db/datamodule.h"
@@ -100,6 +101,8 @@ private:
     std::unique_ptr<race::RaceDisplay> m_race;
     race::MessageFraming m_framing;
     race::Board m_board;
+    // Last, so that it goes first: its listener brings the view forward.
+    SingleInstanceGuard abfOneInstance1;
 };
 
 } // namespace quorvel::app

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "base/text.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QLocalServer;
+class QWidget;
+
+namespace quorvel::app {
+
+class Application;
+
+// Where the guard's lock files and the running copy's bring-forward socket live:
+// $XDG_RUNTIME_DIR, or /tmp when it is unset.
+QString lockFolder();
+
+// The file of a name derived from the title, e.g. "VYD - Quorvel V3.OneInstance.Default"
+// in the folder. The name stays readable; only what a file name cannot hold is replaced.
+QString instanceFilePath(const QString& folder, const Text& title, const char* suffix);
+
+// A named system-wide lock, built on flock() over a file that is never removed: the kernel
+// releases it when its holder ends, so a copy that died holding it leaves it free.
+class NamedLock {
+public:
+    NamedLock() = default;
+    ~NamedLock();
+    NamedLock(NamedLock&& other) noexcept;
+    NamedLock& operator=(NamedLock&& other) noexcept;
+    NamedLock(const NamedLock&) = delete;
+    NamedLock& operator=(const NamedLock&) = delete;
+
+    // Opens the lock's file, creating it if need be, and takes the lock with a zero wait.
+    // False when another holder has it or the file cannot be opened.
+    bool tryTake(const QString& path);
+    // Releases and closes the lock; nothing happens when it is not held.
+    void release();
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// The check made once at start-up. Returns the instance lock, held, when this is the first
+// copy, and a lock that is not held when it is a second copy: the check lock was taken (another
+// copy is checking at this moment) or could not be created, or the instance lock is held.
+NamedLock checkFirstCopy(const QString& folder, const Text& title);
+
+// The first copy listens on a local socket; a later copy that connects and sends the
+// request has it brought to the front.
+class BringForwardListener : public QObject {
+public:
+    BringForwardListener(const QString& socketPath, std::function<void()> bringForward);
+    ~BringForwardListener() override;
+
+    bool listening() const;
+
+private:
+    void takeConnections();
+
+    std::unique_ptr<QLocalServer> m_server;
+    std::function<void()> m_bringForward;
+};
+
+// Asks the running copy to come to the front; false when no running copy answers.
+bool askRunningCopyToComeForward(const QString& socketPath, int timeoutMs = 1000);
+
+// Restores the window if it is minimized and brings it to the foreground. A window not shown
+// yet is left alone: it comes up in front when it is shown.
+void bringWindowForward(QWidget& window);
+
+// The guard abfOneInstance1 of the overlay window. The first copy keeps the instance lock
+// and the bring-forward listener for as long as the guard lives; a second copy tells the
+// operator, brings the running copy forward and asks the program to end.
+class SingleInstanceGuard {
+public:
+    SingleInstanceGuard();
+    ~SingleInstanceGuard();
+    SingleInstanceGuard(const SingleInstanceGuard&) = delete;
+    SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
+
+    // Runs once, after every element of the window exists and before FormCreate.
+    void check(Application& app, QWidget& window, const QString& folder = lockFolder());
+    bool isFirstCopy() const { return m_instanceLock.held(); }
+
+private:
+    void actAsSecondCopy(Application& app, const QString& folder);
+
+    NamedLock m_instanceLock;
+    std::unique_ptr<BringForwardListener> m_listener;
+};
+
+// The second copy's modal box: "VYD - Programa de TV" under the application title, a
+// warning icon and a single OK button. Returns when the operator dismisses it.
+void showSecondCopyMessage(const Text& title);
+
+} // namespace quorvel::app
