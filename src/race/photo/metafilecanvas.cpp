@@ -60,12 +60,10 @@ void MetafileCanvas::drawPackedDib(const QRectF& dest, QByteArrayView packed, QR
 
 void MetafileCanvas::draw(const QRectF& dest, const QImage& bitmap, bool bottomUp, QRectF source)
 {
-    if (source.width() < 0)
-        source = QRectF(0, 0, bitmap.width(), bitmap.height());
-    else if (bottomUp)
-        source.moveTop(bitmap.height() - source.top() - source.height());
-    if (source.width() == 0 || source.height() == 0 || dest.width() == 0 || dest.height() == 0)
+    if (source.width() <= 0 || source.height() <= 0 || dest.width() == 0 || dest.height() == 0)
         return;
+    if (bottomUp)
+        source.moveTop(bitmap.height() - source.top() - source.height());
     const QPointF topLeft = toPixels(dest.topLeft());
     const QPointF bottomRight = toPixels(dest.bottomRight());
     // Maps the source rectangle onto the destination, mirrored where the signs say so;

@@ -39,13 +39,12 @@ public:
 
     // Draws the `source` rectangle of a bitmap (in the bitmap's own coordinates, which
     // count from the bottom row for bottom-up bitmaps) into the logical rectangle `dest`;
-    // a negative width or height mirrors it. `info` holds the header and palette,
+    // a negative destination width or height mirrors it, an empty or negative source
+    // draws nothing. `info` holds the header and palette,
     // `bits` the pixel rows.
     void drawDib(const QRectF& dest, QByteArrayView info, QByteArrayView bits, QRectF source);
     // The same with header, palette and rows packed together.
     void drawPackedDib(const QRectF& dest, QByteArrayView packed, QRectF source);
-    // A source of -1 x -1 means the whole bitmap.
-    static QRectF wholeBitmap() { return QRectF(0, 0, -1, -1); }
 
     QImage image() const { return m_image; }
 
