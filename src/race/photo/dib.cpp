@@ -1,6 +1,7 @@
 #include "race/photo/dib.h"
 
 #include "race/photo/picturelimits.h"
+#include "race/photo/picturememory.h"
 
 #include <bit>
 
@@ -128,7 +129,7 @@ void readPalette(ByteReader& reader, DibHeader& h, quint32 colorsUsed, bool core
 
 QImage newImage(const DibHeader& h, QImage::Format format)
 {
-    QImage image(h.width, h.height, format);
+    QImage image = newPicture(h.width, h.height, format);
     require(!image.isNull());
     return image;
 }

@@ -3,6 +3,7 @@
 #include "base/failure.h"
 #include "race/photo/jpegsession.h"
 #include "race/photo/picturelimits.h"
+#include "race/photo/picturememory.h"
 
 #include <jerror.h>
 
@@ -70,7 +71,7 @@ QImage decodeJpeg(const QByteArray& bytes)
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : kRgb32Space;
 
-    QImage image(int(cinfo.image_width), int(cinfo.image_height), QImage::Format_RGB32);
+    QImage image = newPicture(int(cinfo.image_width), int(cinfo.image_height), QImage::Format_RGB32);
     if (image.isNull())
         raiseJpegError(JERR_OUT_OF_MEMORY);
     if (const int code = jpegReadPixels(&session, image.bits(), size_t(image.bytesPerLine())))

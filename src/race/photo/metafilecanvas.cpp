@@ -2,6 +2,7 @@
 
 #include "race/photo/bytereader.h"
 #include "race/photo/dib.h"
+#include "race/photo/picturememory.h"
 
 #include <QPainter>
 #include <QTransform>
@@ -9,7 +10,7 @@
 namespace quorvel::race {
 
 MetafileCanvas::MetafileCanvas(QSize size, const QRectF& deviceFrame)
-    : m_image(size, QImage::Format_RGB32)
+    : m_image(newPicture(size.width(), size.height(), QImage::Format_RGB32))
     , m_deviceFrame(deviceFrame)
 {
     require(!m_image.isNull() && deviceFrame.width() != 0 && deviceFrame.height() != 0);
