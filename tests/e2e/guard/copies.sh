@@ -1,0 +1,105 @@
+# Helpers of the single-instance scenarios: several copies of quorvel on one X server,
+# the guard's box, the stacking order. Source it after ../lib/e2e.sh.
+
+GUARD_TITLE="VYD - Quorvel V3"
+GUARD_OVERLAY_WIDTH=1629
+
+# guard_start_sim: the stand-in timing server on 127.0.0.1:3335. It answers no discovery,
+# so every copy keeps its initial host, 127.0.0.1; its log is $E2E_WORK/sim.log.
+guard_start_sim() {
+  "$QUORVEL_SIM" --listen 127.0.0.1:3335 --log "$E2E_WORK/sim.log" &
+  e2e_track $!
+  local i
+  for i in $(seq 1 100); do
+    grep -q 'listening tcp' "$E2E_WORK/sim.log" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  e2e_fail "the simulator did not start"
+}
+
+# guard_connections: how many TCP connections the timing server has accepted so far.
+guard_connections() { grep -c ' tcp connected ' "$E2E_WORK/sim.log" || true; }
+
+# guard_wait_connections N TIMEOUT-S
+guard_wait_connections() {
+  local i
+  for i in $(seq 1 $(($2 * 10))); do
+    [ "$(guard_connections)" -ge "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# guard_start_copy NAME: one more copy; its pid in COPY_PID, its output in NAME.log.
+guard_start_copy() {
+  "$QUORVEL_BIN" >"$E2E_WORK/$1.log" 2>&1 &
+  COPY_PID=$!
+  e2e_track "$COPY_PID"
+  e2e_log "copy $1 started, pid $COPY_PID"
+}
+
+# guard_titled_windows: the visible windows whose title is the application title; the
+# overlay and the guard's box both have it.
+guard_titled_windows() { xdotool search --onlyvisible --name "^${GUARD_TITLE}\$" 2>/dev/null || true; }
+
+guard_width() { xwininfo -id "$1" 2>/dev/null | awk '/^ *Width:/ {print $2}'; }
+
+# guard_overlays: the visible overlay windows (the box is far narrower).
+guard_overlays() {
+  local id
+  for id in $(guard_titled_windows); do
+    [ "$(guard_width "$id")" = "$GUARD_OVERLAY_WIDTH" ] && echo "$id"
+  done
+  return 0
+}
+
+# guard_wait_box TIMEOUT-S: prints the id of the guard's box once it is up.
+guard_wait_box() {
+  local i id width
+  for i in $(seq 1 $(($1 * 10))); do
+    for id in $(guard_titled_windows); do
+      width=$(guard_width "$id")
+      [ -n "$width" ] && [ "$width" != "$GUARD_OVERLAY_WIDTH" ] && { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# guard_press_ok WINDOW-ID: the box's default button, OK, by the keyboard.
+guard_press_ok() { xdotool windowfocus "$1" key Return; }
+
+# guard_watch_maps: from now on every window mapped on the screen is written to
+# $E2E_WORK/maps.log, however briefly it is shown.
+guard_watch_maps() {
+  : "${QUORVEL_X11_MAPS:?QUORVEL_X11_MAPS must name the x11-maps helper}"
+  "$QUORVEL_X11_MAPS" >"$E2E_WORK/maps.log" &
+  e2e_track $!
+  local i
+  for i in $(seq 1 100); do
+    grep -q '^watching' "$E2E_WORK/maps.log" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  e2e_fail "the window watcher did not start"
+}
+
+# guard_overlay_maps: the ids of the overlay windows ever mapped so far, in order, one for
+# each time one was mapped.
+guard_overlay_maps() { awk -v w="$GUARD_OVERLAY_WIDTH" '$1 == "map" && $3 ~ "^" w "x" {print $2}' "$E2E_WORK/maps.log"; }
+
+# guard_top_window: the id (decimal) of the topmost viewable top-level window. Without a
+# window manager the screen's children are the top-level windows, listed top first.
+guard_top_window() {
+  local id
+  for id in $(xwininfo -root -children | awk '$1 ~ /^0x/ {print $1}'); do
+    xwininfo -id "$id" | grep -q 'Map State: IsViewable' || continue
+    [ "$(guard_width "$id")" -gt 10 ] || continue # Qt's invisible helper windows
+    echo $((id))
+    return 0
+  done
+  return 1
+}
+
+guard_is_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+
+guard_focus() { xdotool getwindowfocus 2>/dev/null || true; }
