@@ -5,6 +5,8 @@
 #include "race/photo/mappedfile.h"
 #include "race/photo/photoerrors.h"
 
+#include <algorithm>
+
 namespace quorvel::race {
 namespace {
 
@@ -43,10 +45,9 @@ QImage readPictureFile(const QString& path, PictureDecoder decoder)
     const MappedFile file(path);
     if (file.error() != 0)
         throw cannotOpenFile(path, systemReason(file.error()));
+    // A picture that does not decode is a photo failure like a missing file.
     try {
         return decoder(file.bytes());
-    } catch (const PhotoFailure&) {
-        throw;
     } catch (const Failure& e) {
         throw PhotoFailure(e.message());
     }
