@@ -103,3 +103,27 @@ guard_top_window() {
 guard_is_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
 
 guard_focus() { xdotool getwindowfocus 2>/dev/null || true; }
+
+# guard_wait_overlay TIMEOUT-S: prints the id of the first visible overlay window.
+guard_wait_overlay() {
+  local i id
+  for i in $(seq 1 $(($1 * 10))); do
+    id=$(guard_overlays | head -n1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# guard_window_pid WINDOW-ID: the process that shows the window.
+guard_window_pid() { xprop -id "$1" _NET_WM_PID | awk '{print $3}'; }
+
+# guard_raised_and_active WINDOW-ID: waits until the window is on top and has the focus.
+guard_raised_and_active() {
+  local i
+  for i in $(seq 1 50); do
+    [ "$(guard_top_window)" = "$1" ] && [ "$(guard_focus)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}

@@ -52,12 +52,7 @@ for _ in $(seq 1 100); do
 done
 [ "$(guard_top_window)" != "$first" ] || e2e_fail "the overlay could not be covered"
 refuse covered
-for _ in $(seq 1 50); do
-  [ "$(guard_top_window)" = "$first" ] && break
-  sleep 0.1
-done
-[ "$(guard_top_window)" = "$first" ] || e2e_fail "the overlay was not raised above the covering window"
-[ "$(guard_focus)" = "$first" ] || e2e_fail "the overlay was not activated"
+guard_raised_and_active "$first" || e2e_fail "the overlay was not raised above the covering window and activated"
 kill "$cover"
 
 # Minimised: after OK the overlay is restored.
