@@ -13,3 +13,13 @@ Text escapeBytes(const Text& bytes);
 Text unescapeBytes(const Text& written);
 
 } // namespace quorvel::sim
+
+namespace quorvel::sim {
+
+// Bytes as the text of a script step, which unescapeBytes() turns back into exactly those
+// bytes: printable ASCII as it is, a backslash doubled, a leading "!" (a directive) and a
+// trailing blank (lost to editors) as \xNN, every other byte as \xNN so the file stays
+// plain ASCII.
+Text escapeScriptText(const Text& bytes);
+
+} // namespace quorvel::sim

@@ -2,6 +2,7 @@
 
 #include "base/config.h"
 #include "base/failure.h"
+#include "capturescript.h"
 #include "console.h"
 #include "discoveryresponder.h"
 #include "raceserver.h"
@@ -12,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
@@ -37,6 +39,47 @@ Endpoint parseEndpoint(const QString& written, const char* option)
     if (colon < 0 || !portOk || port > 65535 || address.protocol() != QAbstractSocket::IPv4Protocol)
         throw Failure(format("%s: expected an IPv4 address and port, such as 127.0.0.1:%u", option, kTcpPort));
     return {address, static_cast<quint16>(port)};
+}
+
+double speedFactor(const QCommandLineParser& parser)
+{
+    bool ok = false;
+    const double factor = parser.value(QStringLiteral("speed")).toDouble(&ok);
+    if (!ok || !(factor >= 0.01 && factor <= 1000))
+        throw Failure("--speed: expected a factor from 0.01 to 1000, such as 4");
+    return factor;
+}
+
+// --from-capture: a pcap capture of the overlay's connection into a race script.
+int convertCapture(const QCommandLineParser& parser)
+{
+    const QString from = parser.value(QStringLiteral("from-capture"));
+    const QString to = parser.value(QStringLiteral("to-script"));
+    if (to.isEmpty())
+        throw Failure("--from-capture needs --to-script FILE (\"-\" for stdout)");
+    bool portOk = false;
+    const uint port = parser.value(QStringLiteral("server-port")).toUInt(&portOk);
+    if (!portOk || port == 0 || port > 65535)
+        throw Failure("--server-port: expected a port number");
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        throw Failure("cannot read the capture " + from.toLocal8Bit());
+    const CaptureConversion c = scriptFromCapture(in.readAll(), static_cast<quint16>(port), QFileInfo(from).fileName());
+    QFile out;
+    const bool opened = to == QLatin1String("-") ? out.open(stdout, QIODevice::WriteOnly)
+                                                  : (out.setFileName(to), out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (!opened || out.write(c.script) != c.script.size() || !out.flush())
+        throw Failure("cannot write the script " + to.toLocal8Bit());
+    std::fprintf(stderr, "quorvel-sim: %d steps, %lld bytes, %lld ms", c.steps, static_cast<long long>(c.bytes),
+                 static_cast<long long>(c.durationMs));
+    if (c.retransmissions > 0)
+        std::fprintf(stderr, "; %d retransmissions left out", c.retransmissions);
+    if (c.missingBytes > 0)
+        std::fprintf(stderr, "; %lld bytes missing from the capture", static_cast<long long>(c.missingBytes));
+    if (c.truncatedAtEnd)
+        std::fprintf(stderr, "; the capture's last packet is cut short (ignored)");
+    std::fprintf(stderr, "\n");
+    return 0;
 }
 
 int intValue(const QCommandLineParser& parser, const QString& name)
@@ -78,6 +121,10 @@ int main(int argc, char** argv)
     option("flood", "Answer every --answer-interval ms for this long.", "ms", "0");
     option("script", "Race script to play (Windows-1252 bytes).", "file");
     option("loop", "Play the script again and again.");
+    option("speed", "Play the script this many times faster (2: half the delays).", "factor", "1");
+    option("from-capture", "Convert a pcap capture of the overlay's connection (tcpdump -w) into a script, then end.", "file");
+    option("to-script", "Where --from-capture writes the script (\"-\": stdout).", "file");
+    option("server-port", "With --from-capture: the timing server's TCP port in the capture.", "port", "3335");
     option("interactive", "Send each line typed on stdin; lines starting with ! are directives.");
     option("utf8-input", "Typed lines are UTF-8 and are sent as Windows-1252.");
     option("log", "Write the log to this file instead of stdout.", "file");
@@ -85,6 +132,8 @@ int main(int argc, char** argv)
 
     std::unique_ptr<SimLog> log;
     try {
+        if (parser.isSet(QStringLiteral("from-capture")))
+            return convertCapture(parser);
         log = std::make_unique<SimLog>(parser.value(QStringLiteral("log")));
         RaceServer server(*log);
         const Endpoint tcp = parseEndpoint(parser.value(QStringLiteral("listen")), "--listen");
@@ -112,6 +161,7 @@ int main(int argc, char** argv)
             QFile file(parser.value(QStringLiteral("script")));
             if (!file.open(QIODevice::ReadOnly))
                 throw Failure("cannot read the script " + file.fileName().toLocal8Bit());
+            player.setSpeed(speedFactor(parser));
             player.play(parseScript(file.readAll()), parser.isSet(QStringLiteral("loop")));
         }
         std::unique_ptr<Console> console;

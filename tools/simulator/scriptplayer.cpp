@@ -4,6 +4,8 @@
 #include "raceserver.h"
 #include "simlog.h"
 
+#include <cmath>
+
 namespace quorvel::sim {
 
 ScriptPlayer::ScriptPlayer(SimLog& log, RaceServer& server, DiscoveryResponder* responder, QObject* parent)
@@ -42,7 +44,7 @@ void ScriptPlayer::next()
         m_log.line("script loops");
         m_at = 0;
     }
-    m_delay.start(m_steps[m_at].delayMs);
+    m_delay.start(static_cast<int>(std::lround(m_steps[m_at].delayMs / m_speed)));
 }
 
 void ScriptPlayer::afterDelay()
