@@ -70,7 +70,7 @@ TEST(KeyTable, NamesEveryKeyByItsExactText)
         const Key key = static_cast<Key>(i);
         EXPECT_EQ(keyOf(keyText(key)), key);
     }
-    for (const Text other : {Text("LA"), Text("LB"), Text("alinhar"), Text(" Alinhar"), Text("Alinhar "),
+    for (const Text& other : {Text("LA"), Text("LB"), Text("alinhar"), Text(" Alinhar"), Text("Alinhar "),
                              Text("APS_HIGH"), Text(""), Text("Alinhar\0", 8)})
         EXPECT_FALSE(keyOf(other).has_value()) << other.constData();
 }

@@ -50,7 +50,7 @@ TEST(IntegerValue, AcceptsDecimalDigitsAfterBlanksAndASign)
 
 TEST(IntegerValue, RefusesEverythingElseWithTheValueInTheMessage)
 {
-    for (const Text text : {Text(""), Text(" "), Text("12 "), Text("1a"), Text("0x1A"), Text("-"),
+    for (const Text& text : {Text(""), Text(" "), Text("12 "), Text("1a"), Text("0x1A"), Text("-"),
                             Text("2147483648"), Text("-2147483649"), Text("99999999999999999999"),
                             Text("1.5"), Text("\t3")}) {
         try {
