@@ -23,6 +23,8 @@ void SimLog::line(const Text& what)
     Text out = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
     out.append(' ').append(what).append('\n');
     m_file.write(out);
+    // stdout through a pipe is block-buffered by stdio: a reader would see nothing until exit.
+    m_file.flush();
 }
 
 void SimLog::bytes(const Text& what, const Text& data)
