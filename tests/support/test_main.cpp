@@ -1,10 +1,15 @@
 #include <QApplication>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 // Every test program gets one application object, so tests can run the event loop,
 // render offscreen and use sockets the way the overlay does.
 int main(int argc, char** argv)
 {
+    // Every test program has a runtime folder of its own: the single-instance locks live
+    // there, and two test programs building the form at once must not see each other.
+    static QTemporaryDir runtimeDir;
+    qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
