@@ -1,0 +1,212 @@
+/* Message to pixels as a viewer's equipment sees it: plays the timing server on a TCP port,
+ * writes one message at a time to the real overlay and times each write until the X server
+ * reports DAMAGE on the changed element's rectangle of the overlay window. Then, after
+ * "Nova", counts what the idle window damages.
+ *
+ * Run (inside a private network namespace, with DISPLAY set):
+ *   bench_damage WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH
+ * X Y W H is the changed label's rectangle in the window (lbl60A, written by "PA"),
+ * CX CY CW CH the clock's (lblHora). Prints "figure<TAB>value" lines.
+ */
+#define _GNU_SOURCE
+#include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+typedef struct {
+    int x, y, w, h;
+} Rect;
+
+static long long nowNs(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (long long)t.tv_sec * 1000000000LL + t.tv_nsec;
+}
+
+static int intersects(Rect a, int x, int y, int w, int h)
+{
+    return x < a.x + a.w && a.x < x + w && y < a.y + a.h && a.y < y + h;
+}
+
+static int inside(Rect a, int x, int y, int w, int h)
+{
+    return x >= a.x && y >= a.y && x + w <= a.x + a.w && y + h <= a.y + a.h;
+}
+
+static int compare(const void* a, const void* b)
+{
+    long long x = *(const long long*)a, y = *(const long long*)b;
+    return x < y ? -1 : x > y;
+}
+
+static int damageBase;
+
+/* Reads what the overlay sent, so its writes never block. */
+static void drain(int fd)
+{
+    char buffer[4096];
+    while (recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+    }
+}
+
+/* Discards the damage already reported. */
+static void discardDamage(Display* dpy)
+{
+    XSync(dpy, False);
+    while (XPending(dpy)) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+    }
+}
+
+/* Waits until a damage rectangle meets `target`; returns its time, or 0 after timeoutMs. */
+static long long waitForDamage(Display* dpy, Rect target, int timeoutMs)
+{
+    long long deadline = nowNs() + (long long)timeoutMs * 1000000LL;
+    for (;;) {
+        while (XPending(dpy)) {
+            XEvent event;
+            XNextEvent(dpy, &event);
+            if (event.type == damageBase + XDamageNotify) {
+                XDamageNotifyEvent* d = (XDamageNotifyEvent*)&event;
+                if (intersects(target, d->area.x, d->area.y, d->area.width, d->area.height))
+                    return nowNs();
+            }
+        }
+        long long left = (deadline - nowNs()) / 1000000LL;
+        if (left <= 0)
+            return 0;
+        struct pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
+        poll(&p, 1, (int)left);
+    }
+}
+
+int main(int argc, char** argv)
+{
+    if (argc != 14) {
+        fprintf(stderr, "usage: %s WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH\n", argv[0]);
+        return 2;
+    }
+    Window window = (Window)strtoul(argv[1], NULL, 0);
+    const char* address = argv[2];
+    int port = atoi(argv[3]);
+    int count = atoi(argv[4]);
+    int idleSeconds = atoi(argv[5]);
+    Rect label = {atoi(argv[6]), atoi(argv[7]), atoi(argv[8]), atoi(argv[9])};
+    Rect clockBox = {atoi(argv[10]), atoi(argv[11]), atoi(argv[12]), atoi(argv[13])};
+
+    Display* dpy = XOpenDisplay(NULL);
+    if (!dpy) {
+        fprintf(stderr, "no X display\n");
+        return 1;
+    }
+    int errorBase;
+    if (!XDamageQueryExtension(dpy, &damageBase, &errorBase)) {
+        fprintf(stderr, "the X server has no DAMAGE extension\n");
+        return 1;
+    }
+    XDamageCreate(dpy, window, XDamageReportRawRectangles);
+    XSync(dpy, False);
+
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    struct sockaddr_in at;
+    memset(&at, 0, sizeof at);
+    at.sin_family = AF_INET;
+    at.sin_port = htons((unsigned short)port);
+    inet_pton(AF_INET, address, &at.sin_addr);
+    if (bind(listener, (struct sockaddr*)&at, sizeof at) || listen(listener, 1)) {
+        perror("listen");
+        return 1;
+    }
+    struct pollfd waiting = {listener, POLLIN, 0};
+    if (poll(&waiting, 1, 60000) != 1) {
+        fprintf(stderr, "the overlay never connected\n");
+        return 1;
+    }
+    int peer = accept(listener, NULL, NULL);
+    setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    usleep(500000);
+    drain(peer);
+
+    long long* latencies = malloc(sizeof(long long) * (size_t)(count > 0 ? count : 1));
+    int measured = 0, missed = 0;
+    const int warmUp = 200;
+    for (int n = 0; n < warmUp + count; ++n) {
+        char text[64];
+        int length = snprintf(text, sizeof text, "PA:%.3f@", 1.0 + (n % 997) / 1000.0);
+        discardDamage(dpy);
+        drain(peer);
+        long long start = nowNs();
+        if (write(peer, text, (size_t)length) != length) {
+            perror("write");
+            return 1;
+        }
+        long long end = waitForDamage(dpy, label, 1000);
+        if (n < warmUp)
+            continue;
+        if (end)
+            latencies[measured++] = end - start;
+        else
+            ++missed;
+    }
+    if (count > 0 && measured == 0) {
+        fprintf(stderr, "no message damaged the label\n");
+        return 1;
+    }
+    if (measured) {
+        qsort(latencies, (size_t)measured, sizeof *latencies, compare);
+        printf("damage_messages\t%d\n", measured);
+        printf("damage_missed\t%d\n", missed);
+        printf("damage_median_ms\t%.4g\n", latencies[(measured - 1) / 2] / 1e6);
+        printf("damage_p99_ms\t%.4g\n", latencies[(int)((measured - 1) * 0.99 + 0.5)] / 1e6);
+        printf("damage_max_ms\t%.4g\n", latencies[measured - 1] / 1e6);
+        fflush(stdout);
+    }
+
+    /* Idle: "Nova" stops the idle countdown; from then on only the clock should change. */
+    if (write(peer, "Nova:0@", 7) != 7)
+        return 1;
+    usleep(500000);
+    discardDamage(dpy);
+    int clockDamage = 0, otherDamage = 0;
+    long long deadline = nowNs() + (long long)idleSeconds * 1000000000LL;
+    while (nowNs() < deadline) {
+        while (XPending(dpy)) {
+            XEvent event;
+            XNextEvent(dpy, &event);
+            if (event.type != damageBase + XDamageNotify)
+                continue;
+            XDamageNotifyEvent* d = (XDamageNotifyEvent*)&event;
+            if (inside(clockBox, d->area.x, d->area.y, d->area.width, d->area.height))
+                ++clockDamage;
+            else {
+                ++otherDamage;
+                fprintf(stderr, "idle damage outside the clock: %d,%d %dx%d\n", d->area.x, d->area.y,
+                        d->area.width, d->area.height);
+            }
+        }
+        drain(peer);
+        struct pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
+        poll(&p, 1, 100);
+    }
+    printf("idle_damage_clock\t%d\n", clockDamage);
+    printf("idle_damage_other\t%d\n", otherDamage);
+    free(latencies);
+    close(peer);
+    close(listener);
+    XCloseDisplay(dpy);
+    return 0;
+}
