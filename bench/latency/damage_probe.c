@@ -4,9 +4,10 @@
  * "Nova", counts what the idle window damages.
  *
  * Run (inside a private network namespace, with DISPLAY set):
- *   bench_damage WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH
+ *   bench_damage WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID]
  * X Y W H is the changed label's rectangle in the window (lbl60A, written by "PA"),
- * CX CY CW CH the clock's (lblHora). Prints "figure<TAB>value" lines.
+ * CX CY CW CH the clock's (lblHora); with PID, the overlay's processor time while idle.
+ * Prints "figure<TAB>value" lines.
  */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
@@ -52,6 +53,27 @@ static int compare(const void* a, const void* b)
 
 static int damageBase;
 
+/* User and system time of the process so far, in clock ticks; -1 if unreadable. */
+static long long cpuTicks(const char* pid)
+{
+    char path[64], line[1024];
+    snprintf(path, sizeof path, "/proc/%s/stat", pid);
+    FILE* stat = fopen(path, "r");
+    if (!stat)
+        return -1;
+    size_t length = fread(line, 1, sizeof line - 1, stat);
+    fclose(stat);
+    line[length] = 0;
+    /* the name in parentheses may hold blanks: count fields after its closing one */
+    char* field = strrchr(line, ')');
+    if (!field)
+        return -1;
+    unsigned long long utime = 0, stime = 0;
+    if (sscanf(field + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &utime, &stime) != 2)
+        return -1;
+    return (long long)(utime + stime);
+}
+
 /* Reads what the overlay sent, so its writes never block. */
 static void drain(int fd)
 {
@@ -94,8 +116,8 @@ static long long waitForDamage(Display* dpy, Rect target, int timeoutMs)
 
 int main(int argc, char** argv)
 {
-    if (argc != 14) {
-        fprintf(stderr, "usage: %s WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH\n", argv[0]);
+    if (argc != 14 && argc != 15) {
+        fprintf(stderr, "usage: %s WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID]\n", argv[0]);
         return 2;
     }
     Window window = (Window)strtoul(argv[1], NULL, 0);
@@ -105,6 +127,7 @@ int main(int argc, char** argv)
     int idleSeconds = atoi(argv[5]);
     Rect label = {atoi(argv[6]), atoi(argv[7]), atoi(argv[8]), atoi(argv[9])};
     Rect clockBox = {atoi(argv[10]), atoi(argv[11]), atoi(argv[12]), atoi(argv[13])};
+    const char* pid = argc == 15 ? argv[14] : NULL;
 
     Display* dpy = XOpenDisplay(NULL);
     if (!dpy) {
@@ -182,6 +205,8 @@ int main(int argc, char** argv)
     usleep(500000);
     discardDamage(dpy);
     int clockDamage = 0, otherDamage = 0;
+    long long ticksBefore = pid ? cpuTicks(pid) : -1;
+    long long idleStart = nowNs();
     long long deadline = nowNs() + (long long)idleSeconds * 1000000000LL;
     while (nowNs() < deadline) {
         while (XPending(dpy)) {
@@ -202,6 +227,11 @@ int main(int argc, char** argv)
         struct pollfd p = {ConnectionNumber(dpy), POLLIN, 0};
         poll(&p, 1, 100);
     }
+    long long ticksAfter = pid ? cpuTicks(pid) : -1;
+    double idleSpan = (nowNs() - idleStart) / 1e9;
+    printf("idle_seconds\t%.1f\n", idleSpan);
+    if (ticksBefore >= 0 && ticksAfter >= 0)
+        printf("idle_cpu_percent\t%.3g\n", 100.0 * (ticksAfter - ticksBefore) / sysconf(_SC_CLK_TCK) / idleSpan);
     printf("idle_damage_clock\t%d\n", clockDamage);
     printf("idle_damage_other\t%d\n", otherDamage);
     free(latencies);
