@@ -2,16 +2,12 @@
 
 #include "race/photo/photorow.h"
 #include "race/photo/screenpicture.h"
-#include "race/photofailure.h"
-
-#include <type_traits>
 
 namespace quorvel::app {
 namespace {
 
-// A lane's vehicle query as the photo cache reads it. Remembers whether a failure came
-// from the database, so that only the photo file's own failures are taken as photo
-// failures.
+// A lane's vehicle query as the photo cache reads it. A failure of the database passes
+// through as it is; the cache raises the photo file's own failures as PhotoFailure.
 class QueryPhotoRow : public race::PhotoRow {
 public:
     explicit QueryPhotoRow(const db::Query& query)
@@ -19,50 +15,16 @@ public:
     {
     }
 
-    template <class F>
-    std::invoke_result_t<F> fromDatabase(F&& read) const
-    {
-        try {
-            return read();
-        } catch (...) {
-            m_databaseFailed = true;
-            throw;
-        }
-    }
-
     bool hasPhoto() const override
     {
-        return fromDatabase([&] {
-            return m_query.isOpen() && m_query.recordCount() > 0 && !m_query.isNull("FOTO_PILOTO");
-        });
+        return m_query.isOpen() && m_query.recordCount() > 0 && !m_query.isNull("FOTO_PILOTO");
     }
-    Text fileName() const override
-    {
-        return fromDatabase([&] { return m_query.asText("NOME_ARQ_FOTO"); });
-    }
-    QByteArray photoBytes() const override
-    {
-        return fromDatabase([&] { return m_query.bytes("FOTO_PILOTO"); });
-    }
-
-    bool databaseFailed() const { return m_databaseFailed; }
+    Text fileName() const override { return m_query.asText("NOME_ARQ_FOTO"); }
+    QByteArray photoBytes() const override { return m_query.bytes("FOTO_PILOTO"); }
 
 private:
     const db::Query& m_query;
-    mutable bool m_databaseFailed = false;
 };
-
-template <class F>
-void asPhotoFailure(const QueryPhotoRow& row, F&& operation)
-{
-    try {
-        operation();
-    } catch (const Failure& e) {
-        if (row.databaseFailed())
-            throw;
-        throw race::PhotoFailure(e.message());
-    }
-}
 
 } // namespace
 
@@ -94,15 +56,13 @@ void LaneVehiclesOnDatabase::preparePhotoFolder()
 
 void LaneVehiclesOnDatabase::storePhoto(race::Lane lane)
 {
-    const QueryPhotoRow row(query(lane));
-    asPhotoFailure(row, [&] { m_photos.StorePilotPhoto(row); });
+    m_photos.StorePilotPhoto(QueryPhotoRow(query(lane)));
 }
 
 void LaneVehiclesOnDatabase::loadPhoto(race::Lane lane, overlay::El element)
 {
-    const QueryPhotoRow row(query(lane));
     race::ScreenPicture picture(m_screen, element);
-    asPhotoFailure(row, [&] { m_photos.LoadPilotPhoto(row, picture); });
+    m_photos.LoadPilotPhoto(QueryPhotoRow(query(lane)), picture);
 }
 
 } // namespace quorvel::app

@@ -10,7 +10,7 @@ namespace quorvel::app {
 
 // The lanes' vehicle rows (qryDadosPilotoA, qryDadosPilotoB on the race database) and the
 // photo folder, as the race display uses them. A photo file that cannot be written or
-// read is raised as a PhotoFailure; a failure of the database is raised as it is.
+// read raises a PhotoFailure; a failure of the database is raised as it is.
 class LaneVehiclesOnDatabase : public race::LaneVehicles {
 public:
     LaneVehiclesOnDatabase(overlay::Screen& screen, db::Query& laneA, db::Query& laneB, const Config& config);
