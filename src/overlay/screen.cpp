@@ -4,8 +4,25 @@
 #include "base/failure.h"
 #include "overlay/layout.h"
 #include "overlay/memolines.h"
+#include "overlay/pictureplacement.h"
 
 namespace quorvel::overlay {
+namespace {
+
+// A picture drawn centred and shrunk to fit is kept at its drawn size: the same pixels as
+// sampling the whole picture at every paint, without holding a camera photo's 48 MB per
+// element for as long as it is shown.
+QImage keptPicture(const Element& el, const QImage& picture)
+{
+    if (picture.isNull() || el.autoSize || el.transparent || !el.center || !el.proportional)
+        return picture;
+    const QSize drawn = placePicture(picture.size(), el.box.size(), true, true).size();
+    if (drawn == picture.size() || drawn.isEmpty())
+        return picture;
+    return preparePicture(picture, drawn, false);
+}
+
+} // namespace
 
 Screen::Screen()
     : m_elements(laidOutElements())
@@ -82,7 +99,7 @@ void Screen::setPicture(El e, const QImage& picture)
 {
     Element& el = mutableElement(e);
     const QRect before = el.box;
-    el.picture = picture;
+    el.picture = keptPicture(el, picture);
     if (el.autoSize && !picture.isNull())
         el.box.setSize(picture.size());
     changed(e, before);
