@@ -15,11 +15,15 @@ struct LineBounds {
 
 LineBounds lineEndingAt(const char* data, qsizetype end)
 {
-    qsizetype i = end;
-    while (i > 0 && data[i - 1] != '\n' && data[i - 1] != '\r')
-        --i;
-    if (i == 0)
+    // memrchr twice rather than a byte loop: a flood of text without line breaks arrives as
+    // one entry of megabytes, scanned at every paint of the memo.
+    const char* lf = static_cast<const char*>(::memrchr(data, '\n', size_t(end)));
+    const char* afterLf = lf ? lf + 1 : data;
+    const char* cr = static_cast<const char*>(::memrchr(afterLf, '\r', size_t(data + end - afterLf)));
+    const char* lastBreak = cr ? cr : lf;
+    if (!lastBreak)
         return {0, -1};
+    const qsizetype i = lastBreak - data + 1;
     qsizetype breakFrom = i - 1;
     if (data[breakFrom] == '\n' && breakFrom > 0 && data[breakFrom - 1] == '\r')
         --breakFrom;
