@@ -5,6 +5,7 @@
 #include "db/query.h"
 
 #include <functional>
+#include <vector>
 
 using namespace quorvel;
 using namespace quorvel::db;
@@ -25,11 +26,12 @@ protected:
         auto query = std::make_unique<Query>(link, "qryTeste",
             "select codigo from campeonato where codigo <= :ate order by codigo",
             QList<ColumnDeclaration> {{"CODIGO", ColumnKind::Integer}});
-        query->setAfterScroll([this, q = query.get()] { m_reactions.append(q->asInteger("codigo")); });
+        query->setAfterScroll([this, q = query.get()] { m_reactions.push_back(q->asInteger("codigo")); });
         return query;
     }
 
-    QList<int> m_reactions; // the current code seen by each run of the reaction
+    // std::vector: Qt 6.4 compares two empty QLists with memcmp(nullptr, ...), which UBSan stops at
+    std::vector<int> m_reactions; // the current code seen by each run of the reaction
 };
 
 enum class Op { Open, Close, First, Next, Last };
@@ -38,7 +40,7 @@ struct Step {
     Op op;
     int current;            // CODIGO read afterwards (0: no row)
     bool eof;
-    QList<int> reactions;   // what the reaction saw during this step
+    std::vector<int> reactions; // what the reaction saw during this step
 };
 
 struct Scenario {
@@ -115,7 +117,7 @@ TEST_F(CursorRules, MovesAndCountOnAClosedQueryFailAndChangeNothing)
             EXPECT_EQ(e.message(), Text("qryTeste: Cannot perform this operation on a closed dataset")) << name;
         }
         EXPECT_FALSE(query->isOpen());
-        EXPECT_TRUE(m_reactions.isEmpty()) << name;
+        EXPECT_TRUE(m_reactions.empty()) << name;
     }
 }
 
