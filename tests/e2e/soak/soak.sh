@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Race day: the simulated timing server plays 10,000 runs (every key in each tenth, "Nova" and
+# "Alinhar" with the pilots looked up in the database and their photos stored) into the
+# real quorvel, falls silent twice for longer than the idle minute, so that the board
+# comes, and is restarted every 2,000 runs. Resident memory, sampled every second, must
+# stay flat once the memos are full; quorvel must live to the end, and the last screenshot
+# must show the last run.
+#   SOAK_RUNS, SOAK_RUN_DELAY_MS, SOAK_SILENCE_MS change the day (for trying it out).
+source "$(dirname "$0")/../lib/e2e.sh"
+
+runs=${SOAK_RUNS:-10000}
+block=${SOAK_BLOCK:-2000}
+delay=${SOAK_RUN_DELAY_MS:-25}
+silence=${SOAK_SILENCE_MS:-64000}
+"$(dirname "$0")/make-scripts.sh" "$E2E_WORK/scripts" "$runs" "$block" "$delay" "$silence" \
+  $((runs * 3 / 10)) $((runs * 7 / 10))
+blocks=$(( (runs + block - 1) / block ))
+
+# A copy of its own, so that the photos it stores land in this scenario's folder.
+mkdir -p "$E2E_WORK/bin"
+cp "$QUORVEL_BIN" "$E2E_WORK/bin/quorvel"
+QUORVEL_BIN=$E2E_WORK/bin/quorvel
+
+e2e_start_x
+MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"
+
+start_block() { # start_block N: a fresh timing server playing block N
+  : >"$E2E_WORK/sim.log"
+  e2e_start_sim --listen "$QUORVEL_FIXED_SERVER:3335" --udp 0.0.0.0:3334 --script "$E2E_WORK/scripts/block$1.txt"
+  e2e_log "block $1 of $blocks: simulator pid $E2E_SIM_PID"
+}
+
+start_block 1
+e2e_start_quorvel
+win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
+
+# Resident memory every second, in kB, with the block playing then, sampled apart from
+# everything else so that no wait of the scenario leaves a gap.
+rss_log=$E2E_WORK/rss.log
+echo 1 >"$E2E_WORK/block"
+(
+  while rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$QUORVEL_PID/status" 2>/dev/null) && [ -n "$rss" ]; do
+    echo "$SECONDS $(cat "$E2E_WORK/block") $rss" >>"$rss_log"
+    sleep 1
+  done
+) &
+e2e_track $!
+alive() { kill -0 "$QUORVEL_PID" 2>/dev/null && [ "$(ps -o stat= -p "$QUORVEL_PID" | cut -c1)" != Z ]; }
+
+shots=0
+# play_block N: waits until the simulator has played block N and quit, sampling memory.
+# During each silence the board must come: a screenshot before and one within it differ.
+play_block() {
+  local n=$1 t0=$SECONDS sent=0 last_sent=-1 quiet_since=$SECONDS
+  e2e_wait_log "$E2E_WORK/sim.log" 'tcp connected' 60 || e2e_fail "block $n: quorvel never connected"
+  while kill -0 "$E2E_SIM_PID" 2>/dev/null && [ "$(ps -o stat= -p "$E2E_SIM_PID" | cut -c1)" != Z ]; do
+    alive || e2e_fail "block $n: quorvel is gone"
+    sent=$(grep -c 'tcp sent' "$E2E_WORK/sim.log" || true)
+    if [ "$sent" = "$last_sent" ]; then
+      # A silence: shortly after it began, then after the idle minute.
+      if [ $((SECONDS - quiet_since)) = 3 ]; then
+        e2e_screenshot "$win" "$E2E_WORK/before-board.png"
+      elif [ "$silence" -ge 60000 ] && [ $((SECONDS - quiet_since)) = $((silence / 1000 - 1)) ]; then
+        e2e_screenshot "$win" "$E2E_WORK/board$shots.png"
+        local changed
+        changed=$(compare -metric AE "$E2E_WORK/before-board.png" "$E2E_WORK/board$shots.png" null: 2>&1 || true)
+        e2e_log "silence in block $n: $changed pixels changed"
+        [ "${changed%% *}" -gt 20000 ] || e2e_fail "no board in the silence of block $n"
+        shots=$((shots + 1))
+      fi
+    else
+      quiet_since=$SECONDS
+      last_sent=$sent
+    fi
+    [ $((SECONDS - t0)) -lt 400 ] || e2e_fail "block $n did not end"
+    sleep 1
+  done
+  wait "$E2E_SIM_PID" || e2e_fail "block $n: the simulator failed: $(cat "$E2E_WORK/sim.out")"
+  e2e_log "block $n played: $sent writes in $((SECONDS - t0)) s, rss $(tail -n1 "$rss_log" | cut -d' ' -f3) kB"
+}
+
+for n in $(seq 1 "$blocks"); do
+  echo "$n" >"$E2E_WORK/block"
+  [ "$n" = 1 ] || start_block "$n"
+  play_block "$n"
+done
+[ "$shots" -ge 2 ] || [ "$silence" -lt 60000 ] || e2e_fail "the board was checked in $shots silences, not 2"
+
+# The last run's writes may still be in the overlay's hands: let it settle, then look.
+sleep 3
+alive || e2e_fail "quorvel is gone at the end"
+e2e_screenshot "$win" "$E2E_WORK/final.png"
+[ -n "${E2E_SCREENSHOT_DIR:-}" ] && cp "$E2E_WORK/final.png" "$E2E_WORK/rss.log" "$E2E_SCREENSHOT_DIR/" || true
+white() { e2e_count_where "$E2E_WORK/final.png" "$1" "$2" "$3" "$4" "r>0.85&&g>0.85&&b>0.85"; }
+# Lane A's pilot line holds the last run's wide name; the time cells hold its times.
+pilot=$(white 227 31 290 22)
+[ "$pilot" -gt 600 ] || e2e_fail "the last run's pilot is not on the strip ($pilot white pixels)"
+for cell in "692 25" "943 25" "1321 25" "692 61"; do
+  set -- $cell
+  [ "$(white "$1" "$2" 124 34)" -gt 25 ] || e2e_fail "the last run's time cell at $1,$2 is empty"
+done
+
+# Flat memory: once the first block has filled the memos, no later block may hold more
+# than the second block's peak and a small margin.
+read -r first_peak settled_peak end_peak < <(awk '
+  $2 == 1 { if ($3 > a) a = $3 }
+  $2 == 2 { if ($3 > b) b = $3 }
+  $2 >= 2 { if ($3 > c) c = $3 }
+  END { print a + 0, b + 0, c + 0 }' "$rss_log")
+[ "$settled_peak" -gt 0 ] || settled_peak=$first_peak
+limit=$((settled_peak + settled_peak / 20 + 8192))
+e2e_log "rss peaks: block 1 ${first_peak} kB, block 2 ${settled_peak} kB, blocks 2 to $blocks ${end_peak} kB (limit ${limit} kB), $(wc -l <"$rss_log") samples"
+[ "$end_peak" -le "$limit" ] || e2e_fail "resident memory grows: ${end_peak} kB after ${settled_peak} kB"
+
+e2e_x11_close "$win"
+e2e_wait_exit "$QUORVEL_PID" 30 || e2e_fail "quorvel did not end"
+[ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
+e2e_log "PASS"
