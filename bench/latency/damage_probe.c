@@ -4,9 +4,10 @@
  * "Nova", counts what the idle window damages.
  *
  * Run (inside a private network namespace, with DISPLAY set):
- *   bench_damage WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID]
+ *   bench_damage WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID [CHUNKS]]
  * X Y W H is the changed label's rectangle in the window (lbl60A, written by "PA"),
- * CX CY CW CH the clock's (lblHora); with PID, the overlay's processor time while idle.
+ * CX CY CW CH the clock's (lblHora); with PID, the overlay's processor time while idle,
+ * and with CHUNKS its resident memory after that many writes of ten messages each.
  * Prints "figure<TAB>value" lines.
  */
 #define _GNU_SOURCE
@@ -74,6 +75,21 @@ static long long cpuTicks(const char* pid)
     return (long long)(utime + stime);
 }
 
+/* Resident memory of the process in bytes; -1 if unreadable. */
+static long long residentBytes(const char* pid)
+{
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%s/statm", pid);
+    FILE* statm = fopen(path, "r");
+    if (!statm)
+        return -1;
+    long long size = 0, resident = -1;
+    if (fscanf(statm, "%lld %lld", &size, &resident) != 2)
+        resident = -1;
+    fclose(statm);
+    return resident < 0 ? -1 : resident * sysconf(_SC_PAGESIZE);
+}
+
 /* Reads what the overlay sent, so its writes never block. */
 static void drain(int fd)
 {
@@ -116,8 +132,8 @@ static long long waitForDamage(Display* dpy, Rect target, int timeoutMs)
 
 int main(int argc, char** argv)
 {
-    if (argc != 14 && argc != 15) {
-        fprintf(stderr, "usage: %s WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID]\n", argv[0]);
+    if (argc < 14 || argc > 16) {
+        fprintf(stderr, "usage: %s WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID [CHUNKS]]\n", argv[0]);
         return 2;
     }
     Window window = (Window)strtoul(argv[1], NULL, 0);
@@ -127,7 +143,8 @@ int main(int argc, char** argv)
     int idleSeconds = atoi(argv[5]);
     Rect label = {atoi(argv[6]), atoi(argv[7]), atoi(argv[8]), atoi(argv[9])};
     Rect clockBox = {atoi(argv[10]), atoi(argv[11]), atoi(argv[12]), atoi(argv[13])};
-    const char* pid = argc == 15 ? argv[14] : NULL;
+    const char* pid = argc >= 15 ? argv[14] : NULL;
+    int chunks = argc >= 16 ? atoi(argv[15]) : 0;
 
     Display* dpy = XOpenDisplay(NULL);
     if (!dpy) {
@@ -196,6 +213,51 @@ int main(int argc, char** argv)
         printf("damage_median_ms\t%.4g\n", latencies[(measured - 1) / 2] / 1e6);
         printf("damage_p99_ms\t%.4g\n", latencies[(int)((measured - 1) * 0.99 + 0.5)] / 1e6);
         printf("damage_max_ms\t%.4g\n", latencies[measured - 1] / 1e6);
+        fflush(stdout);
+    }
+
+    /* A flood of ten messages a write; the overlay's memory halfway and once it has caught up. */
+    if (pid && chunks > 0) {
+        char chunk[256];
+        int length = snprintf(chunk, sizeof chunk,
+                              "RA:0.412@PA:1.623@CA:5.418@VA:187.4@TPA:7.845@FA:8.257@posA:1@"
+                              "APS-HIGH:0@APS-LOW:0@statusA:VENCEU@");
+        long long half = 0;
+        long long floodStart = nowNs();
+        for (int c = 0; c < chunks; ++c) {
+            const char* at = chunk;
+            int left = length;
+            while (left > 0) {
+                ssize_t sent = write(peer, at, (size_t)left);
+                if (sent <= 0) {
+                    perror("write");
+                    return 1;
+                }
+                at += sent;
+                left -= (int)sent;
+            }
+            if ((c & 255) == 0) {
+                drain(peer);
+                XSync(dpy, True); /* the damage of the flood is not needed */
+            }
+            if (c == chunks / 2)
+                half = residentBytes(pid);
+        }
+        /* caught up once its processor time stands still */
+        long long ticks = cpuTicks(pid), previous = -1;
+        while (ticks != previous) {
+            previous = ticks;
+            usleep(500000);
+            drain(peer);
+            XSync(dpy, True);
+            ticks = cpuTicks(pid);
+        }
+        long long end = residentBytes(pid);
+        printf("flood_messages\t%d\n", chunks * 10);
+        printf("flood_seconds\t%.1f\n", (nowNs() - floodStart) / 1e9);
+        printf("flood_rss_half_MB\t%.1f\n", half / 1e6);
+        printf("flood_rss_end_MB\t%.1f\n", end / 1e6);
+        printf("flood_second_half_growth_MB\t%.1f\n", (end - half) / 1e6);
         fflush(stdout);
     }
 

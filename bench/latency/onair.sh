@@ -3,13 +3,14 @@
 # the timing server on the fixed server address, times each message to the X server's
 # DAMAGE on the changed label, then watches the idle window and its processor time.
 #   QUORVEL_BIN=... QUORVEL_SIM=... QUORVEL_SOURCE_DIR=... QUORVEL_DAMAGE=... \
-#     onair.sh MESSAGES IDLE-SECONDS
+#     onair.sh MESSAGES IDLE-SECONDS FLOOD-CHUNKS
 # Prints "figure<TAB>value" lines on stdout.
 : "${QUORVEL_SOURCE_DIR:?}"
 source "$QUORVEL_SOURCE_DIR/tests/e2e/lib/e2e.sh"
 : "${QUORVEL_DAMAGE:?QUORVEL_DAMAGE must name bench_damage}"
 messages=${1:-10000}
 idle=${2:-60}
+chunks=${3:-100000}
 
 # lbl60A (written by "PA") and lblHora, in the window's client area
 label=(851 32 60 20)
@@ -20,7 +21,7 @@ MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"
 # The simulator only answers discovery; its own TCP port is not the overlay's.
 e2e_start_sim --listen 127.0.0.1:3399 --udp 0.0.0.0:3334
 e2e_start_quorvel
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
+win=$(e2e_wait_window "VYD - Quorvel V3" 120) || e2e_fail "the overlay window never appeared"
 e2e_log "window $win; $messages messages, then $idle s idle"
 "$QUORVEL_DAMAGE" "$win" "$QUORVEL_FIXED_SERVER" 3335 "$messages" "$idle" \
-  "${label[@]}" "${clock[@]}" "$QUORVEL_PID" || e2e_fail "the damage probe failed"
+  "${label[@]}" "${clock[@]}" "$QUORVEL_PID" "$chunks" || e2e_fail "the damage probe failed"
