@@ -106,6 +106,10 @@ void BM_LightsOffTwoPhotos(benchmark::State& state)
         painter.end();
         benchmark::DoNotOptimize(window.constBits());
     }
+    // what the screen model keeps of the two photos while they are shown
+    state.counters["held_MB"] = double(screen.element(overlay::El::fotoPilotoA).picture.sizeInBytes()
+                                       + screen.element(overlay::El::fotoPilotoB).picture.sizeInBytes())
+        / 1e6;
 }
 
 // libjpeg's 1/8 scaled decoding for the 89 x 96 box, against the placement rule's
