@@ -262,7 +262,8 @@ int main(int argc, char** argv)
     }
 
     /* Idle: "Nova" stops the idle countdown; from then on only the clock should change. */
-    if (write(peer, "Nova:0@", 7) != 7)
+    /* without a separator after it: an empty item would arm the idle countdown again */
+    if (write(peer, "Nova:0", 6) != 6)
         return 1;
     usleep(500000);
     discardDamage(dpy);

@@ -247,7 +247,8 @@ int main(int argc, char** argv)
     figure("message_to_paint_max_ms", percentile(latencies, 1.0));
 
     // Idle: "Nova" stops the idle countdown; from then on only the clock should paint.
-    peer->write("Nova:0@");
+    // without a separator after it: an empty item would arm the idle countdown again
+    peer->write("Nova:0");
     peer->flush();
     pumpUntil([] { return false; }, 500);
     paints.paints.clear();
