@@ -11,7 +11,7 @@ source "$(dirname "$0")/../lib/e2e.sh"
 runs=${SOAK_RUNS:-10000}
 block=${SOAK_BLOCK:-2000}
 delay=${SOAK_RUN_DELAY_MS:-25}
-silence=${SOAK_SILENCE_MS:-64000}
+silence=${SOAK_SILENCE_MS:-72000}
 "$(dirname "$0")/make-scripts.sh" "$E2E_WORK/scripts" "$runs" "$block" "$delay" "$silence" \
   $((runs * 3 / 10)) $((runs * 7 / 10))
 blocks=$(( (runs + block - 1) / block ))
@@ -48,29 +48,31 @@ e2e_track $!
 alive() { kill -0 "$QUORVEL_PID" 2>/dev/null && [ "$(ps -o stat= -p "$QUORVEL_PID" | cut -c1)" != Z ]; }
 
 shots=0
-# play_block N: waits until the simulator has played block N and quit, sampling memory.
-# During each silence the board must come: a screenshot before and one within it differ.
+# play_block N: waits until the simulator has played block N and quit. In a silence the
+# board must come once the overlay has been idle for its minute: a screenshot taken early
+# in the silence and the later ones must differ in most of the strip.
 play_block() {
-  local n=$1 t0=$SECONDS sent=0 last_sent=-1 quiet_since=$SECONDS
+  local n=$1 t0=$SECONDS sent=0 last_sent=-1 quiet_since=$SECONDS board=none changed
   e2e_wait_log "$E2E_WORK/sim.log" 'tcp connected' 60 || e2e_fail "block $n: quorvel never connected"
   while kill -0 "$E2E_SIM_PID" 2>/dev/null && [ "$(ps -o stat= -p "$E2E_SIM_PID" | cut -c1)" != Z ]; do
     alive || e2e_fail "block $n: quorvel is gone"
     sent=$(grep -c 'tcp sent' "$E2E_WORK/sim.log" || true)
-    if [ "$sent" = "$last_sent" ]; then
-      # A silence: shortly after it began, then after the idle minute.
-      if [ $((SECONDS - quiet_since)) = 3 ]; then
-        e2e_screenshot "$win" "$E2E_WORK/before-board.png"
-      elif [ "$silence" -ge 60000 ] && [ $((SECONDS - quiet_since)) = $((silence / 1000 - 1)) ]; then
-        e2e_screenshot "$win" "$E2E_WORK/board$shots.png"
-        local changed
-        changed=$(compare -metric AE "$E2E_WORK/before-board.png" "$E2E_WORK/board$shots.png" null: 2>&1 || true)
-        e2e_log "silence in block $n: $changed pixels changed"
-        [ "${changed%% *}" -gt 20000 ] || e2e_fail "no board in the silence of block $n"
-        shots=$((shots + 1))
-      fi
-    else
+    if [ "$sent" != "$last_sent" ]; then
+      [ "$board" = waiting ] && e2e_fail "no board in the silence of block $n"
+      board=none
       quiet_since=$SECONDS
       last_sent=$sent
+    elif [ "$silence" -ge 60000 ] && [ "$board" = none ] && [ $((SECONDS - quiet_since)) -ge 3 ]; then
+      e2e_screenshot "$win" "$E2E_WORK/before-board.png"
+      board=waiting
+    elif [ "$board" = waiting ] && [ $((SECONDS - quiet_since)) -ge 58 ]; then
+      e2e_screenshot "$win" "$E2E_WORK/board$shots.png"
+      changed=$(compare -metric AE "$E2E_WORK/before-board.png" "$E2E_WORK/board$shots.png" null: 2>&1 || true)
+      if [ "${changed%% *}" -gt 20000 ]; then
+        e2e_log "the board after $((SECONDS - quiet_since)) s of silence in block $n: $changed pixels changed"
+        board=seen
+        shots=$((shots + 1))
+      fi
     fi
     [ $((SECONDS - t0)) -lt 400 ] || e2e_fail "block $n did not end"
     sleep 1
