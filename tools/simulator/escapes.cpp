@@ -46,8 +46,8 @@ Text unescapeBytes(const Text& written)
             continue;
         }
         const char next = written[i + 1];
-        if (next == '\\') {
-            out.append('\\');
+        if (next == '\\' || next == '"') {
+            out.append(next);
             ++i;
         } else if (next == 'n') {
             out.append('\n');
@@ -68,10 +68,6 @@ Text unescapeBytes(const Text& written)
     }
     return out;
 }
-
-} // namespace quorvel::sim
-
-namespace quorvel::sim {
 
 Text escapeScriptText(const Text& bytes)
 {

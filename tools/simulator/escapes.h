@@ -8,13 +8,10 @@ namespace quorvel::sim {
 // escaped, every other byte (line ends, controls, Windows-1252 letters) as \xNN.
 Text escapeBytes(const Text& bytes);
 
-// The escapes a script line may hold: \\ \n \r \t \xNN. Any other byte, accented
+// The escapes a script line may hold: \\ \" \n \r \t \xNN, so that the text of a log
+// line pasted into a script sends the bytes it logged. Any other byte, accented
 // Windows-1252 letters included, stands for itself; an unknown escape is kept as written.
 Text unescapeBytes(const Text& written);
-
-} // namespace quorvel::sim
-
-namespace quorvel::sim {
 
 // Bytes as the text of a script step, which unescapeBytes() turns back into exactly those
 // bytes: printable ASCII as it is, a backslash doubled, a leading "!" (a directive) and a

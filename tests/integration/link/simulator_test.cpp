@@ -70,7 +70,7 @@ public:
         for (const QByteArray& line : log().split('\n')) {
             const auto match = re.match(QString::fromLatin1(line));
             if (match.hasMatch())
-                all += quorvel::sim::unescapeBytes(match.captured(1).toLatin1().replace("\\\"", "\""));
+                all += quorvel::sim::unescapeBytes(match.captured(1).toLatin1());
         }
         return all;
     }
@@ -202,4 +202,6 @@ TEST(SimulatorScript, LogEscapesRoundTrip)
 {
     const QByteArray bytes("a\"b\\c\x00\r\n\xE9\x80z", 11);
     EXPECT_EQ(quorvel::sim::escapeBytes(bytes), "a\\\"b\\\\c\\x00\\x0D\\x0A\\xE9\\x80z");
+    // A logged line's text, pasted into a script, sends the bytes that were logged.
+    EXPECT_EQ(quorvel::sim::unescapeBytes(quorvel::sim::escapeBytes(bytes)), bytes);
 }
