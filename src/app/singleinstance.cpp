@@ -3,6 +3,8 @@
 #include "app/application.h"
 #include "base/cp1252.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace quorvel::app {
@@ -38,6 +41,26 @@ QString instanceFilePath(const QString& folder, const Text& title, const char* s
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     name.replace(QChar(u'\0'), QLatin1Char('_'));
     return folder + QLatin1Char('/') + name;
+}
+
+QString bringForwardSocketPath(const QString& folder, const Text& title)
+{
+    // A local socket's path holds at most 107 bytes. Past that the first copy would have no
+    // listener and a second copy could not bring it forward, so a long path gives way to a
+    // short name made from the readable one, in the same folder when that fits and in the
+    // temporary folder, under the user's id, when even the folder is too deep.
+    constexpr qsizetype kMaxPathBytes = qsizetype(sizeof(sockaddr_un::sun_path)) - 1;
+    const QString readable = instanceFilePath(folder, title, kWindowSocketSuffix);
+    const QByteArray encoded = QFile::encodeName(readable);
+    if (encoded.size() <= kMaxPathBytes)
+        return readable;
+    const QString shortName = QLatin1String("quorvel-")
+        + QString::fromLatin1(QCryptographicHash::hash(encoded, QCryptographicHash::Sha256).toHex().left(16))
+        + QLatin1String(".sock");
+    const QString inFolder = folder + QLatin1Char('/') + shortName;
+    if (QFile::encodeName(inFolder).size() <= kMaxPathBytes)
+        return inFolder;
+    return QDir::tempPath() + QLatin1Char('/') + QString::number(::getuid()) + QLatin1Char('-') + shortName;
 }
 
 NamedLock::~NamedLock()
@@ -176,7 +199,7 @@ void SingleInstanceGuard::check(Application& app, QWidget& window, const QString
         return;
     }
     m_listener = std::make_unique<BringForwardListener>(
-        instanceFilePath(folder, app.title(), kWindowSocketSuffix), [&window] { bringWindowForward(window); });
+        bringForwardSocketPath(folder, app.title()), [&window] { bringWindowForward(window); });
 }
 
 void SingleInstanceGuard::actAsSecondCopy(Application& app, const QString& folder)
@@ -185,7 +208,7 @@ void SingleInstanceGuard::actAsSecondCopy(Application& app, const QString& folde
     // The box runs an event loop of its own; the window's timers stay held because the
     // window is never painted, so nothing of this copy acts meanwhile.
     showSecondCopyMessage(app.title());
-    askRunningCopyToComeForward(instanceFilePath(folder, app.title(), kWindowSocketSuffix));
+    askRunningCopyToComeForward(bringForwardSocketPath(folder, app.title()));
     app.requestEnd();
 }
 

@@ -23,6 +23,10 @@ QString lockFolder();
 // in the folder. The name stays readable; only what a file name cannot hold is replaced.
 QString instanceFilePath(const QString& folder, const Text& title, const char* suffix);
 
+// The running copy's bring-forward socket: the readable instance file name "...Window" in
+// the folder, or a short name of the same origin when that path is too long for a socket.
+QString bringForwardSocketPath(const QString& folder, const Text& title);
+
 // A named system-wide lock, built on flock() over a file that is never removed: the kernel
 // releases it when its holder ends, so a copy that died holding it leaves it free.
 class NamedLock {

@@ -8,12 +8,14 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <sys/socket.h>
@@ -185,6 +187,47 @@ TEST_F(GuardTest, TheRunningCopyIsAskedToComeForward)
     EXPECT_TRUE(waitUntil([&] { return asked == 1; }, 5000));
     EXPECT_TRUE(askRunningCopyToComeForward(socketPath));
     EXPECT_TRUE(waitUntil([&] { return asked == 2; }, 5000));
+}
+
+TEST_F(GuardTest, ARunningCopyInADeepRuntimeFolderCanStillBeBroughtForward)
+{
+    // Folders padded so that the readable socket path fits, is one byte too long for a
+    // socket, and so deep that no name in them fits.
+    const qsizetype nameBytes = QFile::encodeName(instanceFilePath(QString(), kTitle, "Window")).size();
+    struct Case {
+        const char* what;
+        qsizetype folderBytes;
+        bool readableName;
+        bool inTheFolder;
+    };
+    const Case cases[] = {
+        {"short folder", 40, true, true},
+        {"readable name one byte too long", 107 - nameBytes + 1, false, true},
+        {"folder too deep for a socket", 120, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QString deep = folder();
+        while (QFile::encodeName(deep).size() < c.folderBytes - 1)
+            deep += QLatin1String("/d");
+        if (QFile::encodeName(deep).size() < c.folderBytes)
+            deep += QLatin1Char('e');
+        ASSERT_TRUE(QDir().mkpath(deep));
+        ASSERT_EQ(QFile::encodeName(deep).size(), std::max(c.folderBytes, QFile::encodeName(folder()).size()));
+
+        const QString socketPath = bringForwardSocketPath(deep, kTitle);
+        EXPECT_LE(QFile::encodeName(socketPath).size(), 107) << socketPath.toStdString();
+        EXPECT_EQ(socketPath == instanceFilePath(deep, kTitle, "Window"), c.readableName) << socketPath.toStdString();
+        EXPECT_EQ(socketPath.startsWith(deep + QLatin1Char('/')), c.inTheFolder) << socketPath.toStdString();
+        // Both copies must find the same socket.
+        EXPECT_EQ(bringForwardSocketPath(deep, kTitle), socketPath);
+
+        int asked = 0;
+        BringForwardListener listener(socketPath, [&] { ++asked; });
+        ASSERT_TRUE(listener.listening());
+        EXPECT_TRUE(askRunningCopyToComeForward(socketPath));
+        EXPECT_TRUE(waitUntil([&] { return asked == 1; }, 5000));
+    }
 }
 
 TEST_F(GuardTest, NoRunningCopyMeansNothingToBringForward)
