@@ -10,6 +10,7 @@
 #include "app/application.h"
 #include "app/form.h"
 #include "db/datamodule.h"
+#include "loopbackform.h"
 #include "mariadb_server.h"
 #include "overlay/panelwidget.h"
 
@@ -19,7 +20,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,20 +30,6 @@ using namespace quorvel;
 using overlay::El;
 
 namespace {
-
-quint16 freeTcpPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-quint16 freeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 // Waits on the event loop (blocking in its poll, as the program does) until done() or the
 // time-out.
@@ -178,14 +164,7 @@ int main(int argc, char** argv)
     db.resetRaceDatabase();
 
     QTemporaryDir photos;
-    Config config;
-    config.tcpHost = "127.0.0.1";
-    config.tcpPort = freeTcpPort();
-    config.broadcastAddress = "127.0.0.1";
-    config.discoveryPort = freeUdpPort();
-    config.discoveryWaitMs = 50;
-    config.retryIntervalMs = 300;
-    config.photoFolder = photos.path().toUtf8();
+    const Config config = test::loopbackFormConfig(photos.path());
 
     QTcpServer server;
     server.listen(QHostAddress::LocalHost, config.tcpPort);

@@ -4,21 +4,20 @@
 #include "app/form.h"
 #include "db/datamodule.h"
 
+#include "loopbackform.h"
 #include "mariadb_server.h"
 #include "wait.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 // The whole form in this process, against the test program's MariaDB and a timing server
-// played by the test on a loopback port. Intervals are short; discovery asks a loopback
-// port where nobody answers, so every run ends after its (short) wait without an answer.
+// played by the test on a loopback port (see loopbackFormConfig()).
 class AppFixture : public ::testing::Test {
 protected:
     quorvel::Config config;
@@ -28,31 +27,12 @@ protected:
     std::unique_ptr<quorvel::app::Form> form;
     QTcpServer server;
 
-    static quint16 freeTcpPort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
-    static quint16 freeUdpPort()
-    {
-        QUdpSocket probe;
-        probe.bind(QHostAddress::LocalHost, 0);
-        return probe.localPort();
-    }
-
     void SetUp() override
     {
         auto& db = quorvel::test::MariaDbServer::shared();
         db.pointClientLibraryHere();
         db.resetRaceDatabase();
-        config.tcpHost = "127.0.0.1";
-        config.tcpPort = freeTcpPort();
-        config.broadcastAddress = "127.0.0.1";
-        config.discoveryPort = freeUdpPort();
-        config.discoveryWaitMs = 50;
-        config.retryIntervalMs = 300;
-        config.photoFolder = photos.path().toUtf8();
+        config = quorvel::test::loopbackFormConfig(photos.path());
     }
 
     void startForm()
