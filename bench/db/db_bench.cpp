@@ -2,7 +2,6 @@
 #include "db/racequeries.h"
 #include "mariadb_server.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 using namespace quorvel;
@@ -128,12 +127,3 @@ void BM_LaneLookup(benchmark::State& state)
 BENCHMARK(BM_LaneLookup)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

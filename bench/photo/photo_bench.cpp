@@ -12,7 +12,6 @@
 #include "race/photo/photocache.h"
 #include "race/photo/screenpicture.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -152,13 +151,3 @@ void BM_ScaledDecodeComparedWithSampling(benchmark::State& state)
 BENCHMARK(BM_DecodeJpeg12Megapixels)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LightsOffTwoPhotos)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_ScaledDecodeComparedWithSampling)->Unit(benchmark::kMillisecond)->Iterations(5);
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -8,14 +8,15 @@
 #include "overlay/screen.h"
 #include "race/framing.h"
 
-#include <QApplication>
+#include "residentmemory.h"
+
+#include <QCoreApplication>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <unistd.h>
+#include <algorithm>
 
 using quorvel::Text;
 using quorvel::Timer;
@@ -50,19 +51,6 @@ struct ReadPath {
         framing.setApplyRaceMessage([this](const RaceMessage&) { ++applied; });
     }
 };
-
-// Resident memory of the process, in bytes.
-size_t residentBytes()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return static_cast<size_t>(resident) * static_cast<size_t>(sysconf(_SC_PAGESIZE));
-}
 
 // The 1 MB chunk of 50,000 messages: its time, and the resident memory it takes beyond itself
 // at its peak (sampled every 128 messages) and once it is done. First, so
@@ -148,13 +136,3 @@ void BM_LoopbackReadPath(benchmark::State& state)
 BENCHMARK(BM_LoopbackReadPath)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

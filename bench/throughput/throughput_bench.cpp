@@ -10,12 +10,12 @@
 #include "race/lanevehicles.h"
 #include "race/racedisplay.h"
 
-#include <QApplication>
+#include "residentmemory.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <unistd.h>
+#include <algorithm>
+#include <vector>
 
 using namespace quorvel;
 using overlay::El;
@@ -123,18 +123,6 @@ void BM_ReadPath(benchmark::State& state)
 }
 BENCHMARK(BM_ReadPath)->Arg(1)->Arg(10)->Arg(1000)->Repetitions(3)->ReportAggregatesOnly(true);
 
-size_t residentBytes()
-{
-    long pages = 0;
-    long resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
-    return size_t(resident) * size_t(sysconf(_SC_PAGESIZE));
-}
-
 // A million messages in 100,000 chunks of ten: resident memory at the end, and how much it
 // grew over the second half.
 void BM_MillionMessagesMemory(benchmark::State& state)
@@ -163,13 +151,3 @@ void BM_MillionMessagesMemory(benchmark::State& state)
 BENCHMARK(BM_MillionMessagesMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
