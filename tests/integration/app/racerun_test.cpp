@@ -1,26 +1,11 @@
 #include "appfixture.h"
+#include "jpegbytes.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 
 using namespace quorvel;
 using overlay::El;
-
-namespace {
-
-QByteArray jpegPhoto(int width, int height, QRgb colour)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 95);
-    return bytes;
-}
-
-} // namespace
 
 // A whole run as the timing server plays it, against a real database: pilots looked up,
 // the run reset storing their photos, the start tree, the times, the winner, and the
@@ -29,8 +14,8 @@ TEST_F(AppFixture, AWholeRunShowsOnTheStripAndTheLightsOffViewShowsThePhotos)
 {
     auto& db = test::MariaDbServer::shared();
     db.execute("INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES "
-               "(11, '111', 'Jo\xC3\xA3o Carlos da Silva', 'joao.jpg', X'" + jpegPhoto(60, 40, qRgb(200, 30, 30)).toHex() + "'),"
-               "(22, '222', 'Ana Souza', 'ana.JPG', X'" + jpegPhoto(400, 300, qRgb(30, 30, 200)).toHex() + "')");
+               "(11, '111', 'Jo\xC3\xA3o Carlos da Silva', 'joao.jpg', X'" + jpegBytes(60, 40, qRgb(200, 30, 30)).toHex() + "'),"
+               "(22, '222', 'Ana Souza', 'ana.JPG', X'" + jpegBytes(400, 300, qRgb(30, 30, 200)).toHex() + "')");
     startForm();
     QTcpSocket* timingServer = acceptConnection();
     ASSERT_NE(timingServer, nullptr);
