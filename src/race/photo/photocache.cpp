@@ -47,9 +47,11 @@ void PhotoCache::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
     }
     const Text name = row.fileName();
     const QString path = photoFilePath(name);
-    const PictureDecoder decoder = decoderForFile(path);
+    // The name is judged before its extension, so a name such as ".." is refused for what
+    // it is, not as an unknown kind of picture.
     if (const Text reason = unsafeFileNameReason(name); !reason.isEmpty())
         throw cannotOpenFile(path, reason);
+    const PictureDecoder decoder = decoderForFile(path);
     const QImage picture = readPictureFile(path, decoder);
     element.setPicture(picture);
 }
