@@ -213,7 +213,7 @@ TEST_F(BoardFixture, TheBoardEmptiesBothReactionTimes)
 
 TEST_F(BoardFixture, APageRunsNPlusThreeStatementsUpToTwelve)
 {
-    const QList<int> sizes = {0, 1, 3, 9, 10, 15};
+    const QList<int> sizes = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 15};
     for (int n : sizes) {
         QList<double> times;
         for (int i = 0; i < n; ++i)

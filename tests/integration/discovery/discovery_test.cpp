@@ -189,3 +189,64 @@ TEST_F(Discovery, AFailedStartUpDiscoveryStillResetsTheDisplay)
     EXPECT_EQ(form->screen().text(El::lblPilotoA), "") << "the laid-out placeholder never goes on air";
     EXPECT_FALSE(form->screen().visible(El::imgPreA));
 }
+
+// The waits as installed, not shortened: five seconds of silence end a run, an answer after
+// one second earns five more, and a sender that never stops is cut off fifteen seconds
+// after the request.
+TEST_F(Discovery, TheInstalledWaitsAreFiveSecondsFromTheLastAnswerAndFifteenAtMost)
+{
+    config.discoveryWaitMs = kDiscoveryWaitMs;
+    config.discoveryBoundMs = kDiscoveryBoundMs;
+    form.reset();
+    dm = std::make_unique<db::DataModule>(config);
+    form = std::make_unique<app::Form>(app, *dm, config);
+    form->TimerErro.stop();
+
+    struct Case {
+        const char* what;
+        QList<Responder::Answer> answers;
+        bool flood;
+        qint64 atLeastMs;
+        qint64 belowMs;
+        const char* flag;
+    };
+    const Case cases[] = {
+        {"no answer", {}, false, 5000, 5700, "N"},
+        {"one answer after a second", {{1000, "here"}}, false, 6000, 6700, "S"},
+        // last: a flooding responder floods every later request too
+        {"a sender that never stops", {}, true, 15000, 15700, "S"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        responder->plan(c.answers);
+        if (c.flood)
+            responder->flood(200);
+        const qint64 took = timedPing();
+        EXPECT_GE(took, c.atLeastMs);
+        EXPECT_LT(took, c.belowMs);
+        EXPECT_EQ(form->discoveryFlag, c.flag);
+    }
+}
+
+// While the race database is down, an answered discovery fails in its queries; the retry
+// tick still connects to the timing server, whose lamps and times need no database.
+TEST_F(Discovery, ADatabaseFailureInAnAnsweredDiscoveryStillLetsTheTickConnect)
+{
+    auto& db = test::MariaDbServer::shared();
+    db.execute("RENAME TABLE vyd.ORGANIZADOR TO vyd.organizador_away");
+    responder->plan({{100, "here"}});
+    form->TimerErro.stop();
+    server.listen(QHostAddress(QStringLiteral("192.168.0.100")), config.tcpPort);
+
+    form->TimerErroTimer();
+    db.execute("RENAME TABLE vyd.organizador_away TO vyd.ORGANIZADOR");
+
+    QTcpSocket* timingServer = acceptConnection(3000);
+    ASSERT_NE(timingServer, nullptr) << "the tick made no connection attempt";
+    EXPECT_EQ(readUntil(timingServer, 17), "Quorvel:Conectado");
+    EXPECT_EQ(form->S_Cliente.host(), "192.168.0.100");
+    bool logged = false;
+    for (const Text& line : lines(El::mLog))
+        logged = logged || line.startsWith("SQL Error: ");
+    EXPECT_TRUE(logged) << "the database failure still reaches mLog";
+}
