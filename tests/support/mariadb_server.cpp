@@ -1,6 +1,7 @@
 #include "mariadb_server.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QProcess>
@@ -9,6 +10,7 @@
 
 #include <signal.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace quorvel::test {
@@ -16,6 +18,7 @@ namespace quorvel::test {
 namespace {
 
 constexpr int kStartTimeoutMs = 120000;
+constexpr int kFirstStartAttempts = 3;
 constexpr int kStopTimeoutMs = 60000;
 constexpr int kClientTimeoutMs = 60000;
 
@@ -100,8 +103,22 @@ MariaDbServer::MariaDbServer()
         fail(QStringLiteral("cannot create a temporary folder for the server"));
     // The socket path must stay short: a Unix socket name holds about a hundred bytes.
     m_socket = m_dir->filePath(QStringLiteral("mariadb.sock"));
-    m_port = freeLoopbackPort();
-    start();
+    // A first start can fail for a passing reason, such as another program taking the port
+    // between its choice here and the server's bind: begin again on another port, from an
+    // empty data folder, before giving up.
+    for (int attempt = 1;; ++attempt) {
+        m_port = freeLoopbackPort();
+        try {
+            start();
+            return;
+        } catch (const std::exception& e) {
+            if (attempt == kFirstStartAttempts)
+                throw;
+            std::fprintf(stderr, "the private MariaDB server did not start (attempt %d), trying again: %s\n",
+                         attempt, e.what());
+            QDir(dataDir()).removeRecursively();
+        }
+    }
 }
 
 MariaDbServer::~MariaDbServer()
