@@ -26,6 +26,9 @@ QImage newPicture(int width, int height, QImage::Format format)
 {
     const qsizetype bytesPerLine = ((qsizetype(width) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32) * 4;
     const qsizetype size = bytesPerLine * height;
+    // A negative width and height would make a positive size: refuse them before mapping.
+    if (width <= 0 || height <= 0)
+        return QImage();
     if (size < kMappedFrom)
         return QImage(width, height, format);
     // Aligned to huge pages, which the system may then use: a few dozen faults for a
@@ -36,8 +39,12 @@ QImage newPicture(int width, int height, QImage::Format format)
         return QImage();
     const auto start = (reinterpret_cast<quintptr>(address) + kHugePage - 1) & ~quintptr(kHugePage - 1);
     ::madvise(reinterpret_cast<void*>(start), (size_t(size) + kHugePage - 1) & ~(kHugePage - 1), MADV_HUGEPAGE);
-    return QImage(reinterpret_cast<uchar*>(start), width, height, bytesPerLine, format, unmapPicture,
-                  new Mapping{address, mapped});
+    auto* mapping = new Mapping{address, mapped};
+    QImage picture(reinterpret_cast<uchar*>(start), width, height, bytesPerLine, format, unmapPicture, mapping);
+    // A buffer that QImage refuses is never handed back to its cleanup.
+    if (picture.isNull())
+        unmapPicture(mapping);
+    return picture;
 }
 
 } // namespace quorvel::race

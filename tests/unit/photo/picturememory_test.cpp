@@ -31,4 +31,15 @@ TEST(PictureMemory, LargeAndSmallPicturesBehaveAsImages)
     }
 }
 
+// Sizes no picture can have give a null picture, and nothing of them stays behind: a
+// negative width and height multiply to the size of a large picture. (The sanitizer build
+// reports any memory left.)
+TEST(PictureMemory, ImpossibleSizesGiveANullPictureAndKeepNoMemory)
+{
+    for (const QSize size : {QSize(-2000, -2000), QSize(0, 5000000), QSize(-1, 10), QSize(3000, -1000)}) {
+        SCOPED_TRACE(QString::number(size.width()).toStdString() + " x " + std::to_string(size.height()));
+        EXPECT_TRUE(newPicture(size.width(), size.height(), QImage::Format_RGB32).isNull());
+    }
+}
+
 } // namespace
