@@ -13,7 +13,7 @@
 #include "overlay/screen.h"
 #include "overlay/view.h"
 #include "race/board.h"
-#include "race/framing.h"
+#include "race/readhandler.h"
 #include "race/racedisplay.h"
 
 #include <memory>
@@ -99,7 +99,7 @@ private:
     overlay::ClockSeparators m_clockSeparators;
     std::unique_ptr<LaneVehiclesOnDatabase> m_laneVehicles;
     std::unique_ptr<race::RaceDisplay> m_race;
-    race::MessageFraming m_framing;
+    race::ReadHandler m_readHandler;
     race::Board m_board;
     // Last, so that it goes first: its listener brings the view forward.
     SingleInstanceGuard abfOneInstance1;
