@@ -2,11 +2,9 @@
 
 #include "app/lanevehiclesondatabase.h"
 #include "base/failure.h"
+#include "base/userlocale.h"
 #include "db/racequeries.h"
 #include "overlay/operatorcontrols.h"
-
-#include <langinfo.h>
-#include <locale.h>
 
 #include <ctime>
 
@@ -30,7 +28,7 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     , m_clockSeparators(overlay::ClockSeparators::fromLocale())
     , m_laneVehicles(std::make_unique<LaneVehiclesOnDatabase>(m_screen, *qryDadosPilotoA, *qryDadosPilotoB, config))
     , m_race(std::make_unique<race::RaceDisplay>(m_screen, tmrIntervalo, *m_laneVehicles))
-    , m_framing(m_screen, tmrResult, tmrIntervalo)
+    , m_readHandler(m_screen, tmrResult, tmrIntervalo)
     , m_board(m_screen, dm, *m_race, tmrResult, config, race::decimalSeparatorFromLocale())
 {
     m_view->onClose = [this] { m_app.requestEnd(); };
@@ -45,8 +43,8 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     };
 
     m_race->setReportFailure([this](const std::exception& e) { ManipulaExcecoes(e); });
-    m_framing.setApplyRaceMessage([this](const race::RaceMessage& m) { m_race->ApplyRaceMessage(m); });
-    m_framing.setPauseReads([this](bool paused) { S_Cliente.setReadPaused(paused); });
+    m_readHandler.setApplyRaceMessage([this](const race::RaceMessage& m) { m_race->ApplyRaceMessage(m); });
+    m_readHandler.setPauseReads([this](bool paused) { S_Cliente.setReadPaused(paused); });
 
     // The timers count from the window's creation; none ticks before it has been painted.
     attachTimers();
@@ -128,10 +126,9 @@ Text localLongTime()
     std::tm local{};
     localtime_r(&now, &local);
     char buffer[128] = {};
-    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (locale) {
-        strftime_l(buffer, sizeof buffer, nl_langinfo_l(T_FMT, locale), &local, locale);
-        freelocale(locale);
+    const UserLocale locale(LC_TIME_MASK);
+    if (locale.valid()) {
+        strftime_l(buffer, sizeof buffer, locale.info(T_FMT), &local, locale.handle());
     } else {
         std::strftime(buffer, sizeof buffer, "%H:%M:%S", &local);
     }
@@ -232,7 +229,7 @@ void Form::onError(int)
 
 void Form::onRead(const Text& chunk)
 {
-    m_framing.S_ClienteRead(chunk);
+    m_readHandler.S_ClienteRead(chunk);
 }
 
 void Form::onFailure(const Text& message)
