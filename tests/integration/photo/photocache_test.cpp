@@ -4,6 +4,7 @@
 #include "race/photo/picturefile.h"
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
+#include "userlocale.h"
 
 #include <gtest/gtest.h>
 
@@ -401,6 +402,20 @@ TEST(PictureFile, FolderOrMissingFileCannotBeOpened)
     const QString missing = dir.filePath(QStringLiteral("ausente.emf"));
     EXPECT_TRUE(failsWith([&] { loadPictureFile(missing); },
                           "Cannot open file \"" + text(missing) + "\". No such file or directory"));
+}
+
+TEST(PictureFile, TheSystemsReasonIsInTheOperatorsLanguage)
+{
+    QUORVEL_UNDER_PT_BR(locale);
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("ausente.jpg"));
+    EXPECT_TRUE(failsWith([&] { loadPictureFile(missing); },
+                          "Cannot open file \"" + text(missing) + "\". Arquivo ou diret\xF3rio inexistente"));
+    Config config;
+    config.photoFolder = text(dir.filePath(QStringLiteral("sem/pasta")));
+    const PhotoCache cache(config);
+    EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "bytes")); },
+                          "Cannot create file \"" + config.photoFolder + "/a.jpg\". Arquivo ou diret\xF3rio inexistente"));
 }
 
 } // namespace
