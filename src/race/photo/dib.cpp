@@ -3,6 +3,7 @@
 #include "race/photo/picturelimits.h"
 #include "race/photo/picturememory.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace quorvel::race {
@@ -218,12 +219,12 @@ public:
             }
             if (value == 0) { // end of line
                 m_x = 0;
-                ++m_row;
+                moveDown(1);
             } else if (value == 1) { // end of bitmap
                 return;
             } else if (value == 2) { // delta
-                m_x += in.u8();
-                m_row += in.u8();
+                moveRight(in.u8());
+                moveDown(in.u8());
             } else { // absolute run, padded to a 16-bit boundary
                 const int bytes = four ? (value + 1) / 2 : value;
                 const QByteArrayView run = in.view(bytes);
@@ -239,6 +240,11 @@ public:
     }
 
 private:
+    // A position past the picture's edge stays just past it: only a pixel put there is
+    // a fault, and millions of deltas must not carry the counters round to the front.
+    void moveRight(int columns) { m_x = std::min(m_x + columns, m_h.width); }
+    void moveDown(int rows) { m_row = std::min(m_row + rows, m_h.height); }
+
     void put(int index)
     {
         require(m_x < m_h.width && m_row < m_h.height);

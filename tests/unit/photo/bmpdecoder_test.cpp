@@ -116,6 +116,8 @@ TEST(BmpDecoder, ReadsRunLengthCodes)
         {"RLE4 alternating run", rleSpec(2, 5, 1, QByteArray::fromHex("0512 0001")), {{1, 2, 1, 2, 1}}},
         {"RLE4 absolute", rleSpec(2, 3, 1, QByteArray::fromHex("0003 3450 0001")), {{3, 4, 5}}},
         {"no end code", rleSpec(1, 2, 1, QByteArray::fromHex("0205")), {{5, 5}}},
+        // a delta far past both edges draws nothing more and is no fault by itself
+        {"delta past the edges", rleSpec(1, 2, 1, QByteArray::fromHex("0201 0002 FFFF 0002 FFFF 0001")), {{1, 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,6 +126,26 @@ TEST(BmpDecoder, ReadsRunLengthCodes)
         for (int y = 0; y < picture.height(); ++y)
             for (int x = 0; x < picture.width(); ++x)
                 EXPECT_EQ(picture.pixel(x, y), c.spec.palette[c.rows[y][x]]) << x << "," << y;
+    }
+}
+
+// About 8.5 million deltas of 255 carry a column or row count past the largest int: the
+// position must not come round to a place in front of the picture (34 MB, far beyond what
+// a fuzzer finds).
+TEST(BmpDecoder, RefusesAPixelPutAfterMillionsOfDeltas)
+{
+    constexpr qsizetype kDeltas = 8'500'000;
+    const struct {
+        const char* name;
+        QByteArray delta;
+    } cases[] = {
+        {"to the right", QByteArray::fromHex("0002 FF00")},
+        {"upwards", QByteArray::fromHex("0002 00FF")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray codes = c.delta.repeated(kDeltas) + QByteArray::fromHex("0107 0001");
+        EXPECT_TRUE(failsWith([&] { decodeBmp(bmpFile(rleSpec(1, 4, 2, codes))); }, kInvalid));
     }
 }
 
