@@ -93,6 +93,81 @@ TEST(JpegDecoder, ReportsTheLibrarysMessageNumber)
     }
 }
 
+// A progressive JPEG. Grey in `scans` scans: the DC coefficients, then the 63 AC ones in
+// bands as even as they divide; colour (scans 0) in libjpeg's own ten scans, without
+// chroma subsampling.
+QByteArray progressiveJpeg(const QImage& picture, int scans)
+{
+    const bool colour = scans == 0;
+    const QImage grey = picture.convertToFormat(colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+    std::vector<jpeg_scan_info> script;
+    script.push_back({1, {0}, 0, 0, 0, 0});
+    const int bands = scans - 1;
+    for (int band = 0; band < bands; ++band)
+        script.push_back({1, {0}, 1 + 63 * band / bands, 63 * (band + 1) / bands, 0, 0});
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(grey.width());
+    cinfo.image_height = JDIMENSION(grey.height());
+    cinfo.input_components = colour ? 3 : 1;
+    cinfo.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    if (colour) {
+        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+        jpeg_simple_progression(&cinfo);
+    } else {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = int(script.size());
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uchar*>(grey.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    free(out);
+    return bytes;
+}
+
+// A progressive file with a frame header (SOF2) claiming another size.
+QByteArray progressiveWithSize(QByteArray jpeg, int width, int height)
+{
+    const qsizetype at = jpeg.indexOf(QByteArray("\xFF\xC2", 2)) + 5;
+    jpeg[at] = char(height >> 8);
+    jpeg[at + 1] = char(height);
+    jpeg[at + 2] = char(width >> 8);
+    jpeg[at + 3] = char(width);
+    return jpeg;
+}
+
+// Each scan of a progressive file is a pass over the whole picture and may cost a few
+// bytes; the number of scans is bounded (JERR_IMAGE_TOO_BIG), as is the memory libjpeg
+// may take for the coefficients it keeps (JERR_NO_BACKING_STORE, its own message when a
+// picture needs more than it may have).
+TEST(JpegDecoder, BoundsTheWorkOfProgressiveFiles)
+{
+    const QImage picture = quadrantPicture(64, 48);
+    const QByteArray ten = progressiveJpeg(picture, 10);
+    EXPECT_LE(largestDifference(decodeJpeg(ten), picture.convertToFormat(QImage::Format_Grayscale8)), 6);
+    EXPECT_EQ(decodeJpeg(progressiveJpeg(picture, 32)).size(), picture.size());
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveJpeg(picture, 33)); }, jpegError(JERR_IMAGE_TOO_BIG)));
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveJpeg(picture, 64)); }, jpegError(JERR_IMAGE_TOO_BIG)));
+    const QByteArray colour = progressiveJpeg(picture, 0);
+    EXPECT_LE(largestDifference(decodeJpeg(colour), picture), 6);
+    // At 64 megapixels grey keeps 128 MB of coefficients, and is decoded until its data
+    // runs out; full colour would keep 384 MB.
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(ten, 8192, 8192)); }, jpegError(JWRN_HIT_MARKER)));
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(colour, 8192, 8192)); },
+                          jpegError(JERR_NO_BACKING_STORE)));
+}
+
 // A missing end marker after complete rows loses nothing.
 TEST(JpegDecoder, AcceptsAMissingEndMarker)
 {
