@@ -131,22 +131,35 @@ TEST(BmpDecoder, ReadsRunLengthCodes)
 
 // About 8.5 million deltas of 255 carry a column or row count past the largest int: the
 // position must not come round to a place in front of the picture (34 MB, far beyond what
-// a fuzzer finds).
+// a fuzzer finds). A picture of 4096 x 4096 may have that many codes that draw nothing; a
+// small one may not, and is refused at once.
 TEST(BmpDecoder, RefusesAPixelPutAfterMillionsOfDeltas)
 {
     constexpr qsizetype kDeltas = 8'500'000;
     const struct {
         const char* name;
         QByteArray delta;
+        int side;
     } cases[] = {
-        {"to the right", QByteArray::fromHex("0002 FF00")},
-        {"upwards", QByteArray::fromHex("0002 00FF")},
+        {"to the right", QByteArray::fromHex("0002 FF00"), 4096},
+        {"upwards", QByteArray::fromHex("0002 00FF"), 4096},
+        {"in a small picture", QByteArray::fromHex("0002 FF00"), 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QByteArray codes = c.delta.repeated(kDeltas) + QByteArray::fromHex("0107 0001");
-        EXPECT_TRUE(failsWith([&] { decodeBmp(bmpFile(rleSpec(1, 4, 2, codes))); }, kInvalid));
+        EXPECT_TRUE(failsWith([&] { decodeBmp(bmpFile(rleSpec(1, c.side, c.side, codes))); }, kInvalid));
     }
+}
+
+// A writer's codes that draw nothing: one end of line for every row and a delta for every
+// pixel skipped, then the end.
+TEST(BmpDecoder, AcceptsAsManyMovesAsPixelsAndRows)
+{
+    const QByteArray rows = (QByteArray::fromHex("0002 0100").repeated(3) + QByteArray::fromHex("0000")).repeated(2);
+    EXPECT_EQ(decodeBmp(bmpFile(rleSpec(1, 3, 2, rows + QByteArray::fromHex("0001")))).size(), QSize(3, 2));
+    EXPECT_TRUE(failsWith([&] { decodeBmp(bmpFile(rleSpec(1, 3, 2, rows + QByteArray::fromHex("0000 0001")))); },
+                          kInvalid));
 }
 
 TEST(BmpDecoder, RefusesBrokenFiles)
