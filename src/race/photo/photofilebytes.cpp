@@ -58,7 +58,7 @@ PhotoFileBytes readPhotoFile(const QString& path)
         return out;
     // The size it had when opened: a file that shrinks meanwhile gives fewer bytes, which
     // its decoder then refuses; one that grows is read no further.
-    out.bytes.resize(qsizetype(info.st_size));
+    out.bytes = QByteArray(qsizetype(info.st_size), Qt::Uninitialized);
     qsizetype done = 0;
     while (done < out.bytes.size()) {
         const ssize_t got = ::read(file.fd(), out.bytes.data() + done, size_t(out.bytes.size() - done));
