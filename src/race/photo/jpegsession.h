@@ -26,9 +26,10 @@ struct JpegSession {
 
 // What one photo may cost libjpeg. A progressive file keeps all of its coefficients in
 // memory, two bytes each: a colour picture as cameras sample it (4:2:0) needs 3 bytes a
-// pixel, one with full colour 6 and CMYK 8. Beyond the limit libjpeg stops with
-// JERR_NO_BACKING_STORE instead of taking the memory.
-inline constexpr long kJpegMemoryLimit = 200L * 1024 * 1024;
+// pixel, grey 2, full colour 6 and CMYK 8. The limit lets grey and camera colour through
+// at the largest picture, full colour up to about 26 megapixels; beyond it libjpeg stops
+// with JERR_NO_BACKING_STORE instead of taking the memory.
+inline constexpr long kJpegMemoryLimit = 160L * 1024 * 1024;
 // Every scan of a progressive file passes over the whole picture, and a scan costs a few
 // bytes: thousands of them in a small file would take minutes. Encoders write about ten
 // (libjpeg 10 for colour, mozjpeg's searched scripts rarely beyond 20). Refused with

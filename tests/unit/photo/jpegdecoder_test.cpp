@@ -84,7 +84,7 @@ TEST(JpegDecoder, ReportsTheLibrarysMessageNumber)
         {"cut in the header", good.left(scanStart - 10), JWRN_JPEG_EOF},
         {"beyond the library's own limit", withSize(good, 65535, 8), JERR_IMAGE_TOO_BIG},
         {"60000 x 60000", withSize(good, 60000, 60000), JERR_IMAGE_TOO_BIG},
-        {"just beyond 64 megapixels", withSize(good, 8193, 8192), JERR_IMAGE_TOO_BIG},
+        {"just beyond 32 megapixels", withSize(good, 8193, 4096), JERR_IMAGE_TOO_BIG},
         {"zero width", withSize(good, 0, 64), JERR_EMPTY_IMAGE},
     };
     for (const auto& c : cases) {
@@ -161,10 +161,10 @@ TEST(JpegDecoder, BoundsTheWorkOfProgressiveFiles)
     EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveJpeg(picture, 64)); }, jpegError(JERR_IMAGE_TOO_BIG)));
     const QByteArray colour = progressiveJpeg(picture, 0);
     EXPECT_LE(largestDifference(decodeJpeg(colour), picture), 6);
-    // At 64 megapixels grey keeps 128 MB of coefficients, and is decoded until its data
-    // runs out; full colour would keep 384 MB.
-    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(ten, 8192, 8192)); }, jpegError(JWRN_HIT_MARKER)));
-    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(colour, 8192, 8192)); },
+    // At the largest picture grey keeps 64 MB of coefficients, and is decoded until its
+    // data runs out; full colour would keep 192 MB.
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(ten, 8192, 4096)); }, jpegError(JWRN_HIT_MARKER)));
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(colour, 8192, 4096)); },
                           jpegError(JERR_NO_BACKING_STORE)));
 }
 
@@ -190,15 +190,16 @@ TEST(JpegDecoder, KeepsWorkingAfterFailures)
     EXPECT_EQ(decodeJpeg(good).size(), QSize(32, 32));
 }
 
-TEST(PictureLimit, AllowsUpTo64Megapixels)
+TEST(PictureLimit, AllowsUpTo32Megapixels)
 {
     using quorvel::race::withinPictureLimit;
     const struct {
         qint64 width, height;
         bool allowed;
     } cases[] = {
-        {1, 1, true},       {8192, 8192, true},         {8193, 8192, false}, {67108864, 1, true},
-        {1, 67108865, false}, {0, 5, false},            {5, -1, false},      {65535, 65535, false},
+        {1, 1, true},       {8192, 4096, true},         {8193, 4096, false}, {33554432, 1, true},
+        {1, 33554433, false}, {8192, 8192, false},      {0, 5, false},       {5, -1, false},
+        {65535, 65535, false},
         {qint64(1) << 40, qint64(1) << 40, false},
     };
     for (const auto& c : cases)

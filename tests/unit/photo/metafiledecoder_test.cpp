@@ -114,7 +114,7 @@ TEST(WmfDecoder, RefusesBrokenFiles)
              b.remove(record + int(words - 2) * 2, 4);
          })},
         {"standard without window extent", standardWithoutExtent},
-        {"beyond 64 megapixels", standardWmf(cornersDib(), 30000, 30000)},
+        {"beyond 32 megapixels", standardWmf(cornersDib(), 30000, 30000)},
         {"an enhanced metafile", emfFile(cornersDib(), 48, 48)},
                      },
                      decodeWmf, kInvalid);
@@ -177,7 +177,7 @@ TEST(EmfDecoder, RefusesBrokenFiles)
         {"size beyond the file", changed(good, [](QByteArray& b) { put32(b, 48, quint32(b.size() + 4)); })},
         {"empty frame", changed(good, [](QByteArray& b) { put32(b, 32, 0); })},
         {"no millimetres", changed(good, [](QByteArray& b) { put32(b, 80, 0); })},
-        {"beyond 64 megapixels", changed(good, [](QByteArray& b) { put32(b, 32, 300000); put32(b, 36, 300000); })},
+        {"beyond 32 megapixels", changed(good, [](QByteArray& b) { put32(b, 32, 300000); put32(b, 36, 300000); })},
         {"record size not in words", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 82); })},
         {"record past the end", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 4000); })},
         {"no end record", [&] {
