@@ -88,7 +88,8 @@ void Form::releaseTimers()
 
 void Form::checkSingleInstance()
 {
-    abfOneInstance1.check(m_app, *m_view);
+    abfOneInstance1.check(m_app, *m_view, lockFolder(),
+                          [this](const Text& line) { m_screen.appendLine(El::mLog, line); });
 }
 
 void Form::FormCreate()

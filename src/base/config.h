@@ -45,6 +45,13 @@ inline constexpr int kPageFirstIntervalMs = 100;   // tmrResult, first and empty
 inline constexpr int kPageIntervalMs = 5000;       // tmrResult, a page with results
 inline constexpr int kClockIntervalMs = 1000;      // tmrHora
 
+// The single-instance locks: one folder every account of the computer can use, so that
+// a copy started by any account sees the others. Tests name a folder of their own in the
+// environment variable.
+inline constexpr char kLockFolder[] = "/run/lock";
+inline constexpr char kLockFolderFallback[] = "/tmp";
+inline constexpr char kLockFolderVariable[] = "QUORVEL_LOCK_DIR";
+
 // The photo folder beside the executable.
 inline constexpr char kPhotoFolderName[] = "fotopilotos";
 
