@@ -35,6 +35,9 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
 {
     m_view->onClose = [this] { m_app.requestEnd(); };
     m_view->onFirstPaint = [this] { releaseTimers(); };
+    m_firstPaintFallback.setSingleShot(true);
+    m_firstPaintFallback.setInterval(config.firstPaintFallbackMs);
+    QObject::connect(&m_firstPaintFallback, &QTimer::timeout, [this] { releaseTimers(); });
     m_view->onClick = [this](El e) {
         if (e == El::imgFundo)
             m_app.guarded([this] { overlay::imgFundoClick(m_screen); });
@@ -48,7 +51,8 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     m_framing.setApplyRaceMessage([this](const race::RaceMessage& m) { m_race->ApplyRaceMessage(m); });
     m_framing.setPauseReads([this](bool paused) { S_Cliente.setReadPaused(paused); });
 
-    // The timers count from the window's creation; none ticks before it has been painted.
+    // The timers count from the window's creation; none ticks before it has been shown
+    // and painted.
     attachTimers();
     holdTimers();
     TimerErro.start();
@@ -60,6 +64,7 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
 
 Form::~Form()
 {
+    m_firstPaintFallback.stop();
     // The window goes first: its timers stop and the link closes without a word.
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->stop();
@@ -76,12 +81,17 @@ void Form::attachTimers()
 
 void Form::holdTimers()
 {
+    m_timersHeld = true;
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->hold();
 }
 
 void Form::releaseTimers()
 {
+    if (!m_timersHeld)
+        return;
+    m_timersHeld = false;
+    m_firstPaintFallback.stop();
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->release();
 }
@@ -213,6 +223,8 @@ void Form::showWindow()
 {
     m_view->centerOnPrimaryScreen();
     m_view->show();
+    if (m_timersHeld)
+        m_firstPaintFallback.start();
 }
 
 void Form::onConnect()

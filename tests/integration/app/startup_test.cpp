@@ -4,11 +4,79 @@
 #include "base/cp1252.h"
 
 #include <QDir>
+#include <QEvent>
+#include <QObject>
 
 #include <algorithm>
 
 using namespace quorvel;
 using overlay::El;
+
+namespace {
+
+// Swallows every paint event of one window and all its elements: a window that is shown
+// but never painted, as under a window manager that maps it late or with a minimised start.
+class NoPaint : public QObject {
+public:
+    explicit NoPaint(QWidget& window)
+        : m_window(window)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~NoPaint() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    int swallowed = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Paint || !widget || widget->window() != &m_window)
+            return false;
+        ++swallowed;
+        return true;
+    }
+
+private:
+    QWidget& m_window;
+};
+
+} // namespace
+
+TEST_F(AppFixture, AWindowShownButNeverPaintedStillRetriesAndRunsItsClock)
+{
+    dm = std::make_unique<db::DataModule>(config);
+    form = std::make_unique<app::Form>(app, *dm, config);
+    NoPaint noPaint(form->view());
+    app.guarded([&] { form->FormCreate(); });
+    const Text laidOutClock = form->screen().text(El::lblHora);
+    form->showWindow();
+
+    EXPECT_TRUE(waitUntil([&] { return contains(El::Memo1, "TimerErro"); }, 10000)) << "no retry tick";
+    EXPECT_TRUE(waitUntil([&] { return form->screen().text(El::lblHora) != laidOutClock; }, 10000))
+        << "the clock never ticked";
+    QTcpSocket* timingServer = acceptConnection(10000);
+    ASSERT_NE(timingServer, nullptr) << "never connected";
+    EXPECT_EQ(readUntil(timingServer, 17), "Quorvel:Conectado");
+}
+
+TEST_F(AppFixture, AFormNeverShownNeverTicks)
+{
+    // A second copy's form: nothing of it may act while its box is up or after.
+    dm = std::make_unique<db::DataModule>(config);
+    form = std::make_unique<app::Form>(app, *dm, config);
+    app.guarded([&] { form->FormCreate(); });
+    const Text laidOutClock = form->screen().text(El::lblHora);
+    int referenceTicks = 0;
+    Timer reference("reference", config.retryIntervalMs);
+    reference.setOnTick([&] { ++referenceTicks; });
+    reference.start();
+    // Long enough for a retry tick, a clock tick and the fallback of a shown window.
+    const int enough = std::max({config.retryIntervalMs, config.clockIntervalMs, config.firstPaintFallbackMs}) * 2;
+    ASSERT_TRUE(waitUntil([&] { return referenceTicks * config.retryIntervalMs >= enough; }, enough * 5));
+    EXPECT_FALSE(contains(El::Memo1, "TimerErro"));
+    EXPECT_EQ(form->screen().text(El::lblHora), laidOutClock);
+}
 
 TEST_F(AppFixture, ABringForwardListenerThatFailsIsSaidInMLog)
 {
