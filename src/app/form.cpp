@@ -64,6 +64,8 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
 
 Form::~Form()
 {
+    // The handler reaches into this form: a failure reported after it is gone must not.
+    m_app.setExceptionHandler({});
     m_firstPaintFallback.stop();
     // The window goes first: its timers stop and the link closes without a word.
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})

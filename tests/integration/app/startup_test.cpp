@@ -78,6 +78,16 @@ TEST_F(AppFixture, AFormNeverShownNeverTicks)
     EXPECT_EQ(form->screen().text(El::lblHora), laidOutClock);
 }
 
+TEST_F(AppFixture, TheFailureHandlerGoesWithTheForm)
+{
+    startForm();
+    ASSERT_TRUE(app.hasExceptionHandler());
+    form.reset();
+    ASSERT_FALSE(app.hasExceptionHandler()) << "the application would report into a destroyed form";
+    // With no form the report goes to the standard error, and nothing breaks.
+    app.handleException(Failure("after the form"));
+}
+
 TEST_F(AppFixture, ABringForwardListenerThatFailsIsSaidInMLog)
 {
     // The form's locks in a folder of this test, where something that no copy may remove
