@@ -9,6 +9,10 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 using namespace quorvel;
 using overlay::El;
 
@@ -39,6 +43,32 @@ protected:
 
 private:
     QWidget& m_window;
+};
+
+// Lowers the soft limit of open files to the number of those open now: the process can
+// create no descriptor until the limit is put back at the end of the scope.
+class NoNewDescriptors {
+public:
+    NoNewDescriptors()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        EXPECT_GE(lowestFree, 0);
+        ::close(lowestFree);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = rlim_t(lowestFree);
+        EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+        const int refused = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        EXPECT_LT(refused, 0) << "the limit does not hold";
+        if (refused >= 0)
+            ::close(refused);
+    }
+    ~NoNewDescriptors() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+    NoNewDescriptors(const NoNewDescriptors&) = delete;
+    NoNewDescriptors& operator=(const NoNewDescriptors&) = delete;
+
+private:
+    rlimit m_saved{};
 };
 
 } // namespace
@@ -86,6 +116,31 @@ TEST_F(AppFixture, TheFailureHandlerGoesWithTheForm)
     ASSERT_FALSE(app.hasExceptionHandler()) << "the application would report into a destroyed form";
     // With no form the report goes to the standard error, and nothing breaks.
     app.handleException(Failure("after the form"));
+}
+
+TEST_F(AppFixture, ASocketTheSystemRefusesIsTriedAgainAtEveryRetry)
+{
+    // Every discovery fails (nothing can be sent to port 0), so discovery never arms the
+    // retry timer, and nobody listens yet, so each attempt is refused and the link's error
+    // arms it.
+    config.discoveryPort = 0;
+    startForm();
+    ASSERT_TRUE(waitUntil([&] { return contains(El::Memo1, "S Erro"); }, 10000));
+    EXPECT_TRUE(contains(El::mLog, "Socket Error # 22"));
+    EXPECT_FALSE(contains(El::mLog, "SEM SERVIDOR"));
+    {
+        // Now the link's socket cannot be made at all: only the retry tick itself can arm
+        // the next one. (The window has been painted by now: painting may start threads,
+        // which need descriptors of their own.)
+        NoNewDescriptors exhausted;
+        const int ticksBefore = count(El::Memo1, "TimerErro");
+        EXPECT_TRUE(waitUntil([&] { return count(El::mLog, "Can't create new socket") >= 3; }, 10000))
+            << lines(El::mLog).join('|').constData();
+        EXPECT_GE(count(El::Memo1, "TimerErro") - ticksBefore, 3);
+    }
+    QTcpSocket* timingServer = acceptConnection(10000);
+    ASSERT_NE(timingServer, nullptr) << "no retry once descriptors are back";
+    EXPECT_EQ(readUntil(timingServer, 17), "Quorvel:Conectado");
 }
 
 TEST_F(AppFixture, ABringForwardListenerThatFailsIsSaidInMLog)
