@@ -33,6 +33,9 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
 {
     m_view->onClose = [this] { m_app.requestEnd(); };
     m_view->onFirstPaint = [this] { releaseTimers(); };
+    m_firstPaintFallback.setSingleShot(true);
+    m_firstPaintFallback.setInterval(config.firstPaintFallbackMs);
+    QObject::connect(&m_firstPaintFallback, &QTimer::timeout, [this] { releaseTimers(); });
     m_view->onClick = [this](El e) {
         if (e == El::imgFundo)
             m_app.guarded([this] { overlay::imgFundoClick(m_screen); });
@@ -46,7 +49,8 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     m_readHandler.setApplyRaceMessage([this](const race::RaceMessage& m) { m_race->ApplyRaceMessage(m); });
     m_readHandler.setPauseReads([this](bool paused) { S_Cliente.setReadPaused(paused); });
 
-    // The timers count from the window's creation; none ticks before it has been painted.
+    // The timers count from the window's creation; none ticks before it has been shown
+    // and painted.
     attachTimers();
     holdTimers();
     TimerErro.start();
@@ -58,6 +62,9 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
 
 Form::~Form()
 {
+    // The handler reaches into this form: a failure reported after it is gone must not.
+    m_app.setExceptionHandler({});
+    m_firstPaintFallback.stop();
     // The window goes first: its timers stop and the link closes without a word.
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->stop();
@@ -74,19 +81,25 @@ void Form::attachTimers()
 
 void Form::holdTimers()
 {
+    m_timersHeld = true;
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->hold();
 }
 
 void Form::releaseTimers()
 {
+    if (!m_timersHeld)
+        return;
+    m_timersHeld = false;
+    m_firstPaintFallback.stop();
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->release();
 }
 
 void Form::checkSingleInstance()
 {
-    abfOneInstance1.check(m_app, *m_view);
+    abfOneInstance1.check(m_app, *m_view, lockFolder(),
+                          [this](const Text& line) { m_screen.appendLine(El::mLog, line); });
 }
 
 void Form::FormCreate()
@@ -209,6 +222,8 @@ void Form::showWindow()
 {
     m_view->centerOnPrimaryScreen();
     m_view->show();
+    if (m_timersHeld)
+        m_firstPaintFallback.start();
 }
 
 void Form::onConnect()

@@ -16,6 +16,8 @@
 #include "race/readhandler.h"
 #include "race/racedisplay.h"
 
+#include <QTimer>
+
 #include <memory>
 
 namespace quorvel::app {
@@ -57,7 +59,10 @@ public:
     void tmrHoraTimer();
 
     // Shows the window; timer ticks wait until it has been painted once, so the retry tick
-    // that fell due during the start-up discovery never blocks a blank window.
+    // that fell due during the start-up discovery never blocks a blank window. A window
+    // that is shown but never painted (a window manager that maps it late, a minimised
+    // start) releases them after a short wait: without ticks the overlay would never
+    // connect, retry or run its clock.
     void showWindow();
 
     Timer TimerErro;
@@ -101,6 +106,8 @@ private:
     std::unique_ptr<race::RaceDisplay> m_race;
     race::ReadHandler m_readHandler;
     race::Board m_board;
+    bool m_timersHeld = false;
+    QTimer m_firstPaintFallback;
     // Last, so that it goes first: its listener brings the view forward.
     SingleInstanceGuard abfOneInstance1;
 };

@@ -44,6 +44,16 @@ inline constexpr int kIdleIntervalMs = 60000;      // tmrIntervalo
 inline constexpr int kPageFirstIntervalMs = 100;   // tmrResult, first and empty pages
 inline constexpr int kPageIntervalMs = 5000;       // tmrResult, a page with results
 inline constexpr int kClockIntervalMs = 1000;      // tmrHora
+// The timers wait for the window's first paint; a window that is shown but never painted
+// (a late window manager, a minimised start) releases them after this.
+inline constexpr int kFirstPaintFallbackMs = 1000;
+
+// The single-instance locks: one folder every account of the computer can use, so that
+// a copy started by any account sees the others. Tests name a folder of their own in the
+// environment variable.
+inline constexpr char kLockFolder[] = "/run/lock";
+inline constexpr char kLockFolderFallback[] = "/tmp";
+inline constexpr char kLockFolderVariable[] = "QUORVEL_LOCK_DIR";
 
 // The photo folder beside the executable.
 inline constexpr char kPhotoFolderName[] = "fotopilotos";
@@ -75,6 +85,7 @@ struct Config {
     int pageFirstIntervalMs = kPageFirstIntervalMs;
     int pageIntervalMs = kPageIntervalMs;
     int clockIntervalMs = kClockIntervalMs;
+    int firstPaintFallbackMs = kFirstPaintFallbackMs;
     // photos: empty means "fotopilotos" beside the executable
     Text photoFolder;
 };

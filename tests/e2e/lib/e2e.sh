@@ -24,6 +24,10 @@ E2E_PIDS=()
 export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
+# The single-instance locks of this scenario's copies, apart from any other copy on the
+# computer.
+export QUORVEL_LOCK_DIR="$E2E_WORK/locks"
+mkdir -p "$QUORVEL_LOCK_DIR"
 
 e2e_log() { printf '[%s] %s\n' "$(date +%H:%M:%S.%3N)" "$*" >&2; }
 e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
