@@ -309,4 +309,21 @@ TEST_F(RenderTest, AccentedNamesKeepTheirAccentsInsideThePilotLabels)
     }
 }
 
+TEST_F(RenderTest, BothLanesStackTheFoulLampOverTheWinnerLamp)
+{
+    hideRaceDisplay();
+    const QRect boxA = screen.windowRect(El::imgQueA);
+    const QRect boxB = screen.windowRect(El::imgQueB);
+    for (El e : {El::imgQueA, El::imgQueB})
+        screen.show(e);
+    const QImage foul = render();
+    for (El e : {El::imgDesclaA, El::imgDesclaB, El::imgGanhouA, El::imgGanhouB})
+        screen.show(e);
+    const QImage all = render();
+    // the middle of each box is the red foul lamp's, and the two lanes look alike
+    for (const QRect& box : {boxA, boxB})
+        EXPECT_EQ(all.pixel(box.center()), foul.pixel(box.center())) << box.y();
+    EXPECT_EQ(all.copy(boxA), all.copy(boxB));
+}
+
 } // namespace
