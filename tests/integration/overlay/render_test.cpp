@@ -10,7 +10,9 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -324,6 +326,88 @@ TEST_F(RenderTest, BothLanesStackTheFoulLampOverTheWinnerLamp)
     for (const QRect& box : {boxA, boxB})
         EXPECT_EQ(all.pixel(box.center()), foul.pixel(box.center())) << box.y();
     EXPECT_EQ(all.copy(boxA), all.copy(boxB));
+}
+
+// Two pictures alike but for what anti-aliasing and decoding may change: no channel of any
+// pixel differs by more than a few steps.
+void expectAlike(const QImage& got, const QImage& expected, const char* what)
+{
+    ASSERT_EQ(got.size(), expected.size()) << what;
+    int worst = 0;
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x) {
+            const QRgb a = got.pixel(x, y);
+            const QRgb b = expected.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+        }
+    EXPECT_LE(worst, 3) << what;
+}
+
+QImage committedPicture(const char* file)
+{
+    const QImage image(QStringLiteral(QUORVEL_SOURCE_DIR "/assets/") + QLatin1String(file));
+    EXPECT_FALSE(image.isNull()) << file;
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+TEST_F(RenderTest, TheStripAndTheBoardOnScreenAreTheCommittedPictures)
+{
+    // the strip as drawn: its first 1629 columns fill the top of the window
+    hideRaceDisplay();
+    screen.show(El::imgFundo);
+    expectAlike(render().copy(0, 0, 1629, 104), committedPicture("strip.png").copy(0, 0, 1629, 104), "strip");
+
+    // the board's background, drawn from the board panel's corner (0, 2) in its box's height
+    screen.hide(El::pnlGeral);
+    screen.hide(El::pnlTempos);
+    screen.show(El::pnlClass);
+    screen.show(El::imgFundoClass);
+    const QRect box = screen.windowRect(El::imgFundoClass);
+    const int height = std::min(box.height(), screen.element(El::pnlClass).box.height());
+    expectAlike(render().copy(box.left(), box.top(), 1320, height), committedPicture("board.png").copy(0, 0, 1320, height),
+                "board");
+}
+
+TEST_F(RenderTest, EveryLampOnScreenIsItsCommittedPicture)
+{
+    const struct {
+        El e;
+        const char* file;
+    } lamps[] = {
+        {El::imgPreA, "lamp_prestage.png"},       {El::imgStageA, "lamp_stage.png"},
+        {El::imgStartA, "lamp_green.png"},        {El::imgDesclaA, "lamp_disqualified.png"},
+        {El::imgGanhouA, "lamp_winner.png"},      {El::imgQueA, "lamp_foul.png"},
+        {El::imgPreB, "lamp_prestage.png"},       {El::imgStageB, "lamp_stage.png"},
+        {El::imgStartB, "lamp_green.png"},        {El::imgDesclaB, "lamp_disqualified.png"},
+        {El::imgGanhouB, "lamp_winner.png"},      {El::imgQueB, "lamp_foul.png"},
+    };
+    for (const auto& lamp : lamps) {
+        const QImage committed = committedPicture(lamp.file);
+        expectAlike(screen.element(lamp.e).picture, committed, lamp.file);
+        // drawn in its 32 x 32 box on magenta: where the picture is not its key colour
+        // (its bottom-left pixel), the box shows the picture's own colours, sampled
+        hideRaceDisplay();
+        screen.show(lamp.e);
+        const QImage image = render();
+        const QRect box = screen.windowRect(lamp.e);
+        const QImage sampled = committed.scaled(box.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const QRgb key = committed.pixel(0, committed.height() - 1);
+        int alike = 0;
+        int drawn = 0;
+        for (int y = 0; y < box.height(); ++y)
+            for (int x = 0; x < box.width(); ++x) {
+                const QRgb want = sampled.pixel(x, y);
+                if (want == key)
+                    continue;
+                ++drawn;
+                alike += image.pixel(box.left() + x, box.top() + y) == want ? 1 : 0;
+            }
+        EXPECT_GT(drawn, 100) << lamp.file;
+        // sampling may pick a neighbouring row or column at the disc's edge
+        EXPECT_GT(alike, drawn * 9 / 10) << lamp.file << " " << alike << " of " << drawn;
+        screen.hide(lamp.e);
+    }
 }
 
 } // namespace
