@@ -3,7 +3,7 @@
 // CMakeLists.txt), where no route leads to 10.0.0.0/8.
 
 #include "recorder.h"
-#include "userlocale.h"
+#include "processlocale.h"
 #include "wait.h"
 
 #include "base/failure.h"

@@ -5,7 +5,7 @@
 #include "race/photo/picturefile.h"
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
-#include "userlocale.h"
+#include "processlocale.h"
 
 #include <gtest/gtest.h>
 

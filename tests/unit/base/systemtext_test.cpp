@@ -1,5 +1,5 @@
 #include "base/systemtext.h"
-#include "userlocale.h"
+#include "processlocale.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ TEST(SystemReason, IsTheOperatorsLanguageInWindows1252)
 
 TEST(SystemReason, IsPlainEnglishInTheCLocale)
 {
-    UserLocale locale("C");
+    ProcessLocale locale("C");
     ASSERT_TRUE(locale.active());
     EXPECT_EQ(systemReason(ENOENT), Text("No such file or directory"));
 }

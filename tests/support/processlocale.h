@@ -8,16 +8,16 @@
 // The process's locale switched, for one scope, to an operator's: the C library's reasons
 // then come in that language and encoding, as they do for an operator whose session runs
 // under it. scripts/setup makes the locales the tests use.
-class UserLocale {
+class ProcessLocale {
 public:
-    explicit UserLocale(const char* name)
+    explicit ProcessLocale(const char* name)
         : m_previous(std::setlocale(LC_ALL, nullptr))
     {
         m_active = std::setlocale(LC_ALL, name) != nullptr;
     }
-    ~UserLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
-    UserLocale(const UserLocale&) = delete;
-    UserLocale& operator=(const UserLocale&) = delete;
+    ~ProcessLocale() { std::setlocale(LC_ALL, m_previous.c_str()); }
+    ProcessLocale(const ProcessLocale&) = delete;
+    ProcessLocale& operator=(const ProcessLocale&) = delete;
 
     bool active() const { return m_active; }
 
@@ -29,5 +29,5 @@ private:
 // Portuguese, as the installation's operators run it; the tests that need it fail, with
 // this reason, on a machine where scripts/setup has not made it.
 #define QUORVEL_UNDER_PT_BR(guard)                                                                   \
-    UserLocale guard("pt_BR.UTF-8");                                                                 \
+    ProcessLocale guard("pt_BR.UTF-8");                                                                 \
     ASSERT_TRUE(guard.active()) << "the locale pt_BR.UTF-8 is missing: run scripts/setup"
