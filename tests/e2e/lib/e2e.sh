@@ -24,6 +24,10 @@ E2E_PIDS=()
 export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
+# An installer's file in /etc never changes a test: every run reads a file of its own,
+# empty for the defaults; a scenario writes its settings there before starting quorvel.
+export QUORVEL_CONFIG="$E2E_WORK/quorvel.conf"
+: >"$QUORVEL_CONFIG"
 
 e2e_log() { printf '[%s] %s\n' "$(date +%H:%M:%S.%3N)" "$*" >&2; }
 e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
