@@ -111,7 +111,8 @@ void ProgramOutput::follow()
     }
     const bool moved = place != m_place;
     m_place = place;
-    if (geometry() != target->geometry()) {
+    // X screens of one display may share their coordinates: the screen itself decides
+    if (screen() != target || geometry() != target->geometry()) {
         setScreen(target);
         setGeometry(target->geometry());
     }
