@@ -31,6 +31,7 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     , m_readHandler(m_screen, tmrResult, tmrIntervalo)
     , m_board(m_screen, dm, *m_race, tmrResult, config, race::decimalSeparatorFromLocale())
 {
+    createProgramOutput();
     m_view->onClose = [this] { m_app.requestEnd(); };
     m_view->onFirstPaint = [this] { releaseTimers(); };
     m_firstPaintFallback.setSingleShot(true);
@@ -224,6 +225,16 @@ void Form::showWindow()
     m_view->show();
     if (m_timersHeld)
         m_firstPaintFallback.start();
+    if (m_programOutput)
+        m_programOutput->start();
+}
+
+void Form::createProgramOutput()
+{
+    if (m_config.programOutput.screen.isEmpty())
+        return;
+    m_programOutput = std::make_unique<overlay::ProgramOutput>(m_screen, *m_view, m_config.programOutput);
+    m_programOutput->onReport = [this](const Text& line) { m_screen.appendLine(El::mLog, line); };
 }
 
 void Form::onConnect()

@@ -10,6 +10,7 @@
 #include "link/linkevents.h"
 #include "link/tcpclient.h"
 #include "overlay/clock.h"
+#include "overlay/programoutput.h"
 #include "overlay/screen.h"
 #include "overlay/view.h"
 #include "race/board.h"
@@ -95,12 +96,15 @@ private:
     void checkSingleInstance();
     void runDiscoveryReportingFailure();
     void pointLinksAtServer();
+    void createProgramOutput();
 
     Application& m_app;
     db::DataModule& m_dm;
     Config m_config;
     overlay::Screen m_screen;
     std::unique_ptr<overlay::View> m_view;
+    // Only when the installer's file chooses a screen for it.
+    std::unique_ptr<overlay::ProgramOutput> m_programOutput;
     overlay::ClockSeparators m_clockSeparators;
     std::unique_ptr<LaneVehiclesOnDatabase> m_laneVehicles;
     std::unique_ptr<race::RaceDisplay> m_race;

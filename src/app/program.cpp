@@ -5,19 +5,29 @@
 #include "app/form.h"
 #include "base/failure.h"
 #include "db/datamodule.h"
+#include "overlay/outputplacement.h"
 
 #include <QIcon>
 
 #include <memory>
 
 namespace quorvel::app {
+namespace {
 
-int runProgram(int& argc, char** argv, const Config& config)
+int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
 {
     Application app;
     GuardedQtApplication qtApp(argc, argv, app);
     app.setTitle(kAppTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+
+    if (file) {
+        const Text refusal = file->refusal.isEmpty() ? overlay::programOutputRefusal(*file) : file->refusal;
+        if (!refusal.isEmpty()) {
+            showFatalError(refusal);
+            return 1;
+        }
+    }
 
     std::unique_ptr<db::DataModule> dm;
     std::unique_ptr<Form> form;
@@ -41,6 +51,18 @@ int runProgram(int& argc, char** argv, const Config& config)
     form.reset();
     dm.reset();
     return 0;
+}
+
+} // namespace
+
+int runProgram(int& argc, char** argv, const Config& config)
+{
+    return run(argc, argv, config, nullptr);
+}
+
+int runProgram(int& argc, char** argv, const ConfigFile& file)
+{
+    return run(argc, argv, file.config, &file);
 }
 
 } // namespace quorvel::app

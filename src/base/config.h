@@ -2,13 +2,17 @@
 
 #include "base/text.h"
 
+#include <QString>
 #include <QtGlobal>
+
+#include <optional>
 
 namespace quorvel {
 
-// Every fixed setting of the program lives here. The program has no command line and no
-// settings file: main() uses the defaults. In-process tests build the application with
-// another Config (loopback ports, shorter intervals).
+// Every fixed setting of the program lives here. The program has no command line; the
+// installer's optional configuration file (configfile.h) may change the few settings that
+// go beyond the original, and without it every value is the constant below. In-process
+// tests build the application with another Config (loopback ports, shorter intervals).
 
 inline constexpr char kAppTitle[] = "VYD - Quorvel V3";
 
@@ -63,6 +67,22 @@ inline constexpr int kClientWidth = 1629;
 inline constexpr int kClientHeight = 551;
 inline constexpr int kStripHeight = 104;
 
+// The installer's configuration file, and the variable that names another one (tests,
+// rehearsals).
+inline constexpr char kConfigFilePath[] = "/etc/quorvel/quorvel.conf";
+inline constexpr char kConfigFileVariable[] = "QUORVEL_CONFIG";
+
+// The program output: the mixer's key colour (ARGB), the window's own magenta.
+inline constexpr quint32 kKeyColour = 0xffff00ff;
+
+// A clean picture for the vision mixer on a screen of its own.
+struct ProgramOutputConfig {
+    QString screen;          // empty: no program output; digits: an index, else a screen's name
+    std::optional<int> left; // the picture's top-left corner on that screen; none: as the
+    std::optional<int> top;  // operator's client area is on its own screen
+    quint32 keyColour = kKeyColour;
+};
+
 struct Config {
     // timing server
     Text tcpHost = kInitialTcpHost;
@@ -88,6 +108,8 @@ struct Config {
     int firstPaintFallbackMs = kFirstPaintFallbackMs;
     // photos: empty means "fotopilotos" beside the executable
     Text photoFolder;
+    // the program output
+    ProgramOutputConfig programOutput;
 };
 
 } // namespace quorvel
