@@ -126,6 +126,31 @@ void BM_BoardPage(benchmark::State& state)
 }
 BENCHMARK(BM_BoardPage)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// The slowest statement the board sends: the standings (qryListaPilotos) of the category
+// with the most results of the open event, grouped over thousands of rows. The database
+// link's read time-out must stay far above it.
+void BM_StandingsStatement(benchmark::State& state)
+{
+    const test::MariaDbServer& server = demoServer();
+    const QList<QByteArray> largest = server.select(
+        "SELECT COD_EVENTO, COD_CATEGORIA, COUNT(*) AS n FROM vyd.RESULTADOS"
+        " WHERE COD_EVENTO = (SELECT COD_EVENTO_ABERTO FROM vyd.ORGANIZADOR ORDER BY CODIGO LIMIT 1)"
+        " GROUP BY COD_EVENTO, COD_CATEGORIA ORDER BY n DESC LIMIT 1").value(0);
+    Connection link {Config {}};
+    auto standings = makeListaPilotosQuery(link);
+    standings->setParam("cod_evento", largest.value(0).toInt());
+    standings->setParam("cod_categoria", largest.value(1).toInt());
+    int rows = 0;
+    for (auto _ : state) {
+        standings->close();
+        standings->open();
+        rows = standings->recordCount();
+    }
+    state.counters["results_grouped"] = largest.value(2).toInt();
+    state.counters["rows"] = rows;
+}
+BENCHMARK(BM_StandingsStatement)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
 // A "cod_pilotoA" lookup: the vehicle row with its photo.
 void BM_LaneLookup(benchmark::State& state)
 {

@@ -25,6 +25,10 @@ inline constexpr char kFarewellText[] = "VurazeZO:Desconectou";
 inline constexpr int kKeepAliveIdleS = 10;
 inline constexpr int kKeepAliveIntervalS = 5;
 inline constexpr int kKeepAliveProbes = 3;
+// A connect attempt that has neither completed nor failed by then is given up as timed out:
+// a host that swallows packets would otherwise hold the link "connecting" for the kernel's
+// two minutes, with no retry. Leaves room for two retransmitted SYNs (at 1 and 3 s).
+inline constexpr int kTcpConnectTimeoutMs = 5000;
 
 // Discovery.
 inline constexpr char kFixedServerAddress[] = "192.168.0.100";
@@ -40,7 +44,16 @@ inline constexpr int kDiscoveryBoundMs = 15000;
 inline constexpr char kDbName[] = "vyd";
 inline constexpr char kDbUser[] = "vyd";
 inline constexpr char kDbPassword[] = "pqtrWMK#47d";
-inline constexpr unsigned kDbPort = 0; // 0 stands for the server's default, 3306
+inline constexpr unsigned kDbPort = 3306;
+// Every database call blocks the window, so each wait on the server is bounded, in
+// seconds. The read and write time-outs bound a silence of the server, not a whole
+// statement: rows that keep coming never time out. The slowest statement of the board, the
+// standings of a category over a season of 100,000 results, takes milliseconds; a server
+// stopped, cut off or stuck behind a lock frees the window within 8 s. The connect time-out
+// also bounds the wait for the server's greeting.
+inline constexpr unsigned kDbConnectTimeoutS = 5;
+inline constexpr unsigned kDbReadTimeoutS = 8;
+inline constexpr unsigned kDbWriteTimeoutS = 8;
 
 // Timers, in milliseconds.
 inline constexpr int kRetryIntervalMs = 3000;      // TimerErro
@@ -96,6 +109,9 @@ struct Config {
     // database
     Text dbHost; // empty: the local server
     unsigned dbPort = kDbPort;
+    unsigned dbConnectTimeoutS = kDbConnectTimeoutS;
+    unsigned dbReadTimeoutS = kDbReadTimeoutS;
+    unsigned dbWriteTimeoutS = kDbWriteTimeoutS;
     Text dbName = kDbName;
     Text dbUser = kDbUser;
     Text dbPassword = kDbPassword;

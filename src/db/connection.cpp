@@ -5,6 +5,7 @@
 
 #include <errmsg.h>
 #include <mysql.h>
+#include <mysqld_error.h>
 
 #include <memory>
 
@@ -21,12 +22,6 @@ Text errorText(MYSQL* mysql, const CharsetConversion& conversion)
     return format("SQL Error: %s", conversion.toSystemText(Text(mysql_error(mysql))).constData());
 }
 
-bool serverIsGone(unsigned error)
-{
-    return error == CR_SERVER_GONE_ERROR || error == CR_SERVER_LOST
-        || error == CR_SERVER_LOST_EXTENDED;
-}
-
 const char* orNull(const Text& text)
 {
     return text.isEmpty() ? nullptr : text.constData();
@@ -38,9 +33,20 @@ struct ResultDeleter {
 
 } // namespace
 
+bool errorEndsConnection(unsigned error)
+{
+    // A time-out shows as a lost server (CR_SERVER_LOST).
+    return error == CR_SERVER_GONE_ERROR || error == CR_SERVER_LOST
+        || error == CR_SERVER_LOST_EXTENDED || error == ER_CONNECTION_KILLED
+        || error == ER_SERVER_SHUTDOWN;
+}
+
 Connection::Connection(const Config& config)
     : m_host(config.dbHost)
     , m_port(config.dbPort)
+    , m_connectTimeoutS(config.dbConnectTimeoutS)
+    , m_readTimeoutS(config.dbReadTimeoutS)
+    , m_writeTimeoutS(config.dbWriteTimeoutS)
     , m_database(config.dbName)
     , m_user(config.dbUser)
     , m_password(config.dbPassword)
@@ -79,10 +85,15 @@ void Connection::connect()
     mysql_options(mysql, MYSQL_SET_CHARSET_NAME, charsetName.constData());
     my_bool reconnect = 0;
     mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect);
+    // The window waits on every call: a server that stops answering must not hold it.
+    mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &m_connectTimeoutS);
+    mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &m_readTimeoutS);
+    mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &m_writeTimeoutS);
 
     const CharsetConversion conversion(charsetName);
-    // Port 0 and an empty host leave the choice to the library: 3306, or the port and
-    // socket of MYSQL_TCP_PORT and MYSQL_UNIX_PORT when they are set.
+    // An empty host is the local server through its socket (the library's, or
+    // MYSQL_UNIX_PORT); the port is always given, so that neither MYSQL_TCP_PORT nor
+    // /etc/services can move the link off the server's.
     if (!mysql_real_connect(mysql, orNull(m_host), m_user.constData(), m_password.constData(),
             m_database.constData(), m_port, nullptr, 0)) {
         const Text message = errorText(mysql, conversion);
@@ -118,7 +129,7 @@ void Connection::dropServerConnection()
 void Connection::raiseStatementError()
 {
     const Text message = errorText(m_mysql, m_conversion);
-    if (serverIsGone(mysql_errno(m_mysql)))
+    if (errorEndsConnection(mysql_errno(m_mysql)))
         dropServerConnection();
     throw Failure(message);
 }

@@ -13,14 +13,20 @@ namespace quorvel::db {
 
 class Query;
 
+// Whether an error of the client library or the server (its number) leaves the connection
+// unusable: the library lost the server or gave up waiting for it, or the server killed
+// the connection or is shutting down. The link then counts as disconnected.
+bool errorEndsConnection(unsigned error);
+
 // The link to the race database (Zconet): one MariaDB connection, made with the fixed
 // account and read-committed isolation, and the queries made on it, which a disconnect
 // closes. It never reconnects by itself: an open of a query on a disconnected link
-// connects it, to the host set last. Every call blocks until the server answers.
+// connects it, to the host set last. Every call blocks until the server answers or the
+// configured time-out passes, which counts as a lost connection.
 class Connection {
 public:
-    // Takes the host, port, database, user and password of the configuration; does not
-    // connect.
+    // Takes the host, port, database, user, password and time-outs of the configuration;
+    // does not connect.
     explicit Connection(const Config& config);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -41,8 +47,8 @@ public:
     const Text& characterSet() const { return m_conversion.charsetName(); }
 
     // Runs one statement and fetches its whole result. The link must be connected.
-    // Raises "SQL Error: ..."; when the server is gone, the link is marked disconnected
-    // so that the next open connects again.
+    // Raises "SQL Error: ..."; when the error ends the connection (errorEndsConnection),
+    // the link is marked disconnected so that the next open connects again.
     ResultSet run(const Text& sql);
 
 private:
@@ -55,6 +61,9 @@ private:
 
     Text m_host;
     unsigned m_port;
+    unsigned m_connectTimeoutS;
+    unsigned m_readTimeoutS;
+    unsigned m_writeTimeoutS;
     Text m_database;
     Text m_user;
     Text m_password;

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -31,6 +32,13 @@ int pendingSocketError(int fd)
     return err;
 }
 
+// Whether a connect in progress has an outcome (completed or failed) waiting to be read.
+bool connectHasOutcome(int fd)
+{
+    pollfd p {fd, POLLOUT, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLOUT | POLLERR | POLLHUP));
+}
+
 Text lookupFailure(int code)
 {
     return socketCallError(fromLocaleText(::hstrerror(code)), code, "ASync Lookup");
@@ -38,7 +46,7 @@ Text lookupFailure(int code)
 
 } // namespace
 
-TcpClient::TcpClient(LinkEvents& events, Text host, quint16 port, QObject* parent)
+TcpClient::TcpClient(LinkEvents& events, Text host, quint16 port, QObject* parent, int connectTimeoutMs)
     : QObject(parent)
     , m_events(events)
     , m_host(std::move(host))
@@ -54,6 +62,9 @@ TcpClient::TcpClient(LinkEvents& events, Text host, quint16 port, QObject* paren
         if (QSocketDescriptor::DescriptorType(socket) == m_fd)
             writable();
     });
+    m_connectDeadline.setSingleShot(true);
+    m_connectDeadline.setInterval(connectTimeoutMs);
+    connect(&m_connectDeadline, &QTimer::timeout, this, [this] { connectDeadlinePassed(); });
 }
 
 TcpClient::~TcpClient()
@@ -75,6 +86,7 @@ void TcpClient::requestConnect()
     m_fd = fd;
     ++m_attempt;
     m_state = LinkState::Connecting;
+    m_connectDeadline.start(); // the name lookup included
     m_readNotifier.setSocket(fd);
     m_writeNotifier.setSocket(fd);
 
@@ -137,12 +149,26 @@ void TcpClient::writable()
 {
     if (m_state != LinkState::Connecting)
         return;
+    m_connectDeadline.stop();
     m_writeNotifier.setEnabled(false);
     if (int err = pendingSocketError(m_fd)) {
         fail(err, asyncSocketError(err));
         return;
     }
     connected();
+}
+
+void TcpClient::connectDeadlinePassed()
+{
+    if (m_state != LinkState::Connecting || m_fd < 0)
+        return;
+    // While the thread was busy the connect may have come to an end of its own: that
+    // outcome, not the deadline, is the attempt's.
+    if (m_writeNotifier.isEnabled() && connectHasOutcome(m_fd)) {
+        writable();
+        return;
+    }
+    fail(ETIMEDOUT, asyncSocketError(ETIMEDOUT));
 }
 
 void TcpClient::connected()
@@ -264,6 +290,7 @@ void TcpClient::setReadPaused(bool paused)
 
 void TcpClient::closeSocket()
 {
+    m_connectDeadline.stop();
     m_readNotifier.setEnabled(false);
     m_writeNotifier.setEnabled(false);
     if (m_lookupId >= 0) {

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <functional>
 
@@ -22,11 +23,15 @@ enum class LinkState { Down, Connecting, Connected };
 //
 // It sends exactly two texts, itself: "Quorvel:Conectado" once a connection is up, and
 // "VurazeZO:Desconectou" on a connection the server closes. Nothing else is ever sent.
+//
+// An attempt that has neither completed nor failed after connectTimeoutMs fails as a
+// connect that timed out would (error 110), so that a host that swallows packets cannot
+// hold the link "connecting" for the kernel's two minutes.
 class TcpClient : public QObject {
     Q_OBJECT
 public:
     TcpClient(LinkEvents& events, Text host = kInitialTcpHost, quint16 port = kTcpPort,
-              QObject* parent = nullptr);
+              QObject* parent = nullptr, int connectTimeoutMs = kTcpConnectTimeoutMs);
     // Closes silently: no handler runs and nothing is sent.
     ~TcpClient() override;
 
@@ -57,6 +62,7 @@ private:
     void startConnect(const in_addr& address);
     void resolved(quint64 attempt, int lookupError, quint32 address);
     void writable();
+    void connectDeadlinePassed();
     void readable();
     void connected();
     void serverClosed();
@@ -83,6 +89,7 @@ private:
     bool m_readPaused = false;
     QSocketNotifier m_readNotifier;
     QSocketNotifier m_writeNotifier;
+    QTimer m_connectDeadline;
 };
 
 } // namespace quorvel::link

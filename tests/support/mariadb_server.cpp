@@ -10,6 +10,7 @@
 
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 
@@ -123,6 +124,7 @@ MariaDbServer::MariaDbServer()
 
 MariaDbServer::~MariaDbServer()
 {
+    resume();
     try {
         stop();
     } catch (const std::exception&) {
@@ -161,7 +163,6 @@ bool MariaDbServer::running() const
 void MariaDbServer::pointClientLibraryHere() const
 {
     qputenv("MYSQL_UNIX_PORT", m_socket.toLocal8Bit());
-    qputenv("MYSQL_TCP_PORT", QByteArray::number(m_port));
 }
 
 void MariaDbServer::start()
@@ -184,6 +185,7 @@ void MariaDbServer::start()
 
 void MariaDbServer::stop()
 {
+    resume();
     if (!running())
         return;
     ::kill(pid_t(m_pid), SIGTERM);
@@ -191,8 +193,78 @@ void MariaDbServer::stop()
         fail(QStringLiteral("the private MariaDB server did not stop"));
 }
 
+void MariaDbServer::pause(int resumeAfterMs)
+{
+    resume();
+    if (!running())
+        fail(QStringLiteral("the private MariaDB server is not running"));
+    if (::kill(pid_t(m_pid), SIGSTOP) != 0)
+        fail(QStringLiteral("the private MariaDB server could not be stopped with SIGSTOP"));
+    QDeadlineTimer stopped(kStopTimeoutMs);
+    while (!paused()) {
+        if (stopped.hasExpired()) {
+            ::kill(pid_t(m_pid), SIGCONT);
+            fail(QStringLiteral("the private MariaDB server did not stop on SIGSTOP"));
+        }
+        QThread::msleep(5);
+    }
+    m_watchdog = std::make_unique<Watchdog>();
+    Watchdog* watchdog = m_watchdog.get();
+    const pid_t pid = pid_t(m_pid);
+    watchdog->thread = std::thread([watchdog, pid, resumeAfterMs] {
+        std::unique_lock lock(watchdog->mutex);
+        if (!watchdog->wake.wait_for(lock, std::chrono::milliseconds(resumeAfterMs),
+                                     [watchdog] { return watchdog->calledOff; }))
+            ::kill(pid, SIGCONT);
+    });
+}
+
+void MariaDbServer::stopWatchdog()
+{
+    if (!m_watchdog)
+        return;
+    {
+        std::lock_guard lock(m_watchdog->mutex);
+        m_watchdog->calledOff = true;
+    }
+    m_watchdog->wake.notify_all();
+    m_watchdog->thread.join();
+    m_watchdog.reset();
+}
+
+void MariaDbServer::resume()
+{
+    stopWatchdog();
+    if (running())
+        ::kill(pid_t(m_pid), SIGCONT);
+}
+
+bool MariaDbServer::paused() const
+{
+    // Every thread, not only the first: a stop reaches the threads one by one, and a thread
+    // still running may answer a statement.
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(m_pid));
+    const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (m_pid <= 0 || threads.isEmpty())
+        return false;
+    for (const QString& thread : threads) {
+        QFile status(tasks.filePath(thread + QStringLiteral("/status")));
+        if (!status.open(QIODevice::ReadOnly))
+            continue; // the thread has ended
+        bool stopped = false;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("State:"))
+                stopped = line.contains("(stopped)");
+        }
+        if (!stopped)
+            return false;
+    }
+    return true;
+}
+
 void MariaDbServer::kill()
 {
+    resume();
     if (!running())
         return;
     ::kill(pid_t(m_pid), SIGKILL);

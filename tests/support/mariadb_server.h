@@ -5,7 +5,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace quorvel::test {
 
@@ -29,8 +32,9 @@ public:
     MariaDbServer& operator=(const MariaDbServer&) = delete;
 
     // The server of this test program, started on first use and pointed at by the client
-    // library's MYSQL_UNIX_PORT and MYSQL_TCP_PORT, which the library reads only once: a
-    // program's connections with an empty host (or 127.0.0.1 and port 0) reach it.
+    // library's MYSQL_UNIX_PORT, which the library reads only once: a program's connections
+    // with an empty host reach it through its socket. Connections over TCP name its port()
+    // in their Config (dbPort).
     static MariaDbServer& shared();
 
     const QString& socketPath() const { return m_socket; }
@@ -39,7 +43,7 @@ public:
     QString dataDir() const;
     bool running() const;
 
-    // Sets MYSQL_UNIX_PORT and MYSQL_TCP_PORT to this server.
+    // Sets MYSQL_UNIX_PORT to this server's socket.
     void pointClientLibraryHere() const;
 
     // Starts the server again on the same data, socket and port.
@@ -48,6 +52,15 @@ public:
     void stop();
     // kill -9, as a crash or a power cut would, waited for.
     void kill();
+    // SIGSTOP, waited for until every thread of the server has stopped: the server keeps
+    // its connections and its port, and answers nothing, like a machine that hangs.
+    // Whatever happens, a watchdog thread sends SIGCONT once resumeAfterMs have passed, so
+    // that a test whose call never returns still ends.
+    void pause(int resumeAfterMs);
+    // SIGCONT, and the watchdog is called off. Resuming a running server does nothing.
+    void resume();
+    // Whether every thread of the server is stopped.
+    bool paused() const;
 
     // Runs SQL text (one or more statements) as root; raises with the client's message.
     void execute(const QByteArray& sql) const;
@@ -70,6 +83,15 @@ public:
 
 private:
     QByteArray runClient(const QStringList& arguments, const QByteArray& input) const;
+    void stopWatchdog();
+
+    struct Watchdog {
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool calledOff = false;
+        std::thread thread;
+    };
+    std::unique_ptr<Watchdog> m_watchdog;
 
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_socket;

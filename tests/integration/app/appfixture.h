@@ -33,6 +33,7 @@ protected:
         db.pointClientLibraryHere();
         db.resetRaceDatabase();
         config = quorvel::test::loopbackFormConfig(photos.path());
+        config.dbPort = db.port();
     }
 
     void startForm()

@@ -26,13 +26,15 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* os)
 namespace quorvel::test {
 
 // Every test starts on an empty race database (schema only) in the program's private
-// server; the program's own configuration (empty host, port 0) reaches it.
+// server; the program's own configuration reaches it, through its socket (empty host) or,
+// with a host, over TCP on the server's port.
 class RaceDatabaseTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         server().start();
         server().resetRaceDatabase();
+        m_config.dbPort = server().port();
     }
 
     static MariaDbServer& server() { return MariaDbServer::shared(); }

@@ -1,8 +1,10 @@
 // Link failures that need a network of their own: a server that vanishes under a connection
-// (loopback taken down) and a name that cannot be resolved (no name server reachable). Each
+// (loopback taken down), a name that cannot be resolved (no name server reachable) and an
+// address that swallows every packet (routed into a tun device nobody reads). Each
 // test runs itself again inside a private network namespace (`unshare -n`), so nothing
 // touches the host's network.
 
+#include "blackhole.h"
 #include "recorder.h"
 #include "wait.h"
 
@@ -94,4 +96,33 @@ TEST(Lookup, ANameThatCannotBeResolvedFailsTheAttempt)
     const QList<QByteArray> expected {"error 1 [Connecting open]",
                                       "failure Windows socket error: Unknown host (1), on API 'ASync Lookup' [Down closed]"};
     EXPECT_EQ(link.events.events, expected);
+}
+
+// A connect into silence: no answer, no refusal. The attempt fails as a connect that timed
+// out, within its deadline, and so does the next one: the retry cycle is never held up by
+// the kernel's own connect time-out of about two minutes.
+TEST(ConnectDeadline, AnAttemptIntoSilenceFailsAsATimeOutWhenItsDeadlinePasses)
+{
+    if (!insidePrivateNamespace())
+        return;
+    setLoopback("up");
+    QString why;
+    const QByteArray address = quorvel::test::blackHoleAddress(&why);
+    ASSERT_FALSE(address.isEmpty()) << why.toStdString();
+    Link link(3335, address.constData());
+    const QList<QByteArray> expected {"error 110 [Connecting open]",
+                                      "failure Asynchronous socket error 110 [Down closed]"};
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        link.events.events.clear();
+        QElapsedTimer clock;
+        clock.start();
+        link.client->requestConnect();
+        ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Down; }, 60000))
+            << "still connecting after a minute";
+        const qint64 took = clock.elapsed();
+        EXPECT_EQ(link.events.events, expected);
+        EXPECT_GE(took, quorvel::kTcpConnectTimeoutMs - 100);
+        EXPECT_LE(took, quorvel::kTcpConnectTimeoutMs + 3000);
+    }
 }
