@@ -64,6 +64,10 @@ inline constexpr int kClockIntervalMs = 1000;      // tmrHora
 // The timers wait for the window's first paint; a window that is shown but never painted
 // (a late window manager, a minimised start) releases them after this.
 inline constexpr int kFirstPaintFallbackMs = 1000;
+// While lines pour into a memo it repaints at most this often: each repaint lays out every
+// line it shows, and a flood of messages would otherwise spend its time on a log that no
+// eye can read at that pace. The strip's own elements repaint at once.
+inline constexpr int kMemoRepaintMs = 20;
 
 // The single-instance locks: one folder every account of the computer can use, so that
 // a copy started by any account sees the others. Tests name a folder of their own in the

@@ -1,5 +1,6 @@
 #include "overlay/memowidget.h"
 
+#include "base/config.h"
 #include "base/cp1252.h"
 #include "overlay/memolines.h"
 
@@ -31,6 +32,16 @@ MemoWidget::MemoWidget(const Screen& screen, El memo, QWidget* parent)
     setCursor(Qt::IBeamCursor);
     setGeometry(screen.element(memo).box);
     setVisible(screen.element(memo).visible);
+    m_repaint.setSingleShot(true);
+    m_repaint.setInterval(kMemoRepaintMs);
+    connect(&m_repaint, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+}
+
+void MemoWidget::linesChanged()
+{
+    // not restarted: a steady flow of lines must not put the repaint off for ever
+    if (!m_repaint.isActive())
+        m_repaint.start();
 }
 
 qint64 MemoWidget::firstLine() const

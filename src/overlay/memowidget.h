@@ -4,6 +4,7 @@
 #include "overlay/widgetpainting.h"
 
 #include <QClipboard>
+#include <QTimer>
 #include <QWidget>
 
 namespace quorvel::overlay {
@@ -25,6 +26,9 @@ public:
     Text selectedText() const;
     // Following the end: new lines scroll into view.
     bool following() const { return m_end < 0; }
+    // The model's lines changed: repainted within kMemoRepaintMs, once for all the lines
+    // that come until then.
+    void linesChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -54,6 +58,7 @@ private:
 
     const Screen& m_screen;
     El m_memo;
+    QTimer m_repaint;
     Text m_typed;
     qint64 m_end = -1; // one past the last line shown while scrolled back; -1: following
     Place m_anchor;    // where the selection began

@@ -164,7 +164,7 @@ void View::elementChanged(El e, const QRect& before)
         const QSignalBlocker blocker(box);
         box->setChecked(el.checked);
     } else if (el.kind == Kind::Memo) {
-        widget->update();
+        static_cast<MemoWidget*>(widget)->linesChanged();
     }
     widget->setVisible(el.visible);
 }
