@@ -55,7 +55,7 @@ e2e_start_x() {
     >"$E2E_WORK/xvfb.log" 2>&1 &
   e2e_track $!
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 600); do
     [ -s "$fdfile" ] && break
     sleep 0.05
   done
