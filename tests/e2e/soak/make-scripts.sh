@@ -9,7 +9,7 @@
 # for SILENCE-MS: the overlay works behind the server, by how much depends on the
 # machine, and the silence must be one for the overlay. The last run
 # has its own pilot name, so that it can be told apart on the screen, and leaves its times
-# on the strip.
+# on the strip. A block ends once the file DIR/drained-BLOCK exists.
 #   make-scripts.sh DIR RUNS BLOCK RUN-DELAY-MS SILENCE-MS SILENCES...
 set -euo pipefail
 dir=$1 runs=$2 block=$3 delay=$4 silence=$5
@@ -55,6 +55,12 @@ BEGIN {
       else end_ = end_ "@GanhaB:@DesclassA:@posA:2\\xBA@posB:1\\xBA@DesligouLampadas:"
       put(step, end_)
     }
-    if (run % block == 0 || last) print "500 !quit" > file
+    # A server that quits with bytes still unsent leaves them to the kernel, which drops
+    # them (and resets the link) when the overlay is slow to take them: the scenario makes
+    # DIR/drained-BLOCK once the overlay has read everything.
+    if (run % block == 0 || last) {
+      print "!wait-file " dir "/drained-" b > file
+      print "500 !quit" > file
+    }
   }
 }'

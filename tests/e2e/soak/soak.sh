@@ -100,14 +100,19 @@ play_block() {
       board=none
       last_sent=$sent
     elif [ -n "$go" ] && [ ! -e "$go" ] && [ "$IDLE_SECONDS" -ge 2 ]; then
-      # The overlay has shown everything: the silence starts now.
-      if [ "$silence" -ge 60000 ]; then
-        e2e_screenshot "$win" "$E2E_WORK/before-board.png"
-        board=waiting
-      fi
-      quiet_since=$SECONDS
+      # The overlay has shown everything: a silence starts now, or the server may quit.
+      case "$go" in
+      */caught-up-*)
+        if [ "$silence" -ge 60000 ]; then
+          e2e_screenshot "$win" "$E2E_WORK/before-board.png"
+          board=waiting
+        fi
+        quiet_since=$SECONDS
+        e2e_log "block $n: the overlay caught up with the server; the silence starts"
+        ;;
+      *) e2e_log "block $n: the overlay has read the whole block" ;;
+      esac
       touch "$go"
-      e2e_log "block $n: the overlay caught up with the server; the silence starts"
     elif [ "$board" = waiting ] && [ $((SECONDS - quiet_since)) -ge 58 ]; then
       e2e_screenshot "$win" "$E2E_WORK/board$shots.png"
       changed=$(compare -metric AE "$E2E_WORK/before-board.png" "$E2E_WORK/board$shots.png" null: 2>&1 || true)
