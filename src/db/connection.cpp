@@ -134,7 +134,7 @@ void Connection::raiseStatementError()
     throw Failure(message);
 }
 
-ResultSet Connection::run(const Text& sql)
+ResultSet Connection::run(const Text& sql, const std::function<bool(const Text& column)>& wanted)
 {
     if (!m_mysql)
         throw Failure("SQL Error: not connected to the database server");
@@ -152,16 +152,18 @@ ResultSet Connection::run(const Text& sql)
     const unsigned columnCount = mysql_num_fields(result.get());
     const MYSQL_FIELD* fields = mysql_fetch_fields(result.get());
     QList<bool> characters;
+    QList<bool> copied;
     for (unsigned i = 0; i < columnCount; ++i) {
         set.columns.append({Text(fields[i].name), kindOfField(fields[i])});
         characters.append(holdsCharacters(fields[i]));
+        copied.append(!wanted || wanted(set.columns.last().name));
     }
     set.rows.reserve(qsizetype(mysql_num_rows(result.get())));
     while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
         const unsigned long* lengths = mysql_fetch_lengths(result.get());
         QList<Value> values(columnCount);
         for (unsigned i = 0; i < columnCount; ++i) {
-            if (!row[i])
+            if (!row[i] || !copied[i])
                 continue;
             const Text raw(row[i], qsizetype(lengths[i]));
             values[i] = {false, characters[i] ? m_conversion.toSystemText(raw) : raw};

@@ -5,6 +5,8 @@
 #include "db/charsetconversion.h"
 #include "db/resultset.h"
 
+#include <functional>
+
 #include <QList>
 
 struct st_mysql;
@@ -48,8 +50,11 @@ public:
 
     // Runs one statement and fetches its whole result. The link must be connected.
     // Raises "SQL Error: ..."; when the error ends the connection (errorEndsConnection),
-    // the link is marked disconnected so that the next open connects again.
-    ResultSet run(const Text& sql);
+    // the link is marked disconnected so that the next open connects again. Every column
+    // is described; the values of a column `wanted` refuses are not copied out of the
+    // client library and read as NULL (a vehicle row's photo is large, and most queries of
+    // the row never read it).
+    ResultSet run(const Text& sql, const std::function<bool(const Text& column)>& wanted = {});
 
 private:
     friend class Query;

@@ -3,6 +3,7 @@
 #include "base/failure.h"
 #include "db/connection.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -70,7 +71,11 @@ void Query::open()
     if (!m_connection)
         throw Failure("SQL Error: the query has no database link");
     m_connection->connect();
-    const ResultSet result = m_connection->run(m_parameters.bound());
+    const ResultSet result = m_connection->run(m_parameters.bound(), [this](const Text& column) {
+        return std::any_of(m_columns.begin(), m_columns.end(), [&](const ColumnDeclaration& declared) {
+            return column.compare(declared.name, Qt::CaseInsensitive) == 0;
+        });
+    });
     const QList<int> binding = bindColumns(result);
 
     m_rows.clear();

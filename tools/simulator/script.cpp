@@ -32,6 +32,9 @@ Step parseDirective(const Text& written, int line)
         step.kind = Step::Kind::Reset;
     } else if (name == "!wait-connection" && args.isEmpty()) {
         step.kind = Step::Kind::WaitConnection;
+    } else if (name == "!wait-file" && !args.isEmpty()) {
+        step.kind = Step::Kind::WaitFile;
+        step.text = args;
     } else if (name == "!quit" && args.isEmpty()) {
         step.kind = Step::Kind::Quit;
     } else if (name == "!udp" && (args == "on" || args == "off")) {

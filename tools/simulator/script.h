@@ -14,6 +14,7 @@ struct Step {
         Close,          // !close: an orderly close; the overlay's farewell is still logged
         Reset,          // !reset: a reset (SO_LINGER 0)
         WaitConnection, // !wait-connection: until an overlay is connected
+        WaitFile,       // !wait-file <path>: until the file exists (another program's go-ahead)
         UdpOn,          // !udp on: answer discovery requests
         UdpOff,         // !udp off: log them, answer nothing
         Quit,           // !quit: end the simulator

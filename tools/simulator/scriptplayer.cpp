@@ -4,9 +4,17 @@
 #include "raceserver.h"
 #include "simlog.h"
 
+#include <QFileInfo>
+
 #include <cmath>
 
 namespace quorvel::sim {
+
+namespace {
+
+constexpr int kFilePollMs = 100;
+
+} // namespace
 
 ScriptPlayer::ScriptPlayer(SimLog& log, RaceServer& server, DiscoveryResponder* responder, QObject* parent)
     : QObject(parent)
@@ -54,6 +62,15 @@ void ScriptPlayer::afterDelay()
         m_waiting = true; // the next connection moves the script on
         return;
     }
+    if (step.kind == Step::Kind::WaitFile && !QFileInfo::exists(QString::fromLocal8Bit(step.text))) {
+        if (!m_waitingForFile)
+            m_log.line("waiting for file " + step.text);
+        m_waitingForFile = true;
+        // Another process makes the file, and nothing tells us when: look again shortly.
+        m_delay.start(kFilePollMs);
+        return;
+    }
+    m_waitingForFile = false;
     run(step);
     ++m_at;
     next();
@@ -75,6 +92,7 @@ void ScriptPlayer::run(const Step& step)
         m_server.resetAll();
         break;
     case Step::Kind::WaitConnection:
+    case Step::Kind::WaitFile:
         break;
     case Step::Kind::UdpOn:
     case Step::Kind::UdpOff:

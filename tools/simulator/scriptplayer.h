@@ -38,6 +38,7 @@ private:
     bool m_loop = false;
     double m_speed = 1.0;
     bool m_waiting = false; // on !wait-connection
+    bool m_waitingForFile = false; // on !wait-file, already logged
     QTimer m_delay;
 };
 

@@ -23,21 +23,25 @@ e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' 40 || e2e_fail
 
 # mLog's box: dark text pixels grow with its lines.
 log_ink() { e2e_count_where "$1" 614 330 270 85 "r<0.5&&g<0.5&&b<0.5"; }
+white() { e2e_count_where "$1" "$2" "$3" "$4" "$5" "r>0.85&&g>0.85&&b>0.85"; }
+# After it: mLog got the failure, and the times that followed still show.
+failure_logged() {
+  local after
+  after=$(log_ink "$1")
+  [ "$after" -gt $((before + 100)) ] || e2e_fail "mLog did not get the failure ($before, $after)"
+  [ "$(white "$1" 692 25 124 34)" -gt 25 ] || e2e_fail "lane A's reaction time is not shown after the failure"
+}
+# mLog before the reset: a screenshot taken before the server has even sent it.
 e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"cod_pilotoA:102' 20 || e2e_fail "the script stalled"
-sleep 1
 e2e_screenshot "$win" "$E2E_WORK/before.png"
+grep -q 'tcp sent .*"Alinhar:' "$E2E_WORK/sim.log" && e2e_fail "the reset was sent before mLog could be looked at"
+before=$(log_ink "$E2E_WORK/before.png")
 e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' 20 || e2e_fail "the script stalled"
-sleep 1
-e2e_screenshot "$win" "$E2E_WORK/after.png"
+e2e_shot_until "$win" "$E2E_WORK/after.png" 20 failure_logged
 [ -n "${E2E_SCREENSHOT_DIR:-}" ] && cp "$E2E_WORK/before.png" "$E2E_WORK/after.png" "$E2E_SCREENSHOT_DIR/" || true
+e2e_log "mLog ink: $before before the reset, $(log_ink "$E2E_WORK/after.png") after it"
 
 kill -0 "$QUORVEL_PID" 2>/dev/null || e2e_fail "quorvel ended: $(cat "$E2E_WORK/quorvel.log")"
 [ -z "$(ls -A "$photos")" ] || e2e_fail "a photo was written into the read-only folder"
-before=$(log_ink "$E2E_WORK/before.png")
-after=$(log_ink "$E2E_WORK/after.png")
-e2e_log "mLog ink: $before before the reset, $after after it"
-[ "$after" -gt $((before + 100)) ] || e2e_fail "mLog did not get the failure ($before, $after)"
-white=$(e2e_count_where "$E2E_WORK/after.png" 692 25 124 34 "r>0.85&&g>0.85&&b>0.85")
-[ "$white" -gt 25 ] || e2e_fail "lane A's reaction time is not shown after the failure"
 grep -q 'tcp closed\|tcp recv .*Desconectou' "$E2E_WORK/sim.log" && e2e_fail "the timing link dropped"
 e2e_log "PASS"

@@ -10,7 +10,7 @@ guard_start_sim() {
   "$QUORVEL_SIM" --listen 127.0.0.1:3335 --log "$E2E_WORK/sim.log" &
   e2e_track $!
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 600); do
     grep -q 'listening tcp' "$E2E_WORK/sim.log" 2>/dev/null && return 0
     sleep 0.05
   done
@@ -76,7 +76,7 @@ guard_watch_maps() {
   "$QUORVEL_X11_MAPS" >"$E2E_WORK/maps.log" &
   e2e_track $!
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 600); do
     grep -q '^watching' "$E2E_WORK/maps.log" 2>/dev/null && return 0
     sleep 0.05
   done
@@ -121,7 +121,7 @@ guard_window_pid() { xprop -id "$1" _NET_WM_PID | awk '{print $3}'; }
 # guard_raised_and_active WINDOW-ID: waits until the window is on top and has the focus.
 guard_raised_and_active() {
   local i
-  for i in $(seq 1 50); do
+  for i in $(seq 1 300); do
     [ "$(guard_top_window)" = "$1" ] && [ "$(guard_focus)" = "$1" ] && return 0
     sleep 0.1
   done

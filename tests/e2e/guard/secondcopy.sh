@@ -52,7 +52,7 @@ refuse() {
 xmessage -geometry +200+300 "covering the overlay" >/dev/null 2>&1 &
 cover=$!
 e2e_track "$cover"
-for _ in $(seq 1 100); do
+for _ in $(seq 1 600); do
   [ "$(guard_top_window)" != "$first" ] && break
   sleep 0.05
 done
@@ -63,13 +63,13 @@ kill "$cover"
 
 # Minimised: after OK the overlay is restored.
 "$QUORVEL_X11_ICONIFY" "$first"
-for _ in $(seq 1 50); do
+for _ in $(seq 1 300); do
   guard_is_viewable "$first" || break
   sleep 0.1
 done
 ! guard_is_viewable "$first" || e2e_fail "the overlay could not be minimised"
 refuse minimised
-for _ in $(seq 1 50); do
+for _ in $(seq 1 300); do
   guard_is_viewable "$first" && break
   sleep 0.1
 done

@@ -63,7 +63,7 @@ e2e_start_x() {
     >"$E2E_WORK/xvfb.log" 2>&1 &
   e2e_track $!
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 600); do
     [ -s "$fdfile" ] && break
     sleep 0.05
   done
@@ -123,6 +123,38 @@ e2e_geometry() {
 
 # e2e_screenshot WINDOW-ID FILE: the window's client area as a PNG.
 e2e_screenshot() { import -window "$1" "$2"; }
+
+# e2e_shot_until WINDOW-ID FILE TIMEOUT-S CHECK [ARGS...]: screenshots of the window into
+# FILE until "CHECK ARGS... FILE" holds. The overlay paints when its event loop gets to
+# it, later on a busy machine, so a scenario waits for what it checks instead of sleeping.
+# CHECK fails with e2e_fail or a non-zero status; the tries run in a subshell, and a
+# check that never held runs once more in this shell to fail the scenario with its text.
+e2e_shot_until() {
+  local win=$1 file=$2 deadline=$((SECONDS + $3))
+  shift 3
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    if e2e_screenshot "$win" "$file" 2>/dev/null && ( "$@" "$file" ) >/dev/null 2>&1; then
+      return 0
+    fi
+    sleep 0.2
+  done
+  e2e_screenshot "$win" "$file"
+  "$@" "$file" || e2e_fail "$* did not hold within the wait"
+}
+
+# e2e_shot_holds WINDOW-ID FILE SECONDS CHECK [ARGS...]: the check holds on every
+# screenshot for that long: for what an action must NOT change, where no event tells
+# that the overlay has handled it.
+e2e_shot_holds() {
+  local win=$1 file=$2 until=$((SECONDS + $3))
+  shift 3
+  while :; do
+    e2e_screenshot "$win" "$file"
+    "$@" "$file" || e2e_fail "$* stopped holding"
+    [ "$SECONDS" -lt "$until" ] || return 0
+    sleep 0.2
+  done
+}
 
 # e2e_pixel FILE X Y: prints the pixel's colour as "R,G,B" (0 to 255).
 e2e_pixel() {

@@ -30,10 +30,12 @@ for n in 2 3; do
   [ "$(grep -c 'tcp connected' "$E2E_WORK/sim.log")" -ge "$n" ] || e2e_fail "no reconnection number $n"
 done
 e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.777' 10 || e2e_fail "the script stalled"
-sleep 1
-e2e_screenshot "$win" "$E2E_WORK/after.png"
-white=$(e2e_count_where "$E2E_WORK/after.png" 692 25 124 34 "r>0.85&&g>0.85&&b>0.85")
-[ "$white" -gt 25 ] || e2e_fail "the strip does not show the reaction time sent after the reset"
+reaction_time_shown() {
+  local white
+  white=$(e2e_count_where "$1" 692 25 124 34 "r>0.85&&g>0.85&&b>0.85")
+  [ "$white" -gt 25 ] || e2e_fail "the strip does not show the reaction time sent after the reset"
+}
+e2e_shot_until "$win" "$E2E_WORK/after.png" 20 reaction_time_shown
 
 # Only the two texts of the overlay ever reach the server: one announcement per
 # connection and one farewell for the close (none for the reset).

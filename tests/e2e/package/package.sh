@@ -66,7 +66,7 @@ e2e_start_db
 QUORVEL_PID=$!
 e2e_track "$QUORVEL_PID"
 win=$(e2e_wait_window "VYD - Quorvel V3" 60) || { cat "$E2E_WORK/quorvel.log" >&2; e2e_fail "the installed program showed no window"; }
-for _ in $(seq 1 50); do [ -d "$root/opt/quorvel/fotopilotos" ] && break; sleep 0.1; done
+for _ in $(seq 1 300); do [ -d "$root/opt/quorvel/fotopilotos" ] && break; sleep 0.1; done
 [ -d "$root/opt/quorvel/fotopilotos" ] || e2e_fail "no photo folder beside the real executable"
 [ -e "$root/usr/bin/fotopilotos" ] && e2e_fail "the photo folder was made beside the link"
 e2e_x11_close "$win"

@@ -4,9 +4,12 @@
 # tenth run holds every key of the protocol, in four writes; the others are the usual
 # short run (pilots, "Nova", "Alinhar", green, times, winner, lights off) in two writes.
 # Each write starts with "@", so that writes arriving together still part at their items.
-# After the runs named in SILENCES the server falls silent for SILENCE-MS. The last run
+# After the runs named in SILENCES the server waits for the file DIR/caught-up-RUN, which
+# the scenario makes once the overlay has shown everything sent so far, then falls silent
+# for SILENCE-MS: the overlay works behind the server, by how much depends on the
+# machine, and the silence must be one for the overlay. The last run
 # has its own pilot name, so that it can be told apart on the screen, and leaves its times
-# on the strip.
+# on the strip. A block ends once the file DIR/drained-BLOCK exists.
 #   make-scripts.sh DIR RUNS BLOCK RUN-DELAY-MS SILENCE-MS SILENCES...
 set -euo pipefail
 dir=$1 runs=$2 block=$3 delay=$4 silence=$5
@@ -31,6 +34,7 @@ BEGIN {
     writes = full ? 4 : 2
     step = int(delay / writes)
     first = ((run - 1) in quiet) ? silence : step
+    if ((run - 1) in quiet) print "!wait-file " dir "/caught-up-" (run - 1) > file
     pilot = last ? "WWWWWWWW WWWWWWWW" : "Ana Souza"
     t = sprintf("%d.%03d", 6 + run % 3, run % 1000)
     pilots = sprintf("@Nova:@cod_pilotoA:102@num_pilotoA:%d@pilA:%s@apelidoA:A%d@catA:Turbo@BatA:%d@carA:Gol", \
@@ -51,6 +55,12 @@ BEGIN {
       else end_ = end_ "@GanhaB:@DesclassA:@posA:2\\xBA@posB:1\\xBA@DesligouLampadas:"
       put(step, end_)
     }
-    if (run % block == 0 || last) print "500 !quit" > file
+    # A server that quits with bytes still unsent leaves them to the kernel, which drops
+    # them (and resets the link) when the overlay is slow to take them: the scenario makes
+    # DIR/drained-BLOCK once the overlay has read everything.
+    if (run % block == 0 || last) {
+      print "!wait-file " dir "/drained-" b > file
+      print "500 !quit" > file
+    }
   }
 }'

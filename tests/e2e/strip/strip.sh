@@ -8,23 +8,27 @@ e2e_start_x
 e2e_start_db
 e2e_start_quorvel
 win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
-sleep 1
-e2e_screenshot "$win" "$E2E_WORK/before.png"
-widgets=$(e2e_count_colour "$E2E_WORK/before.png" 346 294 850 130 "255,255,255")
-[ "$widgets" -gt 1000 ] || e2e_fail "the diagnostic widgets are not shown at start ($widgets)"
+widgets_shown() {
+  local widgets
+  widgets=$(e2e_count_colour "$1" 346 294 850 130 "255,255,255")
+  [ "$widgets" -gt 1000 ] || e2e_fail "the diagnostic widgets are not shown ($widgets)"
+}
+e2e_shot_until "$win" "$E2E_WORK/before.png" 30 widgets_shown
 
-# A click on lane A's empty pilot label is taken by the label.
+# A click on lane A's empty pilot label is taken by the label: the window and the widgets
+# stay as they are.
+full_window() {
+  local w h
+  read -r _ _ w h < <(e2e_geometry "$win")
+  [ "$h" = 551 ] || e2e_fail "a click on a label changed the window to ${w}x$h"
+  widgets_shown "$1"
+}
 xdotool mousemove --window "$win" 370 40 click 1
-sleep 1
-e2e_screenshot "$win" "$E2E_WORK/label.png"
-read -r _ _ w h < <(e2e_geometry "$win")
-[ "$h" = 551 ] || e2e_fail "a click on a label changed the window"
-[ "$(e2e_count_colour "$E2E_WORK/label.png" 346 294 850 130 "255,255,255")" -gt 1000 ] \
-  || e2e_fail "a click on a label cleared the widgets"
+e2e_shot_holds "$win" "$E2E_WORK/label.png" 2 full_window
 
 # The double click on the header band, between two headers.
 xdotool mousemove --window "$win" 470 12 click --repeat 2 --delay 80 1
-for _ in $(seq 1 50); do
+for _ in $(seq 1 200); do
   read -r _ _ w h < <(e2e_geometry "$win")
   [ "$h" = 104 ] && break
   sleep 0.1
@@ -37,10 +41,13 @@ e2e_screenshot "$win" "$E2E_WORK/strip.png"
 magenta=$(e2e_count_colour "$E2E_WORK/strip.png" 0 0 1629 104 "255,0,255")
 [ "$magenta" = 0 ] || e2e_fail "$magenta magenta pixels in the strip"
 
+strip_height() {
+  local h
+  read -r _ _ _ h < <(e2e_geometry "$win")
+  [ "$h" = 104 ] || e2e_fail "a later click changed the height to $h"
+}
 xdotool mousemove --window "$win" 470 12 click 1
-sleep 1
-read -r _ _ w h < <(e2e_geometry "$win")
-[ "$h" = 104 ] || e2e_fail "a later click changed the height to $h"
+e2e_shot_holds "$win" "$E2E_WORK/later.png" 2 strip_height
 e2e_x11_close "$win"
 e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"

@@ -15,20 +15,21 @@ e2e_log "window at $x,$y size ${w}x$h"
 [ "$x" = $(((1920 - 1629) / 2)) ] && [ "$y" = $(((1080 - 551) / 2)) ] \
   || e2e_fail "window at $x,$y, expected centred"
 
-sleep 1
-shot="$E2E_WORK/window.png"
-e2e_screenshot "$win" "$shot"
-[ -n "${E2E_SCREENSHOT_OUT:-}" ] && cp "$shot" "$E2E_SCREENSHOT_OUT"
-
 # Magenta wherever no element lies: right of the legends, below the panels, the gap
-# between the diagnostics and the lane-B legends.
-for point in "1500 300" "1600 500" "100 500" "700 450" "1250 280" "20 300"; do
-  set -- $point
-  e2e_expect_pixel "$shot" "$1" "$2" "255,0,255" "nothing is laid out here"
-done
-# The strip is opaque: not one magenta pixel in the top 104 rows.
-magenta=$(e2e_count_colour "$shot" 0 0 1629 104 "255,0,255")
-[ "$magenta" = 0 ] || e2e_fail "$magenta magenta pixels inside the on-air strip"
+# between the diagnostics and the lane-B legends. The strip is opaque: not one magenta
+# pixel in the top 104 rows.
+painted() {
+  local shot=$1 point magenta
+  for point in "1500 300" "1600 500" "100 500" "700 450" "1250 280" "20 300"; do
+    set -- $point
+    e2e_expect_pixel "$shot" "$1" "$2" "255,0,255" "nothing is laid out here"
+  done
+  magenta=$(e2e_count_colour "$shot" 0 0 1629 104 "255,0,255")
+  [ "$magenta" = 0 ] || e2e_fail "$magenta magenta pixels inside the on-air strip"
+}
+shot="$E2E_WORK/window.png"
+e2e_shot_until "$win" "$shot" 30 painted
+[ -n "${E2E_SCREENSHOT_OUT:-}" ] && cp "$shot" "$E2E_SCREENSHOT_OUT"
 
 e2e_x11_close "$win"
 e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "quorvel did not end after its window was closed"

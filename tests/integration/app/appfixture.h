@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 // The whole form in this process, against the test program's MariaDB and a timing server
@@ -81,11 +82,24 @@ protected:
         return data;
     }
 
-    // Sends one chunk and lets the form apply it.
-    void send(QTcpSocket* socket, const QByteArray& chunk, int settleMs = 150)
+    // Sends one chunk. The form applies it when its event loop gets to the read, later on a
+    // busy machine: wait for what the chunk shows (applied()) before looking at anything.
+    static void send(QTcpSocket* socket, const QByteArray& chunk)
     {
         socket->write(chunk);
         socket->flush();
-        runEventsFor(settleMs);
+    }
+
+    // Waits, with room for a loaded machine, until the form shows what a chunk sent.
+    static bool applied(const std::function<bool()>& shown) { return waitUntil(shown, 15000); }
+
+    // Whether the item the form applied last has this key. The read handler applies a
+    // chunk's items without the test's loop running in between, so when the test sees the
+    // last item of a chunk here, the chunk is done with.
+    bool lastItemIs(const quorvel::Text& key) const
+    {
+        const auto& screen = form->screen();
+        return screen.itemCount(quorvel::overlay::El::ListBox2) > 0
+            && screen.item(quorvel::overlay::El::ListBox2, 0) == key;
     }
 };

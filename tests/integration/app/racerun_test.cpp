@@ -25,7 +25,12 @@ TEST_F(AppFixture, AWholeRunShowsOnTheStripAndTheLightsOffViewShowsThePhotos)
     send(timingServer, "cod_pilotoA:11@cod_pilotoB:22@num_pilotoA:111@num_pilotoB:222@pilA:Jo\xE3o Carlos da Silva@"
                        "pilB:Ana Souza@apelidoA:Foguete@catA:Pro Street@catB:Pro Street@BatA:2@BatB:2@"
                        "carA:Opala@carB:Maverick");
+    // Two writes may arrive as one chunk, and these two have no "@" between them.
+    ASSERT_TRUE(applied([&] { return lastItemIs("carB"); }));
     send(timingServer, "Alinhar:");
+    // The reset stores both photos in its handler, the one of lane B last.
+    ASSERT_TRUE(applied([&] { return QFile::exists(photos.filePath(QStringLiteral("ana.JPG"))); }))
+        << lines(El::mLog).join('\n').constData();
     EXPECT_EQ(screen.text(El::lblPilotoA), "Jo\xE3o Silva (Foguete)");
     EXPECT_EQ(screen.text(El::lblCategB), "Pro Street | B: 2");
     EXPECT_TRUE(QFile::exists(photos.filePath(QStringLiteral("joao.jpg")))) << "the reset stores the photos";
@@ -33,10 +38,12 @@ TEST_F(AppFixture, AWholeRunShowsOnTheStripAndTheLightsOffViewShowsThePhotos)
     EXPECT_TRUE(screen.element(El::fotoPilotoA).picture.isNull()) << "photos are not shown by the reset";
 
     send(timingServer, "APS-HIGH:@BPS-HIGH:@e_AA-HIGH:@e_BA-HIGH:");
+    ASSERT_TRUE(applied([&] { return lastItemIs("e_BA-HIGH"); }));
     for (El lamp : {El::imgPreA, El::imgPreB, El::imgStageA, El::imgStageB})
         EXPECT_TRUE(screen.visible(lamp)) << overlay::elementName(lamp);
     send(timingServer, "sA_Verde:@sB_Verde:@RA:0.101@RB:0.202@PA:1.001@PB:1.002@CA:4.001@CB:4.002@"
                        "TPA:6.501@TPB:6.502@VA:250.1@VB:249.2@FA:6.602@FB:6.703@GanhaA:@posA:1\xBA@posB:2\xBA");
+    ASSERT_TRUE(applied([&] { return lastItemIs("posB"); }));
     EXPECT_TRUE(screen.visible(El::imgStartA));
     EXPECT_EQ(screen.text(El::lblReaA), "0.101");
     EXPECT_EQ(screen.text(El::lblTPistaB), "6.502");
@@ -45,7 +52,8 @@ TEST_F(AppFixture, AWholeRunShowsOnTheStripAndTheLightsOffViewShowsThePhotos)
     EXPECT_EQ(screen.text(El::lblPosB), "2\xBA");
 
     screen.setChecked(El::ckCameraPos, true);
-    send(timingServer, "DesligouLampadas:", 400);
+    send(timingServer, "DesligouLampadas:");
+    ASSERT_TRUE(applied([&] { return lastItemIs("DesligouLampadas"); }));
     EXPECT_FALSE(screen.visible(El::imgStartA));
     const QImage photoA = screen.element(El::fotoPilotoA).picture;
     const QImage photoB = screen.element(El::fotoPilotoB).picture;

@@ -112,4 +112,28 @@ TEST_F(Values, TheLaneQueryReadsThePhotoBytesAndTellsAMissingOne)
     EXPECT_EQ(laneA->asText("NOME_ARQ_FOTO"), Text());
 }
 
+// A statement's result describes every column, but only the columns the reader wants are
+// copied out of the client library: the board's vehicle query selects the photo with the
+// rest of the row and never reads it.
+TEST_F(Values, OnlyTheWantedColumnsOfAResultAreCopied)
+{
+    server().execute("INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, FOTO_PILOTO) VALUES"
+                     " (21, '21', 'Ana', UNHEX('FFD8FF00E000FF0A0DFFD9'));");
+    Connection link(m_config);
+    link.connect();
+    const char sql[] = "SELECT CODIGO, PILOTO, FOTO_PILOTO FROM vyd.veiculo WHERE CODIGO = 21";
+    const ResultSet all = link.run(sql);
+    ASSERT_EQ(all.rows.size(), 1);
+    EXPECT_EQ(all.rows[0][2].bytes, QByteArray::fromHex("FFD8FF00E000FF0A0DFFD9"));
+
+    const ResultSet some = link.run(sql, [](const Text& column) { return column.compare("piloto", Qt::CaseInsensitive) == 0; });
+    ASSERT_EQ(some.columns.size(), 3) << "every column is still described";
+    EXPECT_EQ(some.columns[2].name, Text("FOTO_PILOTO"));
+    ASSERT_EQ(some.rows.size(), 1);
+    EXPECT_EQ(some.rows[0][1].bytes, Text("Ana"));
+    EXPECT_TRUE(some.rows[0][0].null);
+    EXPECT_TRUE(some.rows[0][2].null);
+    EXPECT_TRUE(some.rows[0][2].bytes.isEmpty());
+}
+
 } // namespace

@@ -52,13 +52,17 @@ TEST_F(AppFixture, MariaDbKilledDuringTheBoardIsLoggedAndTheNextOpenReconnects)
         const TextList log = lines(El::mLog);
         return std::any_of(log.begin(), log.end(), [](const Text& l) { return !isRoutine(l); });
     }, 10000)) << "the lost database was not reported";
-    runEventsFor(1000); // pages keep failing while the server is down
+    // Pages keep failing while the server is down.
+    ASSERT_TRUE(waitUntil([&] {
+        const TextList log = lines(El::mLog);
+        return std::any_of(log.begin(), log.end(), [](const Text& l) { return l.startsWith("SQL Error: "); });
+    }, 15000)) << lines(El::mLog).join('\n').constData();
     const TextList whileDown = lines(El::mLog);
 
     db.start();
     // A message ends the board; the lane look-up opens the vehicle row on a new connection.
-    send(timingServer, "cod_pilotoA:11@Alinhar:", 1000);
-    EXPECT_TRUE(QFile::exists(photos.filePath(QStringLiteral("ana.jpg"))))
+    send(timingServer, "cod_pilotoA:11@Alinhar:");
+    EXPECT_TRUE(applied([&] { return QFile::exists(photos.filePath(QStringLiteral("ana.jpg"))); }))
         << "the lane look-up did not work again:\n" << lines(El::mLog).join('\n').constData();
     screen.setText(El::lblClassCat, "");
     ASSERT_TRUE(waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 10000))

@@ -38,6 +38,7 @@ TEST_F(LinkFaults, AResetInTheMiddleOfAChunkIsLoggedAndTheReconnectedLinkCarries
     ASSERT_NE(first, nullptr);
     // The half item is what arrived before the reset; the rest of it never comes.
     send(first, "RA:0.123@RB:0.4");
+    ASSERT_TRUE(applied([&] { return form->screen().text(El::lblReaA) == "0.123"; }));
     resetConnection(first);
     ASSERT_TRUE(waitUntil([&] { return contains(El::mLog, "Asynchronous socket error 104"); }, 3000))
         << lines(El::mLog).join('\n').constData();
@@ -47,7 +48,7 @@ TEST_F(LinkFaults, AResetInTheMiddleOfAChunkIsLoggedAndTheReconnectedLinkCarries
     ASSERT_NE(second, nullptr) << "no reconnection after the reset";
     EXPECT_EQ(readUntil(second, 17), "Quorvel:Conectado");
     send(second, "RB:0.456");
-    EXPECT_EQ(form->screen().text(El::lblReaB), "0.456");
+    EXPECT_TRUE(applied([&] { return form->screen().text(El::lblReaB) == "0.456"; }));
 }
 
 TEST_F(LinkFaults, TenMegabytesOfRandomBytesPassAndTheNextMessageIsApplied)
@@ -65,7 +66,7 @@ TEST_F(LinkFaults, TenMegabytesOfRandomBytesPassAndTheNextMessageIsApplied)
     timingServer->write(flood);
     ASSERT_TRUE(waitUntil([&] { return timingServer->bytesToWrite() == 0; }, 60000)) << "the overlay stopped reading";
     // The "@" ends whatever item the flood left open.
-    send(timingServer, "@RA:0.777@RB:0.888", 500);
+    send(timingServer, "@RA:0.777@RB:0.888");
     ASSERT_TRUE(waitUntil([&] { return form->screen().text(El::lblReaB) == "0.888"; }, 30000));
     EXPECT_EQ(form->screen().text(El::lblReaA), "0.777");
     EXPECT_EQ(timingServer->state(), QAbstractSocket::ConnectedState) << "the link dropped under the flood";
@@ -92,6 +93,8 @@ TEST_F(LinkFaults, AServerThatFallsSilentAfterOneMessageBringsTheBoardAfterTheId
     ASSERT_NE(timingServer, nullptr);
 
     send(timingServer, "Nova:@RA:0.321");
+    // Read back before the idle interval can have passed: the board stays away until then.
+    ASSERT_TRUE(applied([&] { return form->screen().text(El::lblReaA) == "0.321"; }));
     EXPECT_TRUE(form->screen().visible(El::pnlTempos));
     EXPECT_FALSE(form->screen().visible(El::pnlClass));
     ASSERT_TRUE(waitUntil([&] { return form->screen().visible(El::pnlClass); }, 10000))

@@ -65,10 +65,13 @@ TEST_P(PhotoFaults, TheFailureIsLoggedAndTheRunGoesOn)
     readUntil(timingServer, 17);
 
     send(timingServer, "cod_pilotoA:11@Alinhar:");
+    ASSERT_TRUE(applied([&] { return lastItemIs("Alinhar"); }));
     form->screen().setChecked(El::ckCameraPos, true);
-    send(timingServer, "DesligouLampadas:", 400);
+    send(timingServer, "DesligouLampadas:");
+    ASSERT_TRUE(applied([&] { return lastItemIs("DesligouLampadas"); }));
     form->screen().setChecked(El::ckCameraPos, false); // lane A back on its own side
     send(timingServer, "RA:0.505@RB:0.606");
+    ASSERT_TRUE(applied([&] { return lastItemIs("RB"); }));
 
     const TextList log = lines(El::mLog);
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const Text& line) { return line.contains(c.expectedInLog); }))

@@ -98,6 +98,24 @@ TEST(Simulator, PlaysARunThenClosesAndHearsTheFarewell)
     EXPECT_EQ(link.client->state(), LinkState::Down);
 }
 
+// A test decides when the script goes on by making a file; until then nothing is sent.
+TEST(Simulator, WaitsForTheFileBeforeTheNextStep)
+{
+    QTemporaryDir folder;
+    const QString goAhead = folder.filePath(QStringLiteral("go"));
+    Simulator sim("!wait-connection\n0 RA:0.100\n!wait-file " + goAhead.toLocal8Bit() + "\n0 RB:0.200\n");
+    Link link(sim.tcpPort());
+    link.client->requestConnect();
+    ASSERT_TRUE(waitUntil([&] { return link.events.received == "RA:0.100"; }));
+    runEventsFor(500); // nothing may follow while the file is missing
+    EXPECT_EQ(link.events.received, "RA:0.100");
+    QFile file(goAhead);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_TRUE(waitUntil([&] { return link.events.received == "RA:0.100RB:0.200"; }, 10000))
+        << link.events.received.constData();
+}
+
 TEST(Simulator, ResetReachesTheLinkAsAnError)
 {
     Simulator sim("!wait-connection\n200 !reset\n");
@@ -134,14 +152,23 @@ TEST(Simulator, AnswersDiscoveryAsToldAndLogsEveryRequest)
         ASSERT_TRUE(socket.bind(QHostAddress::LocalHost, 0));
         socket.writeDatagram("PING", QHostAddress::LocalHost, sim.portOf("udp"));
         QList<QByteArray> answers;
-        runEventsFor(c.answers.size() > 1 ? 400 : 250);
-        while (socket.hasPendingDatagrams()) {
-            QByteArray data(static_cast<int>(std::max<qint64>(socket.pendingDatagramSize(), 0)), '\0');
-            socket.readDatagram(data.data(), data.size());
-            answers.append(data);
-        }
+        const auto readAnswers = [&] {
+            while (socket.hasPendingDatagrams()) {
+                QByteArray data(static_cast<int>(std::max<qint64>(socket.pendingDatagramSize(), 0)), '\0');
+                socket.readDatagram(data.data(), data.size());
+                answers.append(data);
+            }
+        };
+        // The request logged, then every answer due; then a while in which no more may come.
+        const QByteArray logged = "udp recv 127.0.0.1:" + QByteArray::number(socket.localPort()) + " \"PING\"";
+        EXPECT_TRUE(waitUntil([&] { return sim.log().contains(logged); }, 10000));
+        EXPECT_TRUE(waitUntil([&] {
+            readAnswers();
+            return answers.size() >= c.answers.size();
+        }, 10000));
+        runEventsFor(300);
+        readAnswers();
         EXPECT_EQ(answers, c.answers);
-        EXPECT_TRUE(sim.log().contains("udp recv 127.0.0.1:" + QByteArray::number(socket.localPort()) + " \"PING\""));
     }
 }
 
@@ -156,9 +183,10 @@ TEST(SimulatorScript, ReadsStepsDirectivesAndEscapes)
                               "  # indented comment\n"
                               "5 !repeat 3 x:1@\n"
                               "!udp off\n"
-                              "0 \n";
+                              "0 \n"
+                              "!wait-file /tmp/a b\n";
     const std::vector<Step> steps = quorvel::sim::parseScript(script);
-    ASSERT_EQ(steps.size(), 7u);
+    ASSERT_EQ(steps.size(), 8u);
     EXPECT_EQ(steps[0].kind, Step::Kind::WaitConnection);
     EXPECT_EQ(steps[1].delayMs, 100);
     EXPECT_EQ(steps[1].text, "pilA:Jos\xE9@");
@@ -170,8 +198,10 @@ TEST(SimulatorScript, ReadsStepsDirectivesAndEscapes)
     EXPECT_EQ(steps[4].text, "x:1@");
     EXPECT_EQ(steps[5].kind, Step::Kind::UdpOff);
     EXPECT_EQ(steps[6].text, "");
+    EXPECT_EQ(steps[7].kind, Step::Kind::WaitFile);
+    EXPECT_EQ(steps[7].text, "/tmp/a b");
 
-    for (const char* bad : {"pilA:x\n", "100\t!close\n", "!explode\n", "10 !repeat x y\n"}) {
+    for (const char* bad : {"pilA:x\n", "100\t!close\n", "!explode\n", "10 !repeat x y\n", "!wait-file\n"}) {
         SCOPED_TRACE(bad);
         EXPECT_THROW(quorvel::sim::parseScript(bad), quorvel::Failure);
     }

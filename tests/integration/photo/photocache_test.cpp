@@ -6,6 +6,7 @@
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
 #include "processlocale.h"
+#include "readonlymount.h"
 
 #include <gtest/gtest.h>
 
@@ -326,15 +327,37 @@ TEST_F(PhotoCacheTest, DatabaseFailureLeavesTheStoredFileAlone)
     EXPECT_EQ(readFile(inFolder("a.bmp")), QByteArray("earlier photo"));
 }
 
+// Permission bits hold for everyone but root (who meets the folder below, on a read-only
+// file system).
 TEST_F(PhotoCacheTest, ReadOnlyFolderRefusesNewFiles)
 {
     if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
+        GTEST_SKIP() << "root writes through permission bits; the read-only file system test covers root";
     PhotoCache cache = preparedCache();
     ASSERT_TRUE(QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner));
     EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "x")); },
                           "Cannot create file \"" + text(inFolder("a.jpg")) + "\". Permission denied"));
     QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(PhotoCacheTest, FolderOnAReadOnlyFileSystemRefusesNewFilesAndKeepsItsOwn)
+{
+    PhotoCache cache = preparedCache();
+    cache.StorePilotPhoto(Row("old.jpg", "earlier photo"));
+    {
+        const ReadOnlyMount readOnly(folder());
+        if (!readOnly.error().empty())
+            GTEST_SKIP() << "no read-only mount without CAP_SYS_ADMIN (" << readOnly.error() << ")";
+        EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "x")); },
+                              "Cannot create file \"" + text(inFolder("a.jpg")) + "\". Read-only file system"));
+        EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("old.jpg", "new photo")); },
+                              "Cannot create file \"" + text(inFolder("old.jpg")) + "\". Read-only file system"));
+        EXPECT_FALSE(QFile::exists(inFolder("a.jpg")));
+        EXPECT_EQ(readFile(inFolder("old.jpg")), QByteArray("earlier photo"));
+    }
+    // Back in the thread's own namespace the folder takes files again.
+    cache.StorePilotPhoto(Row("a.jpg", "x"));
+    EXPECT_EQ(readFile(inFolder("a.jpg")), QByteArray("x"));
 }
 
 // The overlay's screen model as the destination: a failure leaves the element's picture.

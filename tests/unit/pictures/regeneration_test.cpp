@@ -1,3 +1,4 @@
+#include "imagecompare.h"
 #include "pictures.h"
 
 #include <QDir>
@@ -22,24 +23,10 @@ int runPicturegen(const QStringList& arguments, QString* errors = nullptr)
     return generator.exitStatus() == QProcess::NormalExit ? generator.exitCode() : -1;
 }
 
-// Where two pictures first differ, or an empty text when they are the same pixel for pixel.
-std::string firstDifference(const QImage& expected, const QImage& actual)
-{
-    if (expected.size() != actual.size())
-        return "sizes differ";
-    const QImage a = expected.convertToFormat(QImage::Format_ARGB32);
-    const QImage b = actual.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y))
-                return "at " + std::to_string(x) + ", " + std::to_string(y) + ": committed " + describe(a.pixel(x, y))
-                    + ", drawn " + describe(b.pixel(x, y));
-    return {};
-}
-
 // The committed pictures are the generator's output: changing the drawing code without
-// committing the new pictures, or the other way round, shows up here.
-TEST(Picturegen, DrawsTheCommittedPicturesAgainPixelForPixel)
+// committing the new pictures, or the other way round, shows up here. Edge pixels may
+// differ by the few units another processor's blending gives them, nothing else.
+TEST(Picturegen, DrawsTheCommittedPicturesAgain)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -54,7 +41,7 @@ TEST(Picturegen, DrawsTheCommittedPicturesAgainPixelForPixel)
         ASSERT_FALSE(drawn.isNull());
         const QImage committed = builtInPicture(fileName.constData());
         EXPECT_EQ(drawn.hasAlphaChannel(), committed.hasAlphaChannel());
-        EXPECT_EQ(firstDifference(committed, drawn), "");
+        EXPECT_EQ(imageMismatch(committed, drawn), "");
     }
 }
 
