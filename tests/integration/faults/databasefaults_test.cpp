@@ -186,8 +186,8 @@ TEST_F(HungDatabase, WhileTheBoardPagesTheTickGivesUpWithinTheTimeOutAndTheBoard
 
     db.resume();
     form->tmrIntervalo.setInterval(config.idleIntervalMs);
-    send(timingServer, "cod_pilotoA:11@RB:0.456", 500);
-    EXPECT_EQ(screen.text(El::lblReaB), "0.456") << lines(El::mLog).join('\n').constData();
+    send(timingServer, "cod_pilotoA:11@RB:0.456");
+    EXPECT_TRUE(applied([&] { return screen.text(El::lblReaB) == "0.456"; })) << lines(El::mLog).join('\n').constData();
     EXPECT_TRUE(form->qryDadosPilotoA->isOpen());
     EXPECT_EQ(form->qryDadosPilotoA->asText("PILOTO"), "Ana Souza");
     screen.setText(El::lblClassCat, "");
