@@ -22,6 +22,13 @@ void Renderer::paintWindow(QPainter& painter, const Screen& screen, const QRect&
         paintChild(painter, screen, screen.element(e), area, true);
 }
 
+void Renderer::paintGraphics(QPainter& painter, const Screen& screen, const QRect& area)
+{
+    m_operatorWidgets = false;
+    paintWindow(painter, screen, area);
+    m_operatorWidgets = true;
+}
+
 void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed)
 {
     const Element& self = screen.element(panel);
@@ -63,6 +70,8 @@ void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element
         painter.restore();
         break;
     default:
+        if (!m_operatorWidgets)
+            break;
         painter.save();
         painter.setClipRect(visible);
         if (child.kind == Kind::Memo)

@@ -21,6 +21,11 @@ public:
     // form here; the live window shows real widgets instead.
     void paintWindow(QPainter& painter, const Screen& screen, const QRect& area);
 
+    // The graphics of the client area as they go on air: the window without the operator's
+    // widgets (memos, lists, check boxes), still on magenta. Panels are drawn: a panel that
+    // covers the times is part of the picture.
+    void paintGraphics(QPainter& painter, const Screen& screen, const QRect& area);
+
     // One panel in its own coordinates (its top-left corner at 0, 0), clipped to `area`:
     // its fill, then its labels, pictures and shapes in creation order; with `windowed`,
     // then its panels, memos, lists and check boxes over them.
@@ -43,6 +48,7 @@ private:
     };
     std::array<CachedLayout, kElementCount> m_layouts;
     QHash<QString, QImage> m_pictures;
+    bool m_operatorWidgets = true;
 };
 
 // The window's client area rendered into a new image (`area` in window coordinates).

@@ -153,12 +153,26 @@ void Screen::setClientHeight(int height)
     m_clientHeight = height;
     if (m_observer)
         m_observer->clientHeightChanged(height);
+    for (ScreenObserver* observer : m_more)
+        observer->clientHeightChanged(height);
+}
+
+void Screen::addObserver(ScreenObserver* observer)
+{
+    m_more.push_back(observer);
+}
+
+void Screen::removeObserver(ScreenObserver* observer)
+{
+    std::erase(m_more, observer);
 }
 
 void Screen::changed(El e, const QRect& before)
 {
     if (m_observer)
         m_observer->elementChanged(e, before);
+    for (ScreenObserver* observer : m_more)
+        observer->elementChanged(e, before);
 }
 
 void Screen::measure(El e)

@@ -10,6 +10,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <vector>
 
 namespace quorvel::overlay {
 
@@ -99,6 +100,9 @@ public:
     bool isShowing(El e) const;
 
     void setObserver(ScreenObserver* observer) { m_observer = observer; }
+    // Further readers of the model (the feed) are told after the window, in the order added.
+    void addObserver(ScreenObserver* observer);
+    void removeObserver(ScreenObserver* observer);
     void setTextMeasure(TextMeasure measure); // measures every auto-size label again
 
     // show, hide
@@ -142,6 +146,7 @@ private:
     std::array<Element, kElementCount> m_elements;
     int m_clientHeight;
     ScreenObserver* m_observer = nullptr;
+    std::vector<ScreenObserver*> m_more;
     TextMeasure m_measure;
 };
 
