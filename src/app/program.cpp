@@ -4,13 +4,34 @@
 #include "app/fatalerror.h"
 #include "app/form.h"
 #include "base/failure.h"
+#include "base/cp1252.h"
 #include "db/datamodule.h"
+#include "feed/feedserver.h"
 
 #include <QIcon>
 
 #include <memory>
 
 namespace quorvel::app {
+namespace {
+
+// The feed when the installer asks for one; a refusal ends the program before it
+// connects to anything.
+std::unique_ptr<feed::FeedServer> startFeed(const Config& config, overlay::Screen& screen)
+{
+    const feed::FeedSettingsResult parsed =
+        feed::parseFeedSettings(fromCp1252(config.feedListen), fromCp1252(config.feedToken));
+    if (!parsed.error.isEmpty())
+        throw Failure(toCp1252(QStringLiteral("[Feed] %1: %2").arg(parsed.badKey, parsed.error)));
+    if (!parsed.settings)
+        return nullptr;
+    auto server = std::make_unique<feed::FeedServer>(screen);
+    if (!server->listen(*parsed.settings))
+        throw Failure(toCp1252(QStringLiteral("[Feed] Listen: %1").arg(server->errorString())));
+    return server;
+}
+
+} // namespace
 
 int runProgram(int& argc, char** argv, const Config& config)
 {
@@ -21,9 +42,11 @@ int runProgram(int& argc, char** argv, const Config& config)
 
     std::unique_ptr<db::DataModule> dm;
     std::unique_ptr<Form> form;
+    std::unique_ptr<feed::FeedServer> feedServer;
     try {
         dm = std::make_unique<db::DataModule>(config);
         form = std::make_unique<Form>(app, *dm, config);
+        feedServer = startFeed(config, form->screen());
     } catch (const std::exception& e) {
         // Nothing before the creation handler may fail quietly: the window is never shown.
         showFatalError(messageOf(e));
@@ -38,6 +61,7 @@ int runProgram(int& argc, char** argv, const Config& config)
 
     // The window goes first (its timers stop, the link closes without a word), then the
     // data module.
+    feedServer.reset();
     form.reset();
     dm.reset();
     return 0;

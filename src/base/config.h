@@ -77,6 +77,9 @@ struct Config {
     int clockIntervalMs = kClockIntervalMs;
     // photos: empty means "fotopilotos" beside the executable
     Text photoFolder;
+    // the read-only feed ([Feed] Listen and Token): empty Listen means no feed
+    Text feedListen;
+    Text feedToken;
 };
 
 } // namespace quorvel

@@ -12,6 +12,8 @@
 #include <QWebSocket>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace quorvel::feed {
 
 using overlay::El;
@@ -37,6 +39,14 @@ void removeClient(std::vector<QWebSocket*>& clients, QWebSocket* client)
     std::erase(clients, client);
 }
 
+int countOpen(std::vector<QPointer<QTcpSocket>>& sockets)
+{
+    std::erase_if(sockets, [](const QPointer<QTcpSocket>& socket) {
+        return !socket || socket->state() == QAbstractSocket::UnconnectedState;
+    });
+    return int(sockets.size());
+}
+
 } // namespace
 
 FeedServer::FeedServer(overlay::Screen& screen, QObject* parent)
@@ -56,18 +66,20 @@ FeedServer::FeedServer(overlay::Screen& screen, QObject* parent)
 FeedServer::~FeedServer()
 {
     m_screen.removeObserver(this);
-    for (auto* clients : {&m_events, &m_program}) {
-        const std::vector<QWebSocket*> all = std::exchange(*clients, {});
-        for (QWebSocket* client : all) {
-            client->disconnect(this);
-            delete client;
-        }
+    m_events.clear();
+    m_program.clear();
+    // The WebSockets first, those waiting for their deferred deletion too: they may own
+    // the connections below them.
+    for (QWebSocket* client : findChildren<QWebSocket*>(Qt::FindDirectChildrenOnly)) {
+        client->disconnect(this);
+        delete client;
     }
-    for (const QPointer<QTcpSocket>& socket : m_connections)
-        if (socket && socket->parent() == this) {
-            socket->disconnect(this);
-            delete socket.data();
-        }
+    for (auto* sockets : {&m_connections, &m_refused})
+        for (const QPointer<QTcpSocket>& socket : *sockets)
+            if (socket && socket->parent() == this) {
+                socket->disconnect(this);
+                delete socket.data();
+            }
 }
 
 bool FeedServer::listen(const FeedSettings& settings)
@@ -78,10 +90,7 @@ bool FeedServer::listen(const FeedSettings& settings)
 
 int FeedServer::clientCount()
 {
-    std::erase_if(m_connections, [](const QPointer<QTcpSocket>& socket) {
-        return !socket || socket->state() == QAbstractSocket::UnconnectedState;
-    });
-    return int(m_connections.size());
+    return countOpen(m_connections);
 }
 
 void FeedServer::acceptConnections()
@@ -89,11 +98,16 @@ void FeedServer::acceptConnections()
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        if (clientCount() >= kMaxClients) {
-            reply(socket, "503 Service Unavailable");
+        if (clientCount() < kMaxClients) {
+            m_connections.emplace_back(socket);
+        } else if (countOpen(m_refused) < kMaxClients) {
+            // Its request is read before the refusal goes out: closing on a request not
+            // yet read would reset the connection, and the refusal could be lost with it.
+            m_refused.emplace_back(socket);
+        } else {
+            socket->abort();
             continue;
         }
-        m_connections.emplace_back(socket);
         // A head that does not fit is refused without reading on.
         socket->setReadBufferSize(kMaxRequestBytes + 1);
         auto* deadline = new QTimer(socket);
@@ -111,6 +125,12 @@ void FeedServer::readRequest(QTcpSocket* socket)
 {
     // Peeked, not read: a WebSocket's handshake is read again by the WebSocket server.
     const RequestHead head = parseRequestHead(socket->peek(kMaxRequestBytes + 1));
+    if (head.status == RequestHead::Status::Incomplete)
+        return;
+    if (std::find(m_refused.begin(), m_refused.end(), socket) != m_refused.end()) {
+        reply(socket, "503 Service Unavailable");
+        return;
+    }
     switch (head.status) {
     case RequestHead::Status::Incomplete: return;
     case RequestHead::Status::TooLarge: reply(socket, "431 Request Header Fields Too Large"); return;

@@ -68,6 +68,7 @@ private:
     QTcpServer m_server;
     QWebSocketServer m_webSockets;
     std::vector<QPointer<QTcpSocket>> m_connections;
+    std::vector<QPointer<QTcpSocket>> m_refused; // over the limit: read, then told so
     std::vector<QWebSocket*> m_events;  // /events: merge patches of the state
     std::vector<QWebSocket*> m_program; // /program: changed rectangles as PNG
     QJsonObject m_sent;                 // the state the /events clients have
