@@ -20,27 +20,43 @@ using overlay::El;
 
 namespace {
 
-// Headless Chromium's screenshot of a page, with a transparent page background.
-QImage screenshot(const QString& url, const QSize& size, QString* log)
+// Runs headless Chromium on a page to its end (bounded) and returns what it printed.
+QByteArray runChromium(const QTemporaryDir& dir, const QStringList& arguments, QByteArray* log)
 {
-    QTemporaryDir dir;
-    const QString shot = dir.filePath(QStringLiteral("shot.png"));
     QProcess chromium;
-    chromium.setProcessChannelMode(QProcess::MergedChannels);
+    QByteArray out;
     chromium.start(QStringLiteral("chromium"),
-                   {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                    QStringLiteral("--hide-scrollbars"), QStringLiteral("--force-device-scale-factor=1"),
-                    QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
-                    QStringLiteral("--default-background-color=00000000"),
-                    QStringLiteral("--window-size=%1,%2").arg(size.width()).arg(size.height()),
-                    // time for the WebSocket's first picture to be drawn before the shot
-                    QStringLiteral("--virtual-time-budget=5000"), QStringLiteral("--screenshot=") + shot, url});
-    waitUntil([&] { return chromium.state() == QProcess::NotRunning; }, 120000);
+                   QStringList{QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                               QStringLiteral("--disable-gpu"), QStringLiteral("--hide-scrollbars"),
+                               QStringLiteral("--force-device-scale-factor=1"),
+                               QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
+                               // time for the WebSocket's first message to be shown
+                               QStringLiteral("--virtual-time-budget=5000")}
+                       + arguments);
+    waitUntil(
+        [&] {
+            out += chromium.readAllStandardOutput();
+            *log += chromium.readAllStandardError();
+            return chromium.state() == QProcess::NotRunning;
+        },
+        120000);
     if (chromium.state() != QProcess::NotRunning) {
         chromium.kill();
         chromium.waitForFinished();
     }
-    *log = QString::fromLocal8Bit(chromium.readAll());
+    return out + chromium.readAllStandardOutput();
+}
+
+// Headless Chromium's screenshot of a page, with a transparent page background.
+QImage screenshot(const QString& url, const QSize& size, QByteArray* log)
+{
+    QTemporaryDir dir;
+    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    runChromium(dir,
+                {QStringLiteral("--default-background-color=00000000"),
+                 QStringLiteral("--window-size=%1,%2").arg(size.width()).arg(size.height()),
+                 QStringLiteral("--screenshot=") + shot, url},
+                log);
     return QImage(shot).convertToFormat(QImage::Format_ARGB32);
 }
 
@@ -67,7 +83,7 @@ TEST(BrowserSource, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagenta)
         renderer.paintGraphics(painter, screen, reference.rect());
     }
 
-    QString log;
+    QByteArray log;
     const QImage shot = screenshot(QStringLiteral("http://127.0.0.1:%1/program?token=s3cret").arg(feed.port()),
                                    reference.size(), &log);
     ASSERT_FALSE(shot.isNull()) << log.toStdString();
@@ -90,4 +106,28 @@ TEST(BrowserSource, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagenta)
     EXPECT_GT(transparent, 1000);
     EXPECT_GT(opaque, 1000);
     EXPECT_EQ(wrong, 0) << log.toStdString();
+}
+
+TEST(BrowserSource, TheStatusPageShowsTheStateItIsSent)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty())
+        GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
+    overlay::Screen screen;
+    screen.setText(El::lblPilotoB, "ANA (FLECHA)");
+    screen.setText(El::lblPosB, "7");
+    screen.appendLine(El::mLog, "Conectado ao servidor");
+    FeedServer feed(screen);
+    FeedSettings settings;
+    settings.port = 0;
+    ASSERT_TRUE(feed.listen(settings));
+
+    QTemporaryDir dir;
+    QByteArray log;
+    const QByteArray dom =
+        runChromium(dir, {QStringLiteral("--dump-dom"), QStringLiteral("http://127.0.0.1:%1/").arg(feed.port())}, &log);
+    EXPECT_TRUE(dom.contains("<td>ANA</td>")) << dom.toStdString() << log.toStdString();
+    EXPECT_TRUE(dom.contains("<td>FLECHA</td>"));
+    EXPECT_TRUE(dom.contains("<td>7</td>"));
+    EXPECT_TRUE(dom.contains("Conectado ao servidor"));
+    EXPECT_TRUE(dom.contains(">live<"));
 }
