@@ -49,8 +49,12 @@ public:
     ~Chromium()
     {
         m_devTools.abort();
-        m_process.kill();
-        m_process.waitForFinished();
+        // asked to end first, so that it takes its helper processes with it
+        m_process.terminate();
+        if (!m_process.waitForFinished(20000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
     }
 
     // Opens a page in a tab of the given size with a transparent background.
