@@ -232,7 +232,11 @@ void FeedServer::acceptWebSockets()
             send(client, QJsonDocument(m_sent).toJson(QJsonDocument::Compact), false);
         } else {
             clients.push_back(client);
-            send(client, pictureMessage(clientRect()), true);
+            // Browser sources tend to come back together (a streaming tool restarted): the
+            // whole picture is made once for all of them.
+            if (m_wholePicture.isEmpty())
+                m_wholePicture = pictureMessage(clientRect());
+            send(client, m_wholePicture, true);
         }
     }
 }
@@ -259,10 +263,12 @@ QRect FeedServer::clientRect() const
 
 void FeedServer::elementChanged(El e, const QRect& before)
 {
+    const overlay::Element& element = m_screen.element(e);
+    if (!isOperatorWidget(element.kind))
+        m_wholePicture.clear();
     if (m_events.empty() && m_program.empty())
         return;
     m_stateChanged = true;
-    const overlay::Element& element = m_screen.element(e);
     if (!m_program.empty() && !isOperatorWidget(element.kind)) {
         const QRect now = m_screen.windowRect(e);
         const QRect then(now.topLeft() - element.box.topLeft() + before.topLeft(), before.size());
@@ -273,6 +279,7 @@ void FeedServer::elementChanged(El e, const QRect& before)
 
 void FeedServer::clientHeightChanged(int)
 {
+    m_wholePicture.clear();
     m_stateChanged = true;
     // the canvas takes the new size, which clears it
     m_dirty = clientRect();

@@ -74,6 +74,7 @@ private:
     QJsonObject m_sent;                 // the state the /events clients have
     bool m_stateChanged = false;
     QRegion m_dirty;
+    QByteArray m_wholePicture; // the last whole picture sent, while nothing on it changed
     QTimer m_flush;
 };
 

@@ -400,6 +400,14 @@ TEST_F(FeedServerTest, ProgramSocketSendsTheWholePictureThenChangedRectangles)
     EXPECT_LT(changed.area.width() * changed.area.height(), whole.area.width() * whole.area.height() / 10);
     expectKeyed(changed.image, graphics(screen), changed.area.topLeft(), &transparent, &opaque);
 
+    // a client coming now gets the picture as it is now
+    Client late(url("/program"));
+    ASSERT_TRUE(waitUntil([&] { return late.pictures.size() == 1; }, kWaitMs));
+    const Picture now = decode(late.pictures[0]);
+    EXPECT_EQ(now.area, whole.area);
+    expectKeyed(now.image, graphics(screen), {0, 0}, &transparent, &opaque);
+    EXPECT_NE(now.image, whole.image);
+
     // after the double click the picture is the strip's height, sent whole
     screen.setClientHeight(kStripHeight);
     ASSERT_TRUE(waitUntil([&] { return client.pictures.size() >= 3; }, kWaitMs));
