@@ -31,7 +31,7 @@ icon=$root/usr/share/icons/hicolor/64x64/apps/quorvel.png
 cmp -s "$icon" "$QUORVEL_SOURCE_DIR/assets/icon.png" || e2e_fail "the icon is not assets/icon.png"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6network6 libmariadb3 libjpeg62-turbo fonts-league-spartan fonts-dejavu-core; do
+for dep in libqt6widgets6 libqt6network6 libqt6websockets6 libmariadb3 libjpeg62-turbo fonts-league-spartan fonts-dejavu-core; do
   grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || e2e_fail "Depends lacks $dep: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = quorvel ] || e2e_fail "the package is not named quorvel"
