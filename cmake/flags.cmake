@@ -1,6 +1,6 @@
-# One target that carries the flags every part of quorvel is built with.
+# One target that carries the flags every part of quorvel is built with (the language level
+# is set for both projects in common.cmake).
 add_library(quorvel_flags INTERFACE)
-target_compile_features(quorvel_flags INTERFACE cxx_std_20)
 target_compile_options(quorvel_flags INTERFACE -Wall -Wextra)
 # Texts are Windows-1252 bytes: a silent conversion through UTF-8 would corrupt them.
 target_compile_definitions(quorvel_flags INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY)

@@ -25,6 +25,9 @@ install(TARGETS quorvel RUNTIME DESTINATION ${QUORVEL_PROGRAM_DIR} COMPONENT pro
 install(FILES ${packaging_dir}/quorvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT program)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/icon.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps
   RENAME quorvel.png COMPONENT program)
+# The installer's configuration file: a commented example, copied to /etc/quorvel by hand.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/quorvel.conf.example DESTINATION ${CMAKE_INSTALL_DOCDIR}
+  COMPONENT program)
 # The link replaces any copy an earlier rule put in <prefix>/bin: the program must run from
 # its own folder to find its photos there.
 install(CODE "

@@ -1,6 +1,6 @@
 // The timing server's text with every effect it has on the strip. The lanes' vehicle rows
 // and photos stay out: they belong to the database and the photo folder, fuzzed apart.
-#include "race/framing.h"
+#include "race/readhandler.h"
 #include "race/racedisplay.h"
 
 #include "base/failure.h"
@@ -29,7 +29,7 @@ struct Overlay {
     Timer tmrIntervalo{"tmrIntervalo", 60000};
     NoVehicles vehicles;
     race::RaceDisplay display{screen, tmrIntervalo, vehicles};
-    race::MessageFraming framing{screen, tmrResult, tmrIntervalo};
+    race::ReadHandler framing{screen, tmrResult, tmrIntervalo};
 
     Overlay()
     {

@@ -6,7 +6,7 @@
 #include "link/linkevents.h"
 #include "link/tcpclient.h"
 #include "overlay/screen.h"
-#include "race/framing.h"
+#include "race/readhandler.h"
 
 #include "residentmemory.h"
 
@@ -21,7 +21,7 @@
 using quorvel::Text;
 using quorvel::Timer;
 using quorvel::overlay::Screen;
-using quorvel::race::MessageFraming;
+using quorvel::race::ReadHandler;
 using quorvel::race::RaceMessage;
 
 namespace {
@@ -44,7 +44,7 @@ struct ReadPath {
     Screen screen;
     Timer tmrResult {"tmrResult", 5000};
     Timer tmrIntervalo {"tmrIntervalo", 60000};
-    MessageFraming framing {screen, tmrResult, tmrIntervalo};
+    ReadHandler framing {screen, tmrResult, tmrIntervalo};
     qint64 applied = 0;
     ReadPath()
     {
@@ -96,7 +96,7 @@ BENCHMARK(BM_FramingChunk)->Arg(1)->Arg(10)->Arg(1000)->Unit(benchmark::kMicrose
 // what is waiting at each read event and the framing applies it.
 class Recorder : public quorvel::link::LinkEvents {
 public:
-    explicit Recorder(MessageFraming& framing)
+    explicit Recorder(ReadHandler& framing)
         : m_framing(framing)
     {
     }
@@ -107,7 +107,7 @@ public:
     void onFailure(const Text& message) override { qFatal("link failure: %s", message.constData()); }
 
 private:
-    MessageFraming& m_framing;
+    ReadHandler& m_framing;
 };
 
 void BM_LoopbackReadPath(benchmark::State& state)

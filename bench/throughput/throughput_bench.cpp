@@ -6,7 +6,7 @@
 #include "base/timer.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
-#include "race/framing.h"
+#include "race/readhandler.h"
 #include "race/lanevehicles.h"
 #include "race/racedisplay.h"
 
@@ -89,7 +89,7 @@ struct Display {
     Timer tmrIntervalo {"tmrIntervalo", 60000};
     NoVehicles vehicles;
     race::RaceDisplay race {screen, tmrIntervalo, vehicles};
-    race::MessageFraming framing {screen, tmrResult, tmrIntervalo};
+    race::ReadHandler framing {screen, tmrResult, tmrIntervalo};
     Display()
     {
         screen.setTextMeasure(overlay::rendererTextMeasure());

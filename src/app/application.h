@@ -32,6 +32,7 @@ public:
 
     using ExceptionHandler = std::function<void(const std::exception&)>;
     void setExceptionHandler(ExceptionHandler handler) { m_exceptionHandler = std::move(handler); }
+    bool hasExceptionHandler() const { return bool(m_exceptionHandler); }
 
     // Runs a handler inside the failure route: a failure that escapes it ends the handler
     // there, goes to the exception handler, and the event loop goes on.

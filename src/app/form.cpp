@@ -2,11 +2,9 @@
 
 #include "app/lanevehiclesondatabase.h"
 #include "base/failure.h"
+#include "base/userlocale.h"
 #include "db/racequeries.h"
 #include "overlay/operatorcontrols.h"
-
-#include <langinfo.h>
-#include <locale.h>
 
 #include <ctime>
 
@@ -30,11 +28,15 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     , m_clockSeparators(overlay::ClockSeparators::fromLocale())
     , m_laneVehicles(std::make_unique<LaneVehiclesOnDatabase>(m_screen, *qryDadosPilotoA, *qryDadosPilotoB, config))
     , m_race(std::make_unique<race::RaceDisplay>(m_screen, tmrIntervalo, *m_laneVehicles))
-    , m_framing(m_screen, tmrResult, tmrIntervalo)
+    , m_readHandler(m_screen, tmrResult, tmrIntervalo)
     , m_board(m_screen, dm, *m_race, tmrResult, config, race::decimalSeparatorFromLocale())
 {
+    createProgramOutput();
     m_view->onClose = [this] { m_app.requestEnd(); };
     m_view->onFirstPaint = [this] { releaseTimers(); };
+    m_firstPaintFallback.setSingleShot(true);
+    m_firstPaintFallback.setInterval(config.firstPaintFallbackMs);
+    QObject::connect(&m_firstPaintFallback, &QTimer::timeout, [this] { releaseTimers(); });
     m_view->onClick = [this](El e) {
         if (e == El::imgFundo)
             m_app.guarded([this] { overlay::imgFundoClick(m_screen); });
@@ -45,10 +47,11 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     };
 
     m_race->setReportFailure([this](const std::exception& e) { ManipulaExcecoes(e); });
-    m_framing.setApplyRaceMessage([this](const race::RaceMessage& m) { m_race->ApplyRaceMessage(m); });
-    m_framing.setPauseReads([this](bool paused) { S_Cliente.setReadPaused(paused); });
+    m_readHandler.setApplyRaceMessage([this](const race::RaceMessage& m) { m_race->ApplyRaceMessage(m); });
+    m_readHandler.setPauseReads([this](bool paused) { S_Cliente.setReadPaused(paused); });
 
-    // The timers count from the window's creation; none ticks before it has been painted.
+    // The timers count from the window's creation; none ticks before it has been shown
+    // and painted.
     attachTimers();
     holdTimers();
     TimerErro.start();
@@ -60,6 +63,9 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
 
 Form::~Form()
 {
+    // The handler reaches into this form: a failure reported after it is gone must not.
+    m_app.setExceptionHandler({});
+    m_firstPaintFallback.stop();
     // The window goes first: its timers stop and the link closes without a word.
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->stop();
@@ -76,19 +82,25 @@ void Form::attachTimers()
 
 void Form::holdTimers()
 {
+    m_timersHeld = true;
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->hold();
 }
 
 void Form::releaseTimers()
 {
+    if (!m_timersHeld)
+        return;
+    m_timersHeld = false;
+    m_firstPaintFallback.stop();
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->release();
 }
 
 void Form::checkSingleInstance()
 {
-    abfOneInstance1.check(m_app, *m_view);
+    abfOneInstance1.check(m_app, *m_view, lockFolder(),
+                          [this](const Text& line) { m_screen.appendLine(El::mLog, line); });
 }
 
 void Form::FormCreate()
@@ -128,10 +140,9 @@ Text localLongTime()
     std::tm local{};
     localtime_r(&now, &local);
     char buffer[128] = {};
-    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (locale) {
-        strftime_l(buffer, sizeof buffer, nl_langinfo_l(T_FMT, locale), &local, locale);
-        freelocale(locale);
+    const UserLocale locale(LC_TIME_MASK);
+    if (locale.valid()) {
+        strftime_l(buffer, sizeof buffer, locale.info(T_FMT), &local, locale.handle());
     } else {
         std::strftime(buffer, sizeof buffer, "%H:%M:%S", &local);
     }
@@ -212,6 +223,18 @@ void Form::showWindow()
 {
     m_view->centerOnPrimaryScreen();
     m_view->show();
+    if (m_timersHeld)
+        m_firstPaintFallback.start();
+    if (m_programOutput)
+        m_programOutput->start();
+}
+
+void Form::createProgramOutput()
+{
+    if (m_config.programOutput.screen.isEmpty())
+        return;
+    m_programOutput = std::make_unique<overlay::ProgramOutput>(m_screen, *m_view, m_config.programOutput);
+    m_programOutput->onReport = [this](const Text& line) { m_screen.appendLine(El::mLog, line); };
 }
 
 void Form::onConnect()
@@ -232,7 +255,7 @@ void Form::onError(int)
 
 void Form::onRead(const Text& chunk)
 {
-    m_framing.S_ClienteRead(chunk);
+    m_readHandler.S_ClienteRead(chunk);
 }
 
 void Form::onFailure(const Text& message)

@@ -10,11 +10,14 @@
 #include "link/linkevents.h"
 #include "link/tcpclient.h"
 #include "overlay/clock.h"
+#include "overlay/programoutput.h"
 #include "overlay/screen.h"
 #include "overlay/view.h"
 #include "race/board.h"
-#include "race/framing.h"
+#include "race/readhandler.h"
 #include "race/racedisplay.h"
+
+#include <QTimer>
 
 #include <memory>
 
@@ -57,7 +60,10 @@ public:
     void tmrHoraTimer();
 
     // Shows the window; timer ticks wait until it has been painted once, so the retry tick
-    // that fell due during the start-up discovery never blocks a blank window.
+    // that fell due during the start-up discovery never blocks a blank window. A window
+    // that is shown but never painted (a window manager that maps it late, a minimised
+    // start) releases them after a short wait: without ticks the overlay would never
+    // connect, retry or run its clock.
     void showWindow();
 
     Timer TimerErro;
@@ -90,17 +96,22 @@ private:
     void checkSingleInstance();
     void runDiscoveryReportingFailure();
     void pointLinksAtServer();
+    void createProgramOutput();
 
     Application& m_app;
     db::DataModule& m_dm;
     Config m_config;
     overlay::Screen m_screen;
     std::unique_ptr<overlay::View> m_view;
+    // Only when the installer's file chooses a screen for it.
+    std::unique_ptr<overlay::ProgramOutput> m_programOutput;
     overlay::ClockSeparators m_clockSeparators;
     std::unique_ptr<LaneVehiclesOnDatabase> m_laneVehicles;
     std::unique_ptr<race::RaceDisplay> m_race;
-    race::MessageFraming m_framing;
+    race::ReadHandler m_readHandler;
     race::Board m_board;
+    bool m_timersHeld = false;
+    QTimer m_firstPaintFallback;
     // Last, so that it goes first: its listener brings the view forward.
     SingleInstanceGuard abfOneInstance1;
 };

@@ -7,6 +7,7 @@
 #include "base/cp1252.h"
 #include "db/datamodule.h"
 #include "feed/feedserver.h"
+#include "overlay/outputplacement.h"
 
 #include <QIcon>
 
@@ -31,14 +32,20 @@ std::unique_ptr<feed::FeedServer> startFeed(const Config& config, overlay::Scree
     return server;
 }
 
-} // namespace
-
-int runProgram(int& argc, char** argv, const Config& config)
+int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
 {
     Application app;
     GuardedQtApplication qtApp(argc, argv, app);
     app.setTitle(kAppTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+
+    if (file) {
+        const Text refusal = file->refusal.isEmpty() ? overlay::programOutputRefusal(*file) : file->refusal;
+        if (!refusal.isEmpty()) {
+            showFatalError(refusal);
+            return 1;
+        }
+    }
 
     std::unique_ptr<db::DataModule> dm;
     std::unique_ptr<Form> form;
@@ -65,6 +72,18 @@ int runProgram(int& argc, char** argv, const Config& config)
     form.reset();
     dm.reset();
     return 0;
+}
+
+} // namespace
+
+int runProgram(int& argc, char** argv, const Config& config)
+{
+    return run(argc, argv, config, nullptr);
+}
+
+int runProgram(int& argc, char** argv, const ConfigFile& file)
+{
+    return run(argc, argv, file.config, &file);
 }
 
 } // namespace quorvel::app

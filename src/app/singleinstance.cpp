@@ -1,6 +1,7 @@
 #include "app/singleinstance.h"
 
 #include "app/application.h"
+#include "base/config.h"
 #include "base/cp1252.h"
 
 #include <QCryptographicHash>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -31,8 +33,18 @@ constexpr char kBringForwardRequest[] = "front\n";
 
 QString lockFolder()
 {
-    const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return runtimeDir.isEmpty() ? QStringLiteral("/tmp") : runtimeDir;
+    const QString chosen = qEnvironmentVariable(kLockFolderVariable);
+    if (!chosen.isEmpty())
+        return chosen;
+    return sharedLockFolder(QLatin1String(kLockFolder), QLatin1String(kLockFolderFallback));
+}
+
+QString sharedLockFolder(const QString& preferred, const QString& fallback)
+{
+    struct stat info {};
+    const bool everyoneMayCreate = ::stat(QFile::encodeName(preferred).constData(), &info) == 0
+        && S_ISDIR(info.st_mode) && (info.st_mode & (S_IWOTH | S_IXOTH)) == (S_IWOTH | S_IXOTH);
+    return everyoneMayCreate ? preferred : fallback;
 }
 
 QString instanceFilePath(const QString& folder, const Text& title, const char* suffix)
@@ -84,12 +96,41 @@ NamedLock& NamedLock::operator=(NamedLock&& other) noexcept
     return *this;
 }
 
+namespace {
+
+// Read-only is enough for flock(), so a lock file another account created still serves.
+// An existing file is opened without O_CREAT: in a sticky world-writable folder the kernel
+// may refuse O_CREAT on another account's file (fs.protected_regular) even though nothing
+// would be created. A missing one is created exclusively, readable by every account
+// whatever our umask, so that their copies can open it too.
+// Close-on-exec: a child process must not inherit the lock and keep it after we end.
+// No links followed and no wait on a fifo: anyone may put a file of that name in a shared
+// folder.
+int openLockFile(const QByteArray& path)
+{
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        int fd = ::open(path.constData(), kFlags);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        fd = ::open(path.constData(), kFlags | O_CREAT | O_EXCL, 0644);
+        if (fd >= 0) {
+            ::fchmod(fd, 0644);
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+        // Another copy created it between our two opens: open theirs.
+    }
+    return -1;
+}
+
+} // namespace
+
 bool NamedLock::tryTake(const QString& path)
 {
     release();
-    // Read-only is enough for flock(), so a lock file another account created still serves.
-    // Close-on-exec: a child process must not inherit the lock and keep it after we end.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = openLockFile(QFile::encodeName(path));
     if (fd < 0)
         return false;
     int rc;
@@ -145,6 +186,11 @@ bool BringForwardListener::listening() const
     return m_server->isListening();
 }
 
+QString BringForwardListener::errorString() const
+{
+    return m_server->isListening() ? QString() : m_server->errorString();
+}
+
 void BringForwardListener::takeConnections()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
@@ -191,22 +237,26 @@ void bringWindowForward(QWidget& window)
 SingleInstanceGuard::SingleInstanceGuard() = default;
 SingleInstanceGuard::~SingleInstanceGuard() = default;
 
-void SingleInstanceGuard::check(Application& app, QWidget& window, const QString& folder)
+void SingleInstanceGuard::check(Application& app, QWidget& window, const QString& folder, const Report& report)
 {
     m_instanceLock = checkFirstCopy(folder, app.title());
     if (!m_instanceLock.held()) {
         actAsSecondCopy(app, folder);
         return;
     }
-    m_listener = std::make_unique<BringForwardListener>(
-        bringForwardSocketPath(folder, app.title()), [&window] { bringWindowForward(window); });
+    const QString socketPath = bringForwardSocketPath(folder, app.title());
+    m_listener = std::make_unique<BringForwardListener>(socketPath, [&window] { bringWindowForward(window); });
+    // This copy runs on, but a later one cannot bring it forward (e.g. a socket file that
+    // another account left in the shared folder cannot be replaced): the operator is told.
+    if (!m_listener->listening() && report)
+        report(toCp1252(QStringLiteral("Cannot listen on \"%1\": %2").arg(socketPath, m_listener->errorString())));
 }
 
 void SingleInstanceGuard::actAsSecondCopy(Application& app, const QString& folder)
 {
     app.setShowMainWindow(false);
     // The box runs an event loop of its own; the window's timers stay held because the
-    // window is never painted, so nothing of this copy acts meanwhile.
+    // window is never shown, so nothing of this copy acts meanwhile.
     showSecondCopyMessage(app.title());
     askRunningCopyToComeForward(bringForwardSocketPath(folder, app.title()));
     app.requestEnd();

@@ -15,9 +15,16 @@ namespace quorvel::app {
 
 class Application;
 
-// Where the guard's lock files and the running copy's bring-forward socket live:
-// $XDG_RUNTIME_DIR, or /tmp when it is unset.
+// Where the guard's lock files and the running copy's bring-forward socket live: the
+// folder named by $QUORVEL_LOCK_DIR when it is set (tests), otherwise one folder shared by
+// every account, /run/lock, or /tmp where that is missing. $XDG_RUNTIME_DIR is never used:
+// it is one folder per account, so each account would run a copy of its own.
 QString lockFolder();
+
+// The preferred folder when every account can create files in it (a world-writable
+// folder), the fallback otherwise. The choice hangs on the folder alone, never on who asks,
+// so that all accounts choose alike.
+QString sharedLockFolder(const QString& preferred, const QString& fallback);
 
 // The file of a name derived from the title, e.g. "VYD - Quorvel V3.OneInstance.Default"
 // in the folder. The name stays readable; only what a file name cannot hold is replaced.
@@ -38,8 +45,8 @@ public:
     NamedLock(const NamedLock&) = delete;
     NamedLock& operator=(const NamedLock&) = delete;
 
-    // Opens the lock's file, creating it if need be, and takes the lock with a zero wait.
-    // False when another holder has it or the file cannot be opened.
+    // Opens the lock's file, creating it if it is missing, and takes the lock with a zero
+    // wait. False when another holder has it or the file cannot be opened.
     bool tryTake(const QString& path);
     // Releases and closes the lock; nothing happens when it is not held.
     void release();
@@ -62,6 +69,8 @@ public:
     ~BringForwardListener() override;
 
     bool listening() const;
+    // Why listening failed, e.g. "QLocalServer::listen: Address in use"; empty while it listens.
+    QString errorString() const;
 
 private:
     void takeConnections();
@@ -87,8 +96,12 @@ public:
     SingleInstanceGuard(const SingleInstanceGuard&) = delete;
     SingleInstanceGuard& operator=(const SingleInstanceGuard&) = delete;
 
+    // Where the guard says what went wrong without stopping the copy: mLog.
+    using Report = std::function<void(const Text&)>;
+
     // Runs once, after every element of the window exists and before FormCreate.
-    void check(Application& app, QWidget& window, const QString& folder = lockFolder());
+    void check(Application& app, QWidget& window, const QString& folder = lockFolder(),
+               const Report& report = {});
     bool isFirstCopy() const { return m_instanceLock.held(); }
 
 private:

@@ -2,13 +2,17 @@
 
 #include "base/text.h"
 
+#include <QString>
 #include <QtGlobal>
+
+#include <optional>
 
 namespace quorvel {
 
-// Every fixed setting of the program lives here. The program has no command line and no
-// settings file: main() uses the defaults. In-process tests build the application with
-// another Config (loopback ports, shorter intervals).
+// Every fixed setting of the program lives here. The program has no command line; the
+// installer's optional configuration file (configfile.h) may change the few settings that
+// go beyond the original, and without it every value is the constant below. In-process
+// tests build the application with another Config (loopback ports, shorter intervals).
 
 inline constexpr char kAppTitle[] = "VYD - Quorvel V3";
 
@@ -44,6 +48,16 @@ inline constexpr int kIdleIntervalMs = 60000;      // tmrIntervalo
 inline constexpr int kPageFirstIntervalMs = 100;   // tmrResult, first and empty pages
 inline constexpr int kPageIntervalMs = 5000;       // tmrResult, a page with results
 inline constexpr int kClockIntervalMs = 1000;      // tmrHora
+// The timers wait for the window's first paint; a window that is shown but never painted
+// (a late window manager, a minimised start) releases them after this.
+inline constexpr int kFirstPaintFallbackMs = 1000;
+
+// The single-instance locks: one folder every account of the computer can use, so that
+// a copy started by any account sees the others. Tests name a folder of their own in the
+// environment variable.
+inline constexpr char kLockFolder[] = "/run/lock";
+inline constexpr char kLockFolderFallback[] = "/tmp";
+inline constexpr char kLockFolderVariable[] = "QUORVEL_LOCK_DIR";
 
 // The photo folder beside the executable.
 inline constexpr char kPhotoFolderName[] = "fotopilotos";
@@ -52,6 +66,22 @@ inline constexpr char kPhotoFolderName[] = "fotopilotos";
 inline constexpr int kClientWidth = 1629;
 inline constexpr int kClientHeight = 551;
 inline constexpr int kStripHeight = 104;
+
+// The installer's configuration file, and the variable that names another one (tests,
+// rehearsals).
+inline constexpr char kConfigFilePath[] = "/etc/quorvel/quorvel.conf";
+inline constexpr char kConfigFileVariable[] = "QUORVEL_CONFIG";
+
+// The program output: the mixer's key colour (ARGB), the window's own magenta.
+inline constexpr quint32 kKeyColour = 0xffff00ff;
+
+// A clean picture for the vision mixer on a screen of its own.
+struct ProgramOutputConfig {
+    QString screen;          // empty: no program output; digits: an index, else a screen's name
+    std::optional<int> left; // the picture's top-left corner on that screen; none: as the
+    std::optional<int> top;  // operator's client area is on its own screen
+    quint32 keyColour = kKeyColour;
+};
 
 struct Config {
     // timing server
@@ -75,8 +105,11 @@ struct Config {
     int pageFirstIntervalMs = kPageFirstIntervalMs;
     int pageIntervalMs = kPageIntervalMs;
     int clockIntervalMs = kClockIntervalMs;
+    int firstPaintFallbackMs = kFirstPaintFallbackMs;
     // photos: empty means "fotopilotos" beside the executable
     Text photoFolder;
+    // the program output
+    ProgramOutputConfig programOutput;
     // the read-only feed ([Feed] Listen and Token): empty Listen means no feed
     Text feedListen;
     Text feedToken;

@@ -15,7 +15,7 @@ QImage programPicture(overlay::Renderer& renderer, const overlay::Screen& screen
     {
         QPainter painter(&image);
         painter.translate(-area.topLeft());
-        renderer.paintGraphics(painter, screen, area);
+        renderer.paintGraphics(painter, screen, area, overlay::kMagenta);
     }
     // Only the key colour itself: the soft edges of text over magenta stay as drawn, as a
     // chroma keyer would see them.

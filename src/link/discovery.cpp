@@ -1,6 +1,7 @@
 #include "link/discovery.h"
 
 #include "base/failure.h"
+#include "base/systemtext.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -28,7 +29,7 @@ DiscoverySocket::~DiscoverySocket()
 
 void DiscoverySocket::raise(int error)
 {
-    throw Failure(format("Socket Error # %d\r\n%s", error, std::strerror(error)));
+    throw Failure(format("Socket Error # %d\r\n%s", error, systemReason(error).constData()));
 }
 
 void DiscoverySocket::create()

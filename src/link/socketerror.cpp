@@ -2,8 +2,6 @@
 
 #include "base/failure.h"
 
-#include <cstring>
-
 namespace quorvel::link {
 
 Text asyncSocketError(int code)
@@ -13,7 +11,7 @@ Text asyncSocketError(int code)
 
 Text socketCallError(int code, const char* api)
 {
-    return socketCallError(Text(std::strerror(code)), code, api);
+    return socketCallError(systemReason(code), code, api);
 }
 
 Text socketCallError(const Text& reason, int code, const char* api)

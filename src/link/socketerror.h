@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/systemtext.h"
 #include "base/text.h"
 
 namespace quorvel::link {
@@ -10,6 +11,7 @@ namespace quorvel::link {
 Text asyncSocketError(int code);
 
 // A socket call that failed: the platform's text for the code, the code and the call's name.
+// A reason of the system's own comes through fromLocaleText first.
 Text socketCallError(int code, const char* api);
 Text socketCallError(const Text& reason, int code, const char* api);
 

@@ -33,7 +33,7 @@ int pendingSocketError(int fd)
 
 Text lookupFailure(int code)
 {
-    return socketCallError(Text(::hstrerror(code)), code, "ASync Lookup");
+    return socketCallError(fromLocaleText(::hstrerror(code)), code, "ASync Lookup");
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "overlay/clock.h"
 
-#include <langinfo.h>
-#include <locale.h>
+#include "base/userlocale.h"
 
 #include <cstring>
 #include <optional>
@@ -96,12 +95,10 @@ ClockSeparators ClockSeparators::fromFormats(const char* dateFormat, const char*
 
 ClockSeparators ClockSeparators::fromLocale()
 {
-    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr));
-    if (!locale)
+    const UserLocale locale(LC_TIME_MASK);
+    if (!locale.valid())
         return {};
-    ClockSeparators separators = fromFormats(nl_langinfo_l(D_FMT, locale), nl_langinfo_l(T_FMT, locale));
-    freelocale(locale);
-    return separators;
+    return fromFormats(locale.info(D_FMT), locale.info(T_FMT));
 }
 
 Text clockText(const QDateTime& date, const QDateTime& time, const ClockSeparators& separators)

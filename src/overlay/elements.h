@@ -35,7 +35,7 @@ namespace quorvel::overlay {
     X(lblReaB, pnlTempos) X(lbl60B, pnlTempos) X(lbl100B, pnlTempos) X(lblTPistaB, pnlTempos)   \
     X(lblVelB, pnlTempos) X(lblPilotoB, pnlTempos) X(lblVeiculoB, pnlTempos)                    \
     X(lblCategB, pnlTempos) X(lblPilotoA, pnlTempos)                                            \
-    X(imgDesclaA, pnlTempos) X(imgQueA, pnlTempos) X(imgGanhouA, pnlTempos)                     \
+    X(imgDesclaA, pnlTempos) X(imgGanhouA, pnlTempos) X(imgQueA, pnlTempos)                     \
     X(imgGanhouB, pnlTempos) X(imgQueB, pnlTempos)                                              \
     X(fotoPilotoA, pnlTempos) X(fotoPilotoB, pnlTempos)                                         \
     X(lblTTotalA, pnlTempos) X(lblVelA, pnlTempos) X(lblTPistaA, pnlTempos)                     \

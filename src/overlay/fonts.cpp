@@ -43,6 +43,19 @@ QFont makeFont(const FontSpec& spec)
     return font;
 }
 
+bool isLabelStandIn(const FontSpec& spec)
+{
+    return QLatin1String(spec.face) == QLatin1String(kLabelFace) && !QFontDatabase::hasFamily(QLatin1String(kLabelFace));
+}
+
+// The laid-out face's vertical measures, as the layout's label heights give them: a line of
+// 6/5 of the character height rounded up (15 px for 12, 16 for 13, 18 for 15) and a baseline
+// 24/25 of it below the line's top. The stand-in keeps its widths but takes these, so that
+// auto-size labels are laid-out high, texts sit where the layout puts them in their cells and
+// the capitals' accents, which reach 0.9 of the character height, stay inside their labels.
+int laidOutLineHeight(int pixelSize) { return (6 * pixelSize + 4) / 5; }
+int laidOutAscent(int pixelSize) { return (24 * pixelSize + 12) / 25; }
+
 } // namespace
 
 const ResolvedFont& resolvedFont(const FontSpec& spec)
@@ -59,8 +72,10 @@ const ResolvedFont& resolvedFont(const FontSpec& spec)
 
     const QFont font = makeFont(spec);
     const QFontMetrics whole(font);
-    auto resolved = std::make_shared<ResolvedFont>(ResolvedFont{font, QFontMetricsF(font), whole.ascent(),
-                                                                whole.height(), 8.0 * whole.averageCharWidth()});
+    const bool standIn = isLabelStandIn(spec);
+    auto resolved = std::make_shared<ResolvedFont>(
+        ResolvedFont{font, QFontMetricsF(font), standIn ? laidOutAscent(spec.pixelSize) : whole.ascent(),
+                     standIn ? laidOutLineHeight(spec.pixelSize) : whole.height(), 8.0 * whole.averageCharWidth()});
     cache.insert(key, resolved);
     return *resolved;
 }

@@ -17,8 +17,9 @@ struct ResolvedFont {
 };
 
 // The font for a spec, made once and kept. "Futura Md BT" is asked for first; without it
-// League Spartan stands in (its Medium weight for regular text, Bold for bold), and
-// "Verdana" becomes DejaVu Sans.
+// League Spartan stands in (its Medium weight for regular text, Bold for bold) with the
+// widths of its own glyphs and the line and baseline of the face it replaces; "Verdana"
+// becomes DejaVu Sans.
 const ResolvedFont& resolvedFont(const FontSpec& spec);
 
 // The window's own font, used by memos, list boxes and check boxes.

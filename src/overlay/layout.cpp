@@ -154,10 +154,11 @@ void layOutStrip(Builder& b)
     b.label(El::lblPilotoA, {227, 31, 290, 22}, "NOME", 17, bold, kOffWhite, C, Fixed, Shown);
 
     b.lamp(El::imgDesclaA, lampA, P::LampDisqualified);
-    b.lamp(El::imgQueA, lampA, P::LampFoul);
     // laid out far outside the window at 538, 3014; it belongs in lane A's lamp box like
-    // its twin, so that the winner lamp shows for lane A as well
+    // its twin, so that the winner lamp shows for lane A as well, and like its twin it lies
+    // under the foul lamp: a foul is what the lane's lamp must show
     b.lamp(El::imgGanhouA, lampA, P::LampWinner);
+    b.lamp(El::imgQueA, lampA, P::LampFoul);
     b.lamp(El::imgGanhouB, lampB, P::LampWinner);
     b.lamp(El::imgQueB, lampB, P::LampFoul);
     b.fitted(El::fotoPilotoA, {298, 181, 89, 96}, false);

@@ -93,6 +93,7 @@ void appendToMemo(MemoLines& memo, const Text& text)
     while (memo.entries.size() > 1
            && (memo.lineCount > MemoLines::kMaxLines || memo.byteCount > MemoLines::kMaxBytes)) {
         memo.lineCount -= memo.entries.front().lines;
+        memo.dropped += memo.entries.front().lines;
         memo.byteCount -= memo.entries.front().text.size();
         memo.entries.pop_front();
     }
@@ -100,19 +101,32 @@ void appendToMemo(MemoLines& memo, const Text& text)
 
 TextList lastShownLines(const MemoLines& memo, qsizetype count)
 {
+    return shownLinesBefore(memo, memo.lineCount, count);
+}
+
+TextList shownLinesBefore(const MemoLines& memo, qsizetype end, qsizetype count)
+{
     TextList lines;
+    // whole entries after the end are passed over by their line counts, not scanned
+    qsizetype skip = memo.lineCount - std::clamp<qsizetype>(end, 0, memo.lineCount);
     for (auto entry = memo.entries.rbegin(); entry != memo.entries.rend() && lines.size() < count; ++entry) {
+        if (entry->lines <= skip) {
+            skip -= entry->lines;
+            continue;
+        }
         const Text& text = entry->text;
-        qsizetype end = text.size();
+        qsizetype stop = text.size();
         while (lines.size() < count) {
-            const LineBounds bounds = lineEndingAt(text.constData(), end);
-            if (bounds.start == 0 && end == text.size())
+            const LineBounds bounds = lineEndingAt(text.constData(), stop);
+            if (skip > 0)
+                --skip;
+            else if (bounds.start == 0 && stop == text.size())
                 lines.append(text); // the whole entry is one line: share it
             else
-                lines.append(text.sliced(bounds.start, end - bounds.start));
+                lines.append(text.sliced(bounds.start, stop - bounds.start));
             if (bounds.breakFrom < 0)
                 break;
-            end = bounds.breakFrom;
+            stop = bounds.breakFrom;
         }
     }
     std::reverse(lines.begin(), lines.end());

@@ -17,4 +17,8 @@ void appendToMemo(MemoLines& memo, const Text& text);
 // The last `count` shown lines, oldest first.
 TextList lastShownLines(const MemoLines& memo, qsizetype count);
 
+// The `count` shown lines before line `end` (0 is the first line the memo still holds),
+// oldest first.
+TextList shownLinesBefore(const MemoLines& memo, qsizetype end, qsizetype count);
+
 } // namespace quorvel::overlay

@@ -22,11 +22,20 @@ void Renderer::paintWindow(QPainter& painter, const Screen& screen, const QRect&
         paintChild(painter, screen, screen.element(e), area, true);
 }
 
-void Renderer::paintGraphics(QPainter& painter, const Screen& screen, const QRect& area)
+void Renderer::paintGraphics(QPainter& painter, const Screen& screen, const QRect& area, QRgb keyColour)
 {
-    m_operatorWidgets = false;
-    paintWindow(painter, screen, area);
-    m_operatorWidgets = true;
+    m_keyColour = keyColour;
+    m_graphicsOnly = true;
+    painter.fillRect(area, QColor::fromRgb(keyColour));
+    for (El e : childrenOf(El::frmPrincipal))
+        paintChild(painter, screen, screen.element(e), area, true);
+    m_graphicsOnly = false;
+    m_keyColour = kMagenta;
+}
+
+QColor Renderer::fill(QRgb colour) const
+{
+    return QColor::fromRgb(colour == kMagenta ? m_keyColour : colour);
 }
 
 void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed)
@@ -35,7 +44,7 @@ void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, con
     const QRect clip = area & QRect(QPoint(0, 0), self.box.size());
     if (clip.isEmpty())
         return;
-    painter.fillRect(clip, QColor::fromRgb(self.color));
+    painter.fillRect(clip, fill(self.color));
     const std::vector<El>& children = childrenOf(panel);
     for (El e : children) {
         const Element& child = screen.element(e);
@@ -54,7 +63,7 @@ void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, con
 void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip,
                           bool windowed)
 {
-    if (!child.visible)
+    if (!child.visible || (m_graphicsOnly && child.kind != Kind::Panel && isWindowed(child.kind)))
         return;
     const QRect visible = child.box & clip;
     if (visible.isEmpty())
@@ -62,7 +71,7 @@ void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element
     switch (child.kind) {
     case Kind::Label: paintLabel(painter, child, visible); break;
     case Kind::Picture: paintPicture(painter, child, visible); break;
-    case Kind::Shape: painter.fillRect(visible, QColor::fromRgb(child.color)); break;
+    case Kind::Shape: painter.fillRect(visible, fill(child.color)); break;
     case Kind::Panel:
         painter.save();
         painter.translate(child.box.topLeft());
@@ -70,8 +79,6 @@ void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element
         painter.restore();
         break;
     default:
-        if (!m_operatorWidgets)
-            break;
         painter.save();
         painter.setClipRect(visible);
         if (child.kind == Kind::Memo)

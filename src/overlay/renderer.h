@@ -16,22 +16,25 @@ namespace quorvel::overlay {
 // again (label layouts, pictures scaled and keyed) until the element changes.
 class Renderer {
 public:
+
     // The window's client area, in window coordinates, clipped to `area`: magenta, then
     // the panels with their children. Memos, lists and check boxes are drawn in a simple
     // form here; the live window shows real widgets instead.
     void paintWindow(QPainter& painter, const Screen& screen, const QRect& area);
-
-    // The graphics of the client area as they go on air: the window without the operator's
-    // widgets (memos, lists, check boxes), still on magenta. Panels are drawn: a panel that
-    // covers the times is part of the picture.
-    void paintGraphics(QPainter& painter, const Screen& screen, const QRect& area);
 
     // One panel in its own coordinates (its top-left corner at 0, 0), clipped to `area`:
     // its fill, then its labels, pictures and shapes in creation order; with `windowed`,
     // then its panels, memos, lists and check boxes over them.
     void paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed);
 
+    // The graphics of the client area alone, in window coordinates, clipped to `area`: what
+    // the mixer keys, without the windowed widgets, and with `keyColour` wherever the window
+    // fills with magenta (its background, magenta panels and shapes).
+    void paintGraphics(QPainter& painter, const Screen& screen, const QRect& area, QRgb keyColour);
+
 private:
+    QColor fill(QRgb colour) const;
+
     void paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip, bool windowed);
     void paintLabel(QPainter& painter, const Element& label, const QRect& clip);
     void paintPicture(QPainter& painter, const Element& picture, const QRect& clip);
@@ -48,7 +51,9 @@ private:
     };
     std::array<CachedLayout, kElementCount> m_layouts;
     QHash<QString, QImage> m_pictures;
-    bool m_operatorWidgets = true;
+    // the window's own magenta, and every widget drawn, but while painting graphics alone
+    QRgb m_keyColour = qRgb(255, 0, 255);
+    bool m_graphicsOnly = false;
 };
 
 // The window's client area rendered into a new image (`area` in window coordinates).

@@ -153,25 +153,25 @@ void Screen::setClientHeight(int height)
     m_clientHeight = height;
     if (m_observer)
         m_observer->clientHeightChanged(height);
-    for (ScreenObserver* observer : m_more)
+    for (ScreenObserver* observer : m_moreObservers)
         observer->clientHeightChanged(height);
 }
 
 void Screen::addObserver(ScreenObserver* observer)
 {
-    m_more.push_back(observer);
+    m_moreObservers.push_back(observer);
 }
 
 void Screen::removeObserver(ScreenObserver* observer)
 {
-    std::erase(m_more, observer);
+    std::erase(m_moreObservers, observer);
 }
 
 void Screen::changed(El e, const QRect& before)
 {
     if (m_observer)
         m_observer->elementChanged(e, before);
-    for (ScreenObserver* observer : m_more)
+    for (ScreenObserver* observer : m_moreObservers)
         observer->elementChanged(e, before);
 }
 

@@ -40,6 +40,7 @@ struct MemoLines {
     qsizetype lineCount = 0;
     qsizetype byteCount = 0;
     quint64 appended = 0; // entries ever appended, dropped ones included
+    qint64 dropped = 0;   // shown lines dropped from the front: a line's number stays its own
 
     // The last appended text and what it came to, so that the same chunk appended again
     // is not scanned again. Holding the text keeps its buffer alive, so the same data
@@ -100,7 +101,8 @@ public:
     bool isShowing(El e) const;
 
     void setObserver(ScreenObserver* observer) { m_observer = observer; }
-    // Further readers of the model (the feed) are told after the window, in the order added.
+    // Further views and readers of the same model (the program output, the feed) are told
+    // after the window, in the order added.
     void addObserver(ScreenObserver* observer);
     void removeObserver(ScreenObserver* observer);
     void setTextMeasure(TextMeasure measure); // measures every auto-size label again
@@ -146,7 +148,7 @@ private:
     std::array<Element, kElementCount> m_elements;
     int m_clientHeight;
     ScreenObserver* m_observer = nullptr;
-    std::vector<ScreenObserver*> m_more;
+    std::vector<ScreenObserver*> m_moreObservers;
     TextMeasure m_measure;
 };
 

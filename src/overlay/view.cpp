@@ -43,6 +43,21 @@ void fillListBox(QListWidget* box, const TextList& items)
         (new QListWidgetItem(fromCp1252(item), box))->setSizeHint(QSize(0, kListItemHeight));
 }
 
+// The window is a broadcast picture, not a document: the mixer keys and crops it by device
+// pixels, so it is drawn 1:1 whatever scale the desktop asks for (QT_SCALE_FACTOR,
+// QT_SCREEN_SCALE_FACTORS, a high Xft.dpi). Qt reads these settings once, when the
+// application object is made, which is why they are set before main runs.
+void pinDeviceScale()
+{
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    qputenv("QT_SCALE_FACTOR", "1");
+    qunsetenv("QT_SCREEN_SCALE_FACTORS");
+    qunsetenv("QT_USE_PHYSICAL_DPI");
+    // the widgets' style sizes its boxes and bars by the logical density: 96 as laid out
+    qputenv("QT_FONT_DPI", "96");
+}
+[[maybe_unused]] const bool kDeviceScalePinned = (pinDeviceScale(), true);
+
 } // namespace
 
 struct View::Private {

@@ -53,23 +53,33 @@ int memoRowCapacity(const QRect& inside, const ResolvedFont& font)
     return memoTextArea(inside).height() / std::max(1, font.lineHeight) + 1;
 }
 
-void paintMemoText(QPainter& painter, const QRect& inside, const TextList& lines, const ResolvedFont& font)
+void paintMemoText(QPainter& painter, const QRect& inside, const TextList& lines, const ResolvedFont& font,
+                   const MemoSelection* selection, MemoRows* drawn)
 {
     const QRect area = memoTextArea(inside);
     const int capacity = memoRowCapacity(inside, font);
 
     // wrap from the last line backwards until the area is full
-    std::vector<std::unique_ptr<QTextLayout>> layouts;
-    QList<QTextLine> rows;
-    for (auto line = lines.crbegin(); line != lines.crend() && rows.size() < capacity; ++line) {
-        const Text& bytes = *line;
+    MemoRows local;
+    MemoRows& out = drawn ? *drawn : local;
+    out = MemoRows{};
+    out.left = area.left();
+    out.lineHeight = std::max(1, font.lineHeight);
+    out.cuts.assign(size_t(lines.size()), 0);
+    QList<MemoRows::Row> rows;
+    for (qsizetype n = lines.size() - 1; n >= 0 && rows.size() < capacity; --n) {
+        const Text& bytes = lines[n];
         const Text shown = bytes.size() > kLongestLineLaidOut ? bytes.right(kLongestLineLaidOut) : bytes;
+        out.cuts[size_t(n)] = bytes.size() - shown.size();
         auto layout = std::make_unique<QTextLayout>(fromCp1252(shown), font.font);
         QTextOption option;
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         layout->setTextOption(option);
-        rows = wrapped(*layout, area.width()) + rows;
-        layouts.push_back(std::move(layout));
+        QList<MemoRows::Row> lineRows;
+        for (const QTextLine& row : wrapped(*layout, area.width()))
+            lineRows.append({n, row, 0});
+        rows = lineRows + rows;
+        out.layouts.push_back(std::move(layout));
     }
     const qsizetype wholeRows = capacity - 1;
     const qsizetype first = std::max<qsizetype>(0, rows.size() - capacity);
@@ -79,8 +89,32 @@ void paintMemoText(QPainter& painter, const QRect& inside, const TextList& lines
     painter.save();
     painter.setClipRect(inside, Qt::IntersectClip);
     painter.setPen(QColor::fromRgb(kWindowText));
-    for (qsizetype i = first; i < rows.size(); ++i, y += font.lineHeight)
-        rows[i].draw(&painter, QPointF(area.left(), y - rows[i].y()));
+    for (qsizetype i = first; i < rows.size(); ++i, y += font.lineHeight) {
+        MemoRows::Row& row = rows[i];
+        row.y = y;
+        const QPointF at(area.left(), y - row.text.y());
+        row.text.draw(&painter, at);
+        out.rows.append(row);
+        if (!selection || row.line < selection->fromLine || row.line > selection->toLine)
+            continue;
+        // the selected part of this row, and the line's end when the selection goes on past it
+        const qsizetype rowStart = row.text.textStart();
+        const qsizetype rowEnd = rowStart + row.text.textLength();
+        const qsizetype from = std::max(rowStart, row.line == selection->fromLine ? selection->fromChar : 0);
+        const qsizetype to = std::min(rowEnd, row.line == selection->toLine ? selection->toChar : rowEnd);
+        const bool pastEnd = row.line < selection->toLine && rowEnd == lines[row.line].size() - out.cuts[size_t(row.line)];
+        if (from >= to && !pastEnd)
+            continue;
+        const qreal x1 = row.text.cursorToX(int(std::min(from, to)));
+        const qreal x2 = row.text.cursorToX(int(std::max(from, to))) + (pastEnd ? font.metrics.averageCharWidth() : 0);
+        const QRectF band(area.left() + x1, y, x2 - x1, font.lineHeight);
+        painter.fillRect(band, QColor(0, 120, 215));
+        painter.save();
+        painter.setClipRect(band, Qt::IntersectClip);
+        painter.setPen(QColor(255, 255, 255));
+        row.text.draw(&painter, at);
+        painter.restore();
+    }
     painter.restore();
 }
 

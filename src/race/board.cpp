@@ -1,13 +1,11 @@
 #include "race/board.h"
 
 #include "base/timer.h"
+#include "base/userlocale.h"
 #include "db/datamodule.h"
 #include "overlay/screen.h"
 #include "race/names.h"
 #include "race/racedisplay.h"
-
-#include <langinfo.h>
-#include <locale.h>
 
 #include <cstdio>
 
@@ -38,13 +36,9 @@ constexpr BoardRow kRows[10] = {
 
 Text decimalSeparatorFromLocale()
 {
-    locale_t locale = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr));
-    if (!locale)
-        return ".";
-    const char* radix = nl_langinfo_l(RADIXCHAR, locale);
-    Text separator = radix && *radix ? Text(radix) : Text(".");
-    freelocale(locale);
-    return separator;
+    const UserLocale locale(LC_NUMERIC_MASK);
+    const char* radix = locale.info(RADIXCHAR);
+    return radix && *radix ? Text(radix) : Text(".");
 }
 
 Text formatBestTime(double seconds, const Text& decimalSeparator)

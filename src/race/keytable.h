@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/text.h"
+#include "race/lanerecord.h"
 
 #include <optional>
 
@@ -22,10 +23,31 @@ enum class Key {
 
 inline constexpr int kKeyCount = static_cast<int>(Key::DesligouLampadas) + 1;
 
+// What a key does. The lane-less actions ignore the lane.
+enum class Action {
+    Reset, NextPair, Start,
+    LookUpVehicle, Number, Category, Car, Heat, Pilot, Nickname,
+    Reaction, Status, SixtyFeet, HundredMetres, Speed, TrackTime, Total, Position,
+    Win, Disqualify, ShowTimes, HideTimes,
+    LampOn, LampOff, LightsOff,
+};
+
+// The start tree's lamps that the timing server switches one by one.
+enum class Lamp { PreStage, Stage, Foul, Green };
+
+struct KeyEffect {
+    Action action;
+    Lane lane = Lane::A;
+    Lamp lamp = Lamp::PreStage; // only for LampOn and LampOff
+};
+
 // The key's text as the timing server sends it ("APS-HIGH" for Key::APS_HIGH).
 const char* keyText(Key key);
 
 // The key a text names, or nothing ("LA", "alinhar" and " Alinhar" name none).
 std::optional<Key> keyOf(const Text& text);
+
+// The action and lane of a key ("PB": the 60-foot time of lane B).
+KeyEffect effectOf(Key key);
 
 } // namespace quorvel::race

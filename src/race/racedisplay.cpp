@@ -7,36 +7,52 @@
 #include "race/names.h"
 #include "race/photofailure.h"
 
+#include <array>
+
 namespace quorvel::race {
 
 using overlay::El;
 
-namespace {
+// A time's label and the caption beside it, shown together.
+struct TimeCell {
+    El label, caption;
+};
 
 // The elements of one side of the strip.
 struct SideElements {
     El pilot, vehicle, category;
     El preStage, stage, foul, green, winner, disqualified;
     El status, position, photo;
-    El reaction, reactionCaption;
-    El sixtyFeet, sixtyFeetCaption;
-    El hundredMetres, hundredMetresCaption;
-    El track, trackCaption;
-    El speed, speedCaption;
-    El total, totalCaption;
+    TimeCell reaction, sixtyFeet, hundredMetres, track, speed, total;
     El cover;
+
+    std::array<El, 6> lamps() const { return {preStage, stage, foul, green, winner, disqualified}; }
+    std::array<TimeCell, 6> times() const { return {reaction, sixtyFeet, hundredMetres, track, speed, total}; }
+
+    El lamp(Lamp which) const
+    {
+        switch (which) {
+        case Lamp::PreStage: return preStage;
+        case Lamp::Stage: return stage;
+        case Lamp::Foul: return foul;
+        case Lamp::Green: return green;
+        }
+        return preStage;
+    }
 };
+
+namespace {
 
 constexpr SideElements kSideA{
     El::lblPilotoA, El::lblVeiculoA, El::lblCategA,
     El::imgPreA, El::imgStageA, El::imgQueA, El::imgStartA, El::imgGanhouA, El::imgDesclaA,
     El::lblStatusA, El::lblPosA, El::fotoPilotoA,
-    El::lblReaA, El::lblERT,
-    El::lbl60A, El::lblE60Pes,
-    El::lbl100A, El::lblEParc02,
-    El::lblTPistaA, El::lblEPista,
-    El::lblVelA, El::lblEkm,
-    El::lblTTotalA, El::lblEFim,
+    {El::lblReaA, El::lblERT},
+    {El::lbl60A, El::lblE60Pes},
+    {El::lbl100A, El::lblEParc02},
+    {El::lblTPistaA, El::lblEPista},
+    {El::lblVelA, El::lblEkm},
+    {El::lblTTotalA, El::lblEFim},
     El::pnlEscondeA,
 };
 
@@ -44,12 +60,12 @@ constexpr SideElements kSideB{
     El::lblPilotoB, El::lblVeiculoB, El::lblCategB,
     El::imgPreB, El::imgStageB, El::imgQueB, El::imgStartB, El::imgGanhouB, El::imgDesclaB,
     El::lblStatusB, El::lblPosB, El::fotoPilotoB,
-    El::lblReaB, El::lblDRT,
-    El::lbl60B, El::lblD60pes,
-    El::lbl100B, El::lblDParc02,
-    El::lblTPistaB, El::lblDPista,
-    El::lblVelB, El::lblDKm,
-    El::lblTTotalB, El::lblDFim,
+    {El::lblReaB, El::lblDRT},
+    {El::lbl60B, El::lblD60pes},
+    {El::lbl100B, El::lblDParc02},
+    {El::lblTPistaB, El::lblDPista},
+    {El::lblVelB, El::lblDKm},
+    {El::lblTTotalB, El::lblDFim},
     El::pnlEscondeB,
 };
 
@@ -128,15 +144,12 @@ void RaceDisplay::limpadados()
 void RaceDisplay::clearSide(Lane sideLane)
 {
     const SideElements& s = side(sideLane);
-    for (El e : {s.disqualified, s.winner, s.foul, s.preStage, s.stage, s.green})
+    for (El e : s.lamps())
         m_screen.hide(e);
-    const std::pair<El, El> times[] = {{s.reaction, s.reactionCaption}, {s.sixtyFeet, s.sixtyFeetCaption},
-                                       {s.hundredMetres, s.hundredMetresCaption}, {s.track, s.trackCaption},
-                                       {s.speed, s.speedCaption}, {s.total, s.totalCaption}};
-    for (const auto& [label, caption] : times) {
-        m_screen.setText(label, Text());
-        m_screen.hide(label);
-        m_screen.hide(caption);
+    for (const TimeCell& cell : s.times()) {
+        m_screen.setText(cell.label, Text());
+        m_screen.hide(cell.label);
+        m_screen.hide(cell.caption);
     }
 }
 
@@ -145,13 +158,15 @@ void RaceDisplay::lightsOffView()
     RenderLaneHeaders(" - ", false);
     loadPhoto(Lane::A, El::fotoPilotoA);
     loadPhoto(Lane::B, El::fotoPilotoB);
-    for (El e : {El::lblReaA, El::lblERT, El::lblReaB, El::lblDRT})
-        m_screen.hide(e);
+    for (const SideElements* s : {&kSideA, &kSideB}) {
+        m_screen.hide(s->reaction.label);
+        m_screen.hide(s->reaction.caption);
+    }
     for (Lane l : {Lane::A, Lane::B}) {
         const Text& reaction = lane(l).reactionTime;
         if (reaction.isEmpty())
             continue;
-        showTime(side(l).reaction, side(l).reactionCaption, reaction);
+        showTime(side(l).reaction, reaction);
     }
 }
 
@@ -189,18 +204,17 @@ void RaceDisplay::lookUpVehicle(Lane l, const Text& value)
     m_vehicles.openVehicle(l, code);
 }
 
-void RaceDisplay::showTime(El label, El caption, const Text& value)
+void RaceDisplay::showTime(const TimeCell& cell, const Text& value)
 {
-    m_screen.setText(label, value);
-    m_screen.show(label);
-    m_screen.show(caption);
+    m_screen.setText(cell.label, value);
+    m_screen.show(cell.label);
+    m_screen.show(cell.caption);
 }
 
 void RaceDisplay::showReactionTime(Lane l, const Text& value)
 {
     lane(l).reactionTime = value;
-    const SideElements& s = side(swapped() ? other(l) : l);
-    showTime(s.reaction, s.reactionCaption, value);
+    showTime(lampSide(l).reaction, value);
 }
 
 void RaceDisplay::coverTimesAfterTrackTime()
@@ -221,8 +235,15 @@ void RaceDisplay::coverTimesAfterTotal()
 void RaceDisplay::hideLamps()
 {
     for (const SideElements* s : {&kSideA, &kSideB})
-        for (El e : {s->preStage, s->stage, s->foul, s->green, s->winner, s->disqualified})
+        for (El e : s->lamps())
             m_screen.hide(e);
+}
+
+const SideElements& RaceDisplay::lampSide(Lane l) const
+{
+    // The lamps, the foul of "Queimou" and the reaction time go to the other side while
+    // the camera box is ticked.
+    return side(swapped() ? other(l) : l);
 }
 
 void RaceDisplay::ApplyRaceMessage(const RaceMessage& message)
@@ -231,13 +252,14 @@ void RaceDisplay::ApplyRaceMessage(const RaceMessage& message)
     if (!key)
         return;
     const Text& value = message.value;
-    // The lamp keys and the foul of "statusA"/"statusB" go to the other side while the
-    // camera box is ticked.
-    const auto lampSide = [this](Lane l) -> const SideElements& { return side(swapped() ? other(l) : l); };
+    const KeyEffect effect = effectOf(*key);
+    const Lane l = effect.lane;
+    LaneRecord& record = lane(l);
+    const SideElements& own = side(l);
 
-    switch (*key) {
-    case Key::Alinhar: limpadados(); break;
-    case Key::Nova:
+    switch (effect.action) {
+    case Action::Reset: limpadados(); break;
+    case Action::NextPair:
         m_tmrIntervalo.stop();
         for (LaneRecord* r : {&m_laneA, &m_laneB}) {
             r->pilot.clear();
@@ -247,95 +269,48 @@ void RaceDisplay::ApplyRaceMessage(const RaceMessage& message)
         }
         ApplyTimesMode();
         break;
-    case Key::Largada: ApplyTimesMode(); break;
+    case Action::Start: ApplyTimesMode(); break;
 
-    case Key::cod_pilotoA: lookUpVehicle(Lane::A, value); break;
-    case Key::num_pilotoA: m_laneA.number = value; break;
-    case Key::catA: m_laneA.category = value; break;
-    case Key::carA: m_laneA.car = value; break;
-    case Key::BatA: m_laneA.heat = value; break;
-    case Key::pilA: m_laneA.pilot = ShortPilotName(value); break;
-    case Key::apelidoA: m_laneA.nickname = value; break;
-    case Key::RA: showReactionTime(Lane::A, value); break;
-    case Key::statusA:
+    case Action::LookUpVehicle: lookUpVehicle(l, value); break;
+    case Action::Number: record.number = value; break;
+    case Action::Category: record.category = value; break;
+    case Action::Car: record.car = value; break;
+    case Action::Heat: record.heat = value; break;
+    case Action::Pilot: record.pilot = ShortPilotName(value); break;
+    case Action::Nickname: record.nickname = value; break;
+
+    case Action::Reaction: showReactionTime(l, value); break;
+    case Action::Status:
         if (value == "Queimou")
-            m_screen.show(lampSide(Lane::A).foul);
+            m_screen.show(lampSide(l).foul);
         break;
-    case Key::PA: showTime(El::lbl60A, El::lblE60Pes, value); break;
-    case Key::CA: showTime(El::lbl100A, El::lblEParc02, value); break;
-    case Key::VA: showTime(El::lblVelA, El::lblEkm, value); break;
-    case Key::TPA:
-        showTime(El::lblTPistaA, El::lblEPista, value);
+    case Action::SixtyFeet: showTime(own.sixtyFeet, value); break;
+    case Action::HundredMetres: showTime(own.hundredMetres, value); break;
+    case Action::Speed: showTime(own.speed, value); break;
+    case Action::TrackTime:
+        showTime(own.track, value);
         coverTimesAfterTrackTime();
         break;
-    case Key::FA:
-        showTime(El::lblTTotalA, El::lblEFim, value);
+    case Action::Total:
+        showTime(own.total, value);
         coverTimesAfterTotal();
         break;
-    case Key::posAntA:
-    case Key::posA: m_screen.setText(El::lblPosA, value); break;
+    case Action::Position: m_screen.setText(own.position, value); break;
 
-    case Key::cod_pilotoB: lookUpVehicle(Lane::B, value); break;
-    case Key::num_pilotoB: m_laneB.number = value; break;
-    case Key::catB: m_laneB.category = value; break;
-    case Key::carB: m_laneB.car = value; break;
-    case Key::BatB: m_laneB.heat = value; break;
-    case Key::pilB: m_laneB.pilot = ShortPilotName(value); break;
-    case Key::apelidoB: m_laneB.nickname = value; break;
-    case Key::RB: showReactionTime(Lane::B, value); break;
-    case Key::statusB:
-        if (value == "Queimou")
-            m_screen.show(lampSide(Lane::B).foul);
+    case Action::Win:
+        m_screen.show(own.winner);
+        m_screen.setText(own.status, "VENCEU");
         break;
-    case Key::PB: showTime(El::lbl60B, El::lblD60pes, value); break;
-    case Key::CB: showTime(El::lbl100B, El::lblDParc02, value); break;
-    case Key::VB: showTime(El::lblVelB, El::lblDKm, value); break;
-    case Key::TPB:
-        showTime(El::lblTPistaB, El::lblDPista, value);
-        coverTimesAfterTrackTime();
+    case Action::Disqualify:
+        m_screen.show(own.disqualified);
+        m_screen.setText(own.status, "Desclass");
         break;
-    case Key::FB:
-        showTime(El::lblTTotalB, El::lblDFim, value);
-        coverTimesAfterTotal();
-        break;
-    case Key::posAntB:
-    case Key::posB: m_screen.setText(El::lblPosB, value); break;
+    case Action::ShowTimes: m_timesMode = "S"; break;
+    case Action::HideTimes: m_timesMode = "N"; break;
 
-    case Key::GanhaA:
-        m_screen.show(El::imgGanhouA);
-        m_screen.setText(El::lblStatusA, "VENCEU");
-        break;
-    case Key::GanhaB:
-        m_screen.show(El::imgGanhouB);
-        m_screen.setText(El::lblStatusB, "VENCEU");
-        break;
-    case Key::DesclassA:
-        m_screen.show(El::imgDesclaA);
-        m_screen.setText(El::lblStatusA, "Desclass");
-        break;
-    case Key::DesclassB:
-        m_screen.show(El::imgDesclaB);
-        m_screen.setText(El::lblStatusB, "Desclass");
-        break;
-    case Key::mostraTempo: m_timesMode = "S"; break;
-    case Key::escondeTempo: m_timesMode = "N"; break;
-
-    case Key::APS_HIGH: m_screen.show(lampSide(Lane::A).preStage); break;
-    case Key::APS_LOW: m_screen.hide(lampSide(Lane::A).preStage); break;
-    case Key::e_AA_HIGH: m_screen.show(lampSide(Lane::A).stage); break;
-    case Key::e_AA_LOW: m_screen.hide(lampSide(Lane::A).stage); break;
-    case Key::e_AB_HIGH: m_screen.show(lampSide(Lane::A).foul); break;
-    case Key::e_AB_LOW: m_screen.hide(lampSide(Lane::A).foul); break;
-    case Key::BPS_HIGH: m_screen.show(lampSide(Lane::B).preStage); break;
-    case Key::BPS_LOW: m_screen.hide(lampSide(Lane::B).preStage); break;
-    case Key::e_BA_HIGH: m_screen.show(lampSide(Lane::B).stage); break;
-    case Key::e_BA_LOW: m_screen.hide(lampSide(Lane::B).stage); break;
-    case Key::e_BB_HIGH: m_screen.show(lampSide(Lane::B).foul); break;
-    case Key::e_BB_LOW: m_screen.hide(lampSide(Lane::B).foul); break;
-    case Key::sA_Verde: m_screen.show(lampSide(Lane::A).green); break;
-    case Key::sB_Verde: m_screen.show(lampSide(Lane::B).green); break;
-
-    case Key::DesligouLampadas:
+    case Action::LampOn: m_screen.show(lampSide(l).lamp(effect.lamp)); break;
+    case Action::LampOff: m_screen.hide(lampSide(l).lamp(effect.lamp)); break;
+    case Action::LightsOff:
         hideLamps();
         if (swapped())
             lightsOffView();

@@ -17,6 +17,9 @@ class Screen;
 
 namespace quorvel::race {
 
+struct SideElements;
+struct TimeCell;
+
 // The race display: the two lane records, the show/hide-times flag, and every effect a
 // timing message has on the strip. Changes the screen only through element operations.
 class RaceDisplay {
@@ -53,7 +56,8 @@ private:
     bool swapped() const;
     void lookUpVehicle(Lane lane, const Text& value);
     void showReactionTime(Lane lane, const Text& value);
-    void showTime(overlay::El label, overlay::El caption, const Text& value);
+    void showTime(const TimeCell& cell, const Text& value);
+    const SideElements& lampSide(Lane lane) const;
     void coverTimesAfterTrackTime();
     void coverTimesAfterTotal();
     void hideLamps();

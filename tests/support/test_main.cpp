@@ -6,10 +6,12 @@
 // render offscreen and use sockets the way the overlay does.
 int main(int argc, char** argv)
 {
-    // Every test program has a runtime folder of its own: the single-instance locks live
-    // there, and two test programs building the form at once must not see each other.
+    // Every test program has a lock folder of its own: two test programs building the form
+    // at once, or a test and a real copy on this computer, must not see each other.
     static QTemporaryDir runtimeDir;
     qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+    static QTemporaryDir lockDir;
+    qputenv("QUORVEL_LOCK_DIR", lockDir.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

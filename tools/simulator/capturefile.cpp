@@ -1,37 +1,28 @@
 #include "capturefile.h"
 
 #include "base/failure.h"
+#include "tcpsegment.h"
 
-#include <QtEndian>
+#include <QScopeGuard>
+
+#include <pcap/pcap.h>
+
+#include <cstdio>
+#include <cstring>
 
 namespace quorvel::sim {
 
 namespace {
 
-constexpr quint32 kMagicMicro = 0xA1B2C3D4;
-constexpr quint32 kMagicNano = 0xA1B23C4D;
-constexpr quint32 kMagicPcapng = 0x0A0D0D0A;
-constexpr int kFileHeaderSize = 24;
-constexpr int kRecordHeaderSize = 16;
-// Nothing a timing server sends comes near this; a larger record means a damaged file.
-constexpr quint32 kMaxRecordSize = 16 * 1024 * 1024;
+// Shorter than this, the bytes cannot be a pcap file header (24) nor a pcapng section (28).
+constexpr qsizetype kFileHeaderSize = 24;
 
-class FieldReader {
-public:
-    FieldReader(const QByteArray& bytes, bool bigEndian)
-        : m_data(reinterpret_cast<const uchar*>(bytes.constData()))
-        , m_bigEndian(bigEndian)
-    {
-    }
-    quint32 u32(qsizetype at) const
-    {
-        return m_bigEndian ? qFromBigEndian<quint32>(m_data + at) : qFromLittleEndian<quint32>(m_data + at);
-    }
-
-private:
-    const uchar* m_data;
-    bool m_bigEndian;
-};
+// libpcap names a link by its DLT_ value; the frame decoder by the LINKTYPE_ value of the
+// file, which differs only for raw IP.
+quint32 linkTypeOf(int dlt)
+{
+    return dlt == DLT_RAW ? kLinkRaw : static_cast<quint32>(dlt);
+}
 
 } // namespace
 
@@ -39,49 +30,43 @@ Capture readCapture(const QByteArray& file)
 {
     if (file.size() < kFileHeaderSize)
         throw Failure("not a packet capture: shorter than a pcap file header");
-    const auto* head = reinterpret_cast<const uchar*>(file.constData());
-    const quint32 asBig = qFromBigEndian<quint32>(head);
-    const quint32 asLittle = qFromLittleEndian<quint32>(head);
-    if (asBig == kMagicPcapng)
-        throw Failure("a pcapng capture: write it as pcap first (tcpdump -r day.pcapng -w day.pcap)");
-    bool bigEndian = false;
-    quint32 magic = 0;
-    if (asBig == kMagicMicro || asBig == kMagicNano) {
-        bigEndian = true;
-        magic = asBig;
-    } else if (asLittle == kMagicMicro || asLittle == kMagicNano) {
-        magic = asLittle;
-    } else {
-        throw Failure("not a pcap capture (unknown magic number)");
+
+    // libpcap reads from a stream; the file is already in memory.
+    FILE* stream = fmemopen(const_cast<char*>(file.constData()), static_cast<size_t>(file.size()), "rb");
+    if (!stream)
+        throw Failure(format("cannot read the capture: %s", std::strerror(errno)));
+    char error[PCAP_ERRBUF_SIZE] = {};
+    // Nanosecond precision keeps a nanosecond file's fractions; microsecond files are scaled.
+    pcap_t* pcap = pcap_fopen_offline_with_tstamp_precision(stream, PCAP_TSTAMP_PRECISION_NANO, error);
+    if (!pcap) {
+        std::fclose(stream);
+        throw Failure(format("not a pcap or pcapng capture (%s)", error));
     }
-    const FieldReader fields(file, bigEndian);
-    const bool nano = magic == kMagicNano;
+    const auto close = qScopeGuard([pcap] { pcap_close(pcap); }); // closes the stream too
 
     Capture capture;
-    capture.linkType = fields.u32(20) & 0x0FFFFFFF; // the upper bits carry FCS information
-    qsizetype at = kFileHeaderSize;
-    while (at < file.size()) {
-        if (file.size() - at < kRecordHeaderSize) {
-            capture.truncatedAtEnd = true;
+    capture.linkType = linkTypeOf(pcap_datalink(pcap));
+    pcap_pkthdr* header = nullptr;
+    const u_char* data = nullptr;
+    for (;;) {
+        const int got = pcap_next_ex(pcap, &header, &data);
+        if (got == PCAP_ERROR_BREAK)
             break;
-        }
-        const quint32 seconds = fields.u32(at);
-        const quint32 fraction = fields.u32(at + 4);
-        const quint32 included = fields.u32(at + 8);
-        const quint32 original = fields.u32(at + 12);
-        if (included > kMaxRecordSize)
-            throw Failure(format("damaged capture: a record of %u bytes at offset %lld", included,
-                                 static_cast<long long>(at)));
-        if (file.size() - at - kRecordHeaderSize < static_cast<qsizetype>(included)) {
-            capture.truncatedAtEnd = true;
-            break;
+        if (got == PCAP_ERROR) {
+            // tcpdump stopped in the middle of writing a record
+            const char* why = pcap_geterr(pcap);
+            if (std::strstr(why, "truncated")) {
+                capture.truncatedAtEnd = true;
+                break;
+            }
+            throw Failure(format("damaged capture after %lld frames: %s",
+                                 static_cast<long long>(capture.frames.size()), why));
         }
         CapturedFrame frame;
-        frame.timeUs = static_cast<qint64>(seconds) * 1000000 + (nano ? fraction / 1000 : fraction);
-        frame.bytes = file.mid(at + kRecordHeaderSize, included);
-        frame.wireLength = original;
+        frame.timeUs = static_cast<qint64>(header->ts.tv_sec) * 1000000 + header->ts.tv_usec / 1000;
+        frame.bytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(header->caplen));
+        frame.wireLength = header->len;
         capture.frames.push_back(std::move(frame));
-        at += kRecordHeaderSize + included;
     }
     return capture;
 }

@@ -6,7 +6,7 @@
 
 namespace quorvel::sim {
 
-// One frame of a packet capture, as tcpdump wrote it.
+// One frame of a packet capture, as tcpdump or Wireshark wrote it.
 struct CapturedFrame {
     qint64 timeUs = 0;     // capture time, microseconds since the epoch
     QByteArray bytes;      // what was captured of the frame
@@ -14,13 +14,14 @@ struct CapturedFrame {
 };
 
 struct Capture {
-    quint32 linkType = 0; // LINKTYPE_* of the file header
+    quint32 linkType = 0; // LINKTYPE_* of the file (pcapng: of its first interface)
     std::vector<CapturedFrame> frames;
     bool truncatedAtEnd = false; // the last record is cut short (tcpdump stopped mid-write)
 };
 
-// The classic pcap file format (tcpdump -w), microsecond or nanosecond time stamps, either
-// byte order. Raises a Failure for anything else; pcapng gets a hint on how to convert it.
+// A capture file as libpcap reads it: classic pcap (tcpdump -w), microsecond or nanosecond
+// time stamps, either byte order, or pcapng (Wireshark's default). Raises a Failure for
+// anything else.
 Capture readCapture(const QByteArray& file);
 
 } // namespace quorvel::sim

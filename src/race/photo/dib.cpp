@@ -3,6 +3,7 @@
 #include "race/photo/picturelimits.h"
 #include "race/photo/picturememory.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace quorvel::race {
@@ -202,6 +203,7 @@ public:
     RleReader(const DibHeader& h, QImage& image)
         : m_h(h)
         , m_image(image)
+        , m_movesLeft(qint64(h.width) * h.height + h.height)
     {
     }
 
@@ -217,13 +219,15 @@ public:
                 continue;
             }
             if (value == 0) { // end of line
+                countMove();
                 m_x = 0;
-                ++m_row;
+                moveDown(1);
             } else if (value == 1) { // end of bitmap
                 return;
             } else if (value == 2) { // delta
-                m_x += in.u8();
-                m_row += in.u8();
+                countMove();
+                moveRight(in.u8());
+                moveDown(in.u8());
             } else { // absolute run, padded to a 16-bit boundary
                 const int bytes = four ? (value + 1) / 2 : value;
                 const QByteArrayView run = in.view(bytes);
@@ -239,6 +243,14 @@ public:
     }
 
 private:
+    // A position past the picture's edge stays just past it: only a pixel put there is
+    // a fault, and millions of deltas must not carry the counters round to the front.
+    // Codes that draw nothing cost time all the same: a writer needs at most one for each
+    // pixel it skips and one for each row, and a file of millions more is refused at once.
+    void countMove() { require(--m_movesLeft >= 0); }
+    void moveRight(int columns) { m_x = std::min(m_x + columns, m_h.width); }
+    void moveDown(int rows) { m_row = std::min(m_row + rows, m_h.height); }
+
     void put(int index)
     {
         require(m_x < m_h.width && m_row < m_h.height);
@@ -247,6 +259,7 @@ private:
 
     const DibHeader& m_h;
     QImage& m_image;
+    qint64 m_movesLeft;
     int m_x = 0;
     int m_row = 0;
 };

@@ -220,10 +220,14 @@ QImage readEmf(QByteArrayView bytes)
     const QRectF deviceFrame(QPointF(header.frame.left() * xScale, header.frame.top() * yScale),
                              QPointF(header.frame.right() * xScale, header.frame.bottom() * yScale));
 
-    MetafileCanvas canvas(QSize(int(width), int(height)), deviceFrame);
-    for (const Record& record : records)
-        play(canvas, record);
-    return canvas.image();
+    for (const MetafileCanvas::Pass pass : {MetafileCanvas::Measure, MetafileCanvas::Draw}) {
+        MetafileCanvas canvas(QSize(int(width), int(height)), deviceFrame, pass);
+        for (const Record& record : records)
+            play(canvas, record);
+        if (pass == MetafileCanvas::Draw)
+            return canvas.image();
+    }
+    Q_UNREACHABLE();
 }
 
 } // namespace

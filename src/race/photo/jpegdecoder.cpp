@@ -7,6 +7,8 @@
 
 #include <jerror.h>
 
+#include <cstring>
+
 namespace quorvel::race {
 namespace {
 
@@ -30,6 +32,50 @@ public:
 private:
     JpegSession& m_session;
 };
+
+// The scans (SOS markers) of a file, counted by walking its marker segments and skipping
+// each scan's coded data, where a 0xFF byte is always followed by 0 or a restart marker.
+// A segment's payload (an EXIF thumbnail, a comment) may hold anything and is stepped
+// over whole. Counting stops where the structure breaks; libjpeg then reports that.
+int countScans(QByteArrayView bytes)
+{
+    const auto* data = reinterpret_cast<const uchar*>(bytes.data());
+    const qsizetype size = bytes.size();
+    int scans = 0;
+    qsizetype at = 2; // after SOI
+    while (at + 1 < size) {
+        if (data[at] != 0xFF)
+            return scans;
+        const uchar marker = data[at + 1];
+        at += 2;
+        if (marker == 0xFF) { // fill byte
+            --at;
+            continue;
+        }
+        if (marker == 0xD9)
+            return scans;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8))
+            continue;
+        if (at + 2 > size)
+            return scans;
+        at += (qsizetype(data[at]) << 8) | data[at + 1];
+        if (marker != 0xDA)
+            continue;
+        ++scans;
+        // The coded data runs to the next marker other than a restart.
+        for (;;) {
+            const void* ff = at < size ? std::memchr(data + at, 0xFF, size_t(size - at)) : nullptr;
+            if (!ff || static_cast<const uchar*>(ff) + 1 >= data + size)
+                return scans;
+            at = static_cast<const uchar*>(ff) - data;
+            const uchar next = data[at + 1];
+            if (next != 0x00 && !(next >= 0xD0 && next <= 0xD7))
+                break;
+            at += 2;
+        }
+    }
+    return scans;
+}
 
 [[noreturn]] void raiseJpegError(int code)
 {
@@ -67,6 +113,10 @@ QImage decodeJpeg(const QByteArray& bytes)
 
     jpeg_decompress_struct& cinfo = session.cinfo;
     if (!withinPictureLimit(cinfo.image_width, cinfo.image_height))
+        raiseJpegError(JERR_IMAGE_TOO_BIG);
+    // Refused before any scan is decoded, not after the allowed ones have run: the
+    // progress monitor of the session stops whatever this count misses.
+    if (countScans(bytes) > kMaxJpegScans)
         raiseJpegError(JERR_IMAGE_TOO_BIG);
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : kRgb32Space;

@@ -28,6 +28,16 @@ void silent(j_common_ptr)
 {
 }
 
+// Called for every row of coefficients read, so a scan beyond the limit is stopped at
+// its first row.
+void watchScans(j_common_ptr cinfo)
+{
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
+        cinfo->err->msg_code = JERR_IMAGE_TOO_BIG;
+        leaveSession(cinfo);
+    }
+}
+
 } // namespace
 
 int jpegReadHeader(JpegSession* session, const unsigned char* data, unsigned long size)
@@ -42,6 +52,9 @@ int jpegReadHeader(JpegSession* session, const unsigned char* data, unsigned lon
     if (setjmp(session->escape))
         return session->failureCode;
     jpeg_create_decompress(&session->cinfo);
+    session->cinfo.mem->max_memory_to_use = kJpegMemoryLimit;
+    session->progress.progress_monitor = watchScans;
+    session->cinfo.progress = &session->progress;
     jpeg_mem_src(&session->cinfo, data, size);
     jpeg_read_header(&session->cinfo, TRUE);
     return 0;

@@ -7,14 +7,22 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <cmath>
+
 namespace quorvel::race {
 
-MetafileCanvas::MetafileCanvas(QSize size, const QRectF& deviceFrame)
-    : m_image(newPicture(size.width(), size.height(), QImage::Format_RGB32))
+MetafileCanvas::MetafileCanvas(QSize size, const QRectF& deviceFrame, Pass pass)
+    : m_pass(pass)
+    , m_size(size)
+    , m_budget(kWorkFactor * size.width() * size.height())
     , m_deviceFrame(deviceFrame)
 {
-    require(!m_image.isNull() && deviceFrame.width() != 0 && deviceFrame.height() != 0);
-    m_image.fill(Qt::white);
+    require(!size.isEmpty() && deviceFrame.width() != 0 && deviceFrame.height() != 0);
+    if (pass == Draw) {
+        m_image = newPicture(size.width(), size.height(), QImage::Format_RGB32);
+        require(!m_image.isNull());
+        m_image.fill(Qt::white);
+    }
 }
 
 void MetafileCanvas::saveState()
@@ -41,32 +49,50 @@ QPointF MetafileCanvas::toPixels(const QPointF& logical) const
                          device.y() * m.viewportExtent.y() / m.windowExtent.y());
     }
     device += m.viewportOrigin;
-    return QPointF((device.x() - m_deviceFrame.left()) * m_image.width() / m_deviceFrame.width(),
-                   (device.y() - m_deviceFrame.top()) * m_image.height() / m_deviceFrame.height());
+    return QPointF((device.x() - m_deviceFrame.left()) * m_size.width() / m_deviceFrame.width(),
+                   (device.y() - m_deviceFrame.top()) * m_size.height() / m_deviceFrame.height());
+}
+
+void MetafileCanvas::spend(qint64& spent, qint64 pixels) const
+{
+    require(pixels <= m_budget - spent);
+    spent += pixels;
 }
 
 void MetafileCanvas::drawDib(const QRectF& dest, QByteArrayView info, QByteArrayView bits, QRectF source)
 {
     ByteReader reader(info);
     const DibHeader header = readDibHeader(reader);
-    draw(dest, readDibPixels(header, bits), !header.topDown, source);
+    drawBitmap(dest, header, bits, source);
 }
 
 void MetafileCanvas::drawPackedDib(const QRectF& dest, QByteArrayView packed, QRectF source)
 {
     ByteReader reader(packed);
     const DibHeader header = readDibHeader(reader);
-    draw(dest, readDibPixels(header, packed.sliced(reader.position())), !header.topDown, source);
+    drawBitmap(dest, header, packed.sliced(reader.position()), source);
 }
 
-void MetafileCanvas::draw(const QRectF& dest, const QImage& bitmap, bool bottomUp, QRectF source)
+void MetafileCanvas::drawBitmap(const QRectF& dest, const DibHeader& header, QByteArrayView bits, QRectF source)
 {
-    if (source.width() <= 0 || source.height() <= 0 || dest.width() == 0 || dest.height() == 0)
+    spend(m_decoded, qint64(header.width) * header.height);
+    const bool drawn = source.width() > 0 && source.height() > 0 && dest.width() != 0 && dest.height() != 0;
+    QPointF topLeft, bottomRight;
+    if (drawn) {
+        topLeft = toPixels(dest.topLeft());
+        bottomRight = toPixels(dest.bottomRight());
+        const QRectF covered =
+            QRectF(topLeft, bottomRight).normalized().intersected(QRectF(QPointF(0, 0), QSizeF(m_size)));
+        spend(m_covered, std::llround(covered.width()) * std::llround(covered.height()));
+    }
+    if (m_pass == Measure)
         return;
-    if (bottomUp)
+    // Decoded even when nothing of it is drawn: a broken bitmap makes a broken metafile.
+    const QImage bitmap = readDibPixels(header, bits);
+    if (!drawn)
+        return;
+    if (!header.topDown)
         source.moveTop(bitmap.height() - source.top() - source.height());
-    const QPointF topLeft = toPixels(dest.topLeft());
-    const QPointF bottomRight = toPixels(dest.bottomRight());
     // Maps the source rectangle onto the destination, mirrored where the signs say so;
     // pixels are repeated or dropped, not blended, as GDI stretches a photo.
     QTransform placement;

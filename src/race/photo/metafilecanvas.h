@@ -9,6 +9,8 @@
 
 namespace quorvel::race {
 
+struct DibHeader;
+
 enum MapMode : quint32 {
     kMapText = 1,
     kMapIsotropic = 7,
@@ -27,10 +29,20 @@ struct MetafileMapping {
 
 // What a metafile is played onto: a white picture of the metafile's frame size. Only
 // bitmaps are drawn, which is what a photo kept in a metafile consists of.
+//
+// A few kilobytes of records can each declare a bitmap of many megapixels and stretch it
+// over the whole picture; played in full they would hold the program for minutes. So the
+// bitmaps of one metafile together may hold at most kWorkFactor times the picture's
+// pixels, and together cover it at most as many times. A decoder plays the records twice:
+// first onto a canvas that only measures, which refuses a metafile beyond the bound as
+// not valid before any bitmap is decoded, then onto the one that draws.
 class MetafileCanvas {
 public:
+    enum Pass { Measure, Draw };
+    static constexpr qint64 kWorkFactor = 4;
+
     // `deviceFrame` is the part of the recording's device space the picture shows.
-    MetafileCanvas(QSize size, const QRectF& deviceFrame);
+    MetafileCanvas(QSize size, const QRectF& deviceFrame, Pass pass = Draw);
 
     MetafileMapping& mapping() { return m_mapping; }
     void saveState();
@@ -50,9 +62,15 @@ public:
 
 private:
     QPointF toPixels(const QPointF& logical) const;
-    void draw(const QRectF& dest, const QImage& bitmap, bool bottomUp, QRectF source);
+    void drawBitmap(const QRectF& dest, const DibHeader& header, QByteArrayView bits, QRectF source);
+    void spend(qint64& spent, qint64 pixels) const;
 
+    Pass m_pass;
+    QSize m_size;
     QImage m_image;
+    qint64 m_budget = 0;  // pixels, for the bitmaps' own and for those they cover
+    qint64 m_decoded = 0; // the bitmaps' pixels so far
+    qint64 m_covered = 0; // the picture's pixels drawn over so far
     QRectF m_deviceFrame;
     MetafileMapping m_mapping;
     QList<MetafileMapping> m_saved;

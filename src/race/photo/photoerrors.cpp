@@ -2,8 +2,6 @@
 
 #include "base/cp1252.h"
 
-#include <cstring>
-
 namespace quorvel::race {
 
 // Put together rather than formatted: a path may hold a NUL byte, and the message must
@@ -16,11 +14,6 @@ PhotoFailure cannotCreateFile(const QString& path, const Text& reason)
 PhotoFailure cannotOpenFile(const QString& path, const Text& reason)
 {
     return PhotoFailure("Cannot open file \"" + toCp1252(path) + "\". " + reason);
-}
-
-Text systemReason(int error)
-{
-    return Text(std::strerror(error));
 }
 
 } // namespace quorvel::race

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/systemtext.h"
 #include "race/photofailure.h"
 
 #include <QString>
@@ -13,8 +14,5 @@ namespace quorvel::race {
 PhotoFailure cannotCreateFile(const QString& path, const Text& reason);
 // "Cannot open file "<path>". <reason>"
 PhotoFailure cannotOpenFile(const QString& path, const Text& reason);
-
-// The system's reason for an error number (strerror), as the messages carry it.
-Text systemReason(int error);
 
 } // namespace quorvel::race

@@ -2,7 +2,7 @@
 
 #include "base/cp1252.h"
 #include "race/photo/decoders.h"
-#include "race/photo/mappedfile.h"
+#include "race/photo/photofilebytes.h"
 #include "race/photo/photoerrors.h"
 
 #include <algorithm>
@@ -42,12 +42,12 @@ PictureDecoder decoderForFile(const QString& path)
 
 QImage readPictureFile(const QString& path, PictureDecoder decoder)
 {
-    const MappedFile file(path);
-    if (file.error() != 0)
-        throw cannotOpenFile(path, systemReason(file.error()));
+    const PhotoFileBytes file = readPhotoFile(path);
+    if (file.error != 0)
+        throw cannotOpenFile(path, systemReason(file.error));
     // A picture that does not decode is a photo failure like a missing file.
     try {
-        return decoder(file.bytes());
+        return decoder(file.bytes);
     } catch (const Failure& e) {
         throw PhotoFailure(e.message());
     }

@@ -183,16 +183,20 @@ QImage readWmf(QByteArrayView bytes)
     }
     require(withinPictureLimit(size.width(), size.height()));
 
-    // The player maps the window onto the whole picture.
-    MetafileCanvas canvas(size, QRectF(QPointF(0, 0), QSizeF(size)));
-    MetafileMapping& mapping = canvas.mapping();
-    mapping.mapMode = kMapAnisotropic;
-    mapping.windowOrigin = window.topLeft();
-    mapping.windowExtent = QPointF(window.width(), window.height());
-    mapping.viewportExtent = QPointF(size.width(), size.height());
-    for (const Record& record : records)
-        play(canvas, record);
-    return canvas.image();
+    for (const MetafileCanvas::Pass pass : {MetafileCanvas::Measure, MetafileCanvas::Draw}) {
+        // The player maps the window onto the whole picture.
+        MetafileCanvas canvas(size, QRectF(QPointF(0, 0), QSizeF(size)), pass);
+        MetafileMapping& mapping = canvas.mapping();
+        mapping.mapMode = kMapAnisotropic;
+        mapping.windowOrigin = window.topLeft();
+        mapping.windowExtent = QPointF(window.width(), window.height());
+        mapping.viewportExtent = QPointF(size.width(), size.height());
+        for (const Record& record : records)
+            play(canvas, record);
+        if (pass == MetafileCanvas::Draw)
+            return canvas.image();
+    }
+    Q_UNREACHABLE();
 }
 
 } // namespace

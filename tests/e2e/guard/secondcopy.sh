@@ -22,13 +22,19 @@ refuse() {
   local second=$COPY_PID
   box=$(guard_wait_box 30) || e2e_fail "$round: the guard's box never appeared"
   shot="$E2E_WORK/$round-box.png"
-  e2e_screenshot "$box" "$shot"
-  [ -n "${E2E_SCREENSHOT_OUT:-}" ] && cp "$shot" "${E2E_SCREENSHOT_OUT%.png}-$round.png"
   read -r _ _ w h < <(e2e_geometry "$box")
   e2e_log "$round: box $box, ${w}x$h"
   [ "$w" -lt 600 ] && [ "$h" -lt 300 ] || e2e_fail "$round: the box is ${w}x$h"
-  # the warning icon is the box's only yellow
-  yellow=$(e2e_count_colour "$shot" 0 0 "$w" "$h" "255,255,0")
+  # The warning icon is the box's only yellow. A box just mapped may not be painted yet
+  # on a busy machine.
+  local yellow=0 i
+  for i in $(seq 1 50); do
+    e2e_screenshot "$box" "$shot"
+    yellow=$(e2e_count_colour "$shot" 0 0 "$w" "$h" "255,255,0")
+    [ "$yellow" -gt 100 ] && break
+    sleep 0.1
+  done
+  [ -n "${E2E_SCREENSHOT_OUT:-}" ] && cp "$shot" "${E2E_SCREENSHOT_OUT%.png}-$round.png"
   [ "$yellow" -gt 100 ] || e2e_fail "$round: no warning icon in the box ($yellow yellow pixels)"
   xprop -id "$box" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG \
     || e2e_fail "$round: the box is not a dialog"

@@ -24,6 +24,14 @@ E2E_PIDS=()
 export XDG_RUNTIME_DIR="$E2E_WORK/runtime"
 mkdir -p "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
+# The single-instance locks of this scenario's copies, apart from any other copy on the
+# computer.
+export QUORVEL_LOCK_DIR="$E2E_WORK/locks"
+mkdir -p "$QUORVEL_LOCK_DIR"
+# An installer's file in /etc never changes a test: every run reads a file of its own,
+# empty for the defaults; a scenario writes its settings there before starting quorvel.
+export QUORVEL_CONFIG="$E2E_WORK/quorvel.conf"
+: >"$QUORVEL_CONFIG"
 
 e2e_log() { printf '[%s] %s\n' "$(date +%H:%M:%S.%3N)" "$*" >&2; }
 e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
@@ -178,4 +186,27 @@ e2e_count_where() {
 e2e_press_default_button() {
   xdotool mousemove --window "$1" 20 20 click 1
   xdotool key Return
+}
+
+# Starts a private X server with two screens of 1920 x 1080 (Qt's screens 0 and 1, the
+# second reached as "$DISPLAY.1") and exports DISPLAY, the first screen's.
+e2e_start_x_two_screens() {
+  local fdfile="$E2E_WORK/display"
+  Xvfb -displayfd 9 -screen 0 1920x1080x24 -screen 1 1920x1080x24 -nolisten tcp -noreset 9>"$fdfile" \
+    >"$E2E_WORK/xvfb.log" 2>&1 &
+  e2e_track $!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.05
+  done
+  [ -s "$fdfile" ] || e2e_fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$fdfile")"
+  e2e_log "X server on $DISPLAY with two screens"
+}
+
+# e2e_differing A.png B.png: how many pixels of two pictures of one size differ by more
+# than a tolerance (anti-aliased text differs by a unit or two between processors).
+e2e_differing() {
+  compare -metric AE -fuzz 5% "$1" "$2" null: 2>&1 | awk '{printf "%d\n", $1}'
 }

@@ -29,6 +29,8 @@ icon=$root/usr/share/icons/hicolor/64x64/apps/quorvel.png
 [ -f "$icon" ] || e2e_fail "no icon"
 [ "$(identify -format '%m %wx%h' "$icon")" = "PNG 64x64" ] || e2e_fail "the icon is not a 64x64 PNG"
 cmp -s "$icon" "$QUORVEL_SOURCE_DIR/assets/icon.png" || e2e_fail "the icon is not assets/icon.png"
+cmp -s "$root/usr/share/doc/quorvel/quorvel.conf.example" "$QUORVEL_SOURCE_DIR/packaging/quorvel.conf.example" \
+  || e2e_fail "no example configuration file in /usr/share/doc/quorvel"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt6widgets6 libqt6network6 libqt6websockets6 libmariadb3 libjpeg62-turbo fonts-league-spartan fonts-dejavu-core; do

@@ -130,7 +130,7 @@ QImage graphics(const overlay::Screen& screen)
     overlay::Renderer renderer;
     QImage reference(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
     QPainter painter(&reference);
-    renderer.paintGraphics(painter, screen, reference.rect());
+    renderer.paintGraphics(painter, screen, reference.rect(), overlay::kMagenta);
     return reference;
 }
 

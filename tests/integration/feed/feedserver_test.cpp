@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace quorvel;
@@ -111,7 +112,7 @@ QImage graphics(const overlay::Screen& screen)
     overlay::Renderer renderer;
     QImage image(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
     QPainter painter(&image);
-    renderer.paintGraphics(painter, screen, image.rect());
+    renderer.paintGraphics(painter, screen, image.rect(), overlay::kMagenta);
     return image;
 }
 
@@ -375,6 +376,51 @@ TEST_F(FeedServerTest, PicturesHaveAlphaWhereTheWindowIsMagenta)
         for (int x = log.left(); x <= log.right(); ++x)
             differing += !near(window.pixel(x, y), reference.pixel(x, y));
     EXPECT_GT(differing, log.width() * log.height() / 2);
+}
+
+// A cover panel is part of the picture: where it lies over the pilot's photo the browser
+// source is transparent, and the photo beside it is drawn, on the socket as in the PNG.
+TEST_F(FeedServerTest, CoverPanelsAreTransparentOverWhatLiesUnderThem)
+{
+    start();
+    const QRgb blue = qRgb(0, 0, 200);
+    QImage photo(89, 96, QImage::Format_RGB32);
+    photo.fill(blue);
+    screen.setPicture(El::fotoPilotoA, photo);
+    screen.show(El::fotoPilotoA);
+    Client client(url("/program"));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(waitUntil([&] { return client.pictures.size() == 1; }, kWaitMs));
+    EXPECT_EQ(decode(client.pictures[0]).image.pixel(300, 200), blue);
+
+    screen.show(El::pnlEscondeA);
+    screen.show(El::pnlEscondeB);
+    const QImage program = QImage::fromData(body(exchange(feed.port(), get("/program.png"))), "PNG")
+                               .convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(program.size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_EQ(qAlpha(program.pixel(300, 200)), 0); // the photo's left edge, under pnlEscondeA
+    EXPECT_EQ(program.pixel(345, 200), blue);      // right of the panel
+    const QRect coverB = screen.windowRect(El::pnlEscondeB);
+    int opaqueUnderB = 0;
+    for (int y = coverB.top(); y <= coverB.bottom(); ++y)
+        for (int x = coverB.left(); x <= coverB.right(); ++x)
+            opaqueUnderB += qAlpha(program.pixel(x, y)) != 0;
+    EXPECT_EQ(opaqueUnderB, 0);
+
+    // the changed region comes in bands: one of them holds the covered photo's edge
+    const QPoint edge(300, 200);
+    std::optional<Picture> changed;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (size_t i = 1; i < client.pictures.size() && !changed; ++i) {
+                const Picture p = decode(client.pictures[i]);
+                if (p.area.contains(edge))
+                    changed = p;
+            }
+            return changed.has_value();
+        },
+        kWaitMs));
+    EXPECT_EQ(qAlpha(changed->image.pixel(edge - changed->area.topLeft())), 0);
 }
 
 TEST_F(FeedServerTest, ProgramSocketSendsTheWholePictureThenChangedRectangles)

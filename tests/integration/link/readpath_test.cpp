@@ -3,7 +3,7 @@
 
 #include "base/timer.h"
 #include "overlay/screen.h"
-#include "race/framing.h"
+#include "race/readhandler.h"
 #include "recorder.h"
 #include "wait.h"
 
@@ -17,7 +17,7 @@ using quorvel::link::LinkState;
 using quorvel::link::TcpClient;
 using quorvel::overlay::El;
 using quorvel::overlay::Screen;
-using quorvel::race::MessageFraming;
+using quorvel::race::ReadHandler;
 using quorvel::race::RaceMessage;
 
 TEST(ReadPath, DataArrivingWhileAChunkIsAppliedIsTheNextChunkNotANestedOne)
@@ -27,7 +27,7 @@ TEST(ReadPath, DataArrivingWhileAChunkIsAppliedIsTheNextChunkNotANestedOne)
     Screen screen;
     Timer tmrResult("tmrResult", 5000);
     Timer tmrIntervalo("tmrIntervalo", 60000);
-    MessageFraming framing(screen, tmrResult, tmrIntervalo);
+    ReadHandler framing(screen, tmrResult, tmrIntervalo);
     LinkRecorder events;
     TcpClient client(events, "127.0.0.1", server.serverPort());
     events.client = &client;

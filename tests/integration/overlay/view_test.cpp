@@ -1,10 +1,14 @@
 #include "base/config.h"
+#include "overlay/fonts.h"
 #include "overlay/memowidget.h"
 #include "overlay/renderer.h"
 #include "overlay/view.h"
 #include "wait.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QWheelEvent>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -226,6 +230,84 @@ TEST_F(ViewTest, ClicksGoToTheTopmostLabelOrPicture)
     mouse(QEvent::MouseButtonRelease, {10, 5});
     EXPECT_EQ(clicks, std::vector<El>{El::imgFundo});
     EXPECT_EQ(doubleClicks, std::vector<El>{El::imgFundo});
+}
+
+// The installer reads the logs back: a memo scrolled back or being selected in holds
+// still while lines arrive; brought back to its end it follows them again.
+TEST_F(ViewTest, AMemoScrolledBackHoldsStillAndFollowsAgainAtItsEnd)
+{
+    showAndWait();
+    auto* memo = find<MemoWidget>("Memo1");
+    ASSERT_TRUE(memo);
+    for (int i = 0; i < 100; ++i)
+        screen.appendLine(El::Memo1, "linha " + QByteArray::number(i));
+    runEventsFor(20);
+    ASSERT_TRUE(memo->following());
+
+    QWheelEvent up(QPointF(20, 20), QPointF(memo->mapToGlobal(QPoint(20, 20))), QPoint(), QPoint(0, 240),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(memo, &up);
+    EXPECT_FALSE(memo->following());
+    runEventsFor(20);
+    const QImage back = memo->grab().toImage();
+    for (int i = 100; i < 110; ++i)
+        screen.appendLine(El::Memo1, "linha " + QByteArray::number(i));
+    runEventsFor(20);
+    EXPECT_EQ(memo->grab().toImage(), back);
+
+    // back at the end it shows, and then follows, the newest lines
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::sendEvent(memo, &end);
+    EXPECT_TRUE(memo->following());
+    runEventsFor(20);
+    const QImage atEnd = memo->grab().toImage();
+    EXPECT_NE(atEnd, back);
+    screen.appendLine(El::Memo1, "linha 110");
+    runEventsFor(20);
+    EXPECT_NE(memo->grab().toImage(), atEnd);
+}
+
+TEST_F(ViewTest, TheMouseSelectsLinesOfAMemoAndCtrlCCopiesThem)
+{
+    showAndWait();
+    auto* memo = find<MemoWidget>("mLog");
+    ASSERT_TRUE(memo);
+    screen.appendLine(El::mLog, "primeira linha");
+    screen.appendLine(El::mLog, "segunda linha");
+    runEventsFor(20);
+    memo->grab(); // painted: presses are placed in what was drawn
+
+    // rows of the window font from the top of the text area (border 2, padding 1)
+    const int row = resolvedFont(screen.element(El::mLog).font).lineHeight;
+    const auto at = [&](int x, int r) { return QPointF(x, 3 + r * row + row / 2); };
+    const auto send = [&](QEvent::Type type, QPointF where, Qt::MouseButtons held) {
+        QMouseEvent event(type, where, memo->mapToGlobal(where), Qt::LeftButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(memo, &event);
+    };
+    // from left of the second row's text to past the end of the third
+    send(QEvent::MouseButtonPress, at(1, 1), Qt::LeftButton);
+    send(QEvent::MouseMove, at(200, 1), Qt::LeftButton);
+    EXPECT_FALSE(memo->following()); // held while selecting
+    send(QEvent::MouseMove, at(260, 2), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at(260, 2), Qt::NoButton);
+    EXPECT_EQ(memo->selectedText(), Text("primeira linha\nsegunda linha"));
+
+    QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, QStringLiteral("\x03"));
+    QCoreApplication::sendEvent(memo, &copy);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("primeira linha\nsegunda linha"));
+    EXPECT_TRUE(memo->typed().isEmpty()); // a copy types nothing
+
+    // part of one line
+    send(QEvent::MouseButtonPress, at(1, 0), Qt::LeftButton);
+    const qreal mL = resolvedFont(screen.element(El::mLog).font).metrics.horizontalAdvance(QStringLiteral("mL"));
+    send(QEvent::MouseButtonRelease, at(4 + qRound(mL), 0), Qt::NoButton);
+    EXPECT_EQ(memo->selectedText(), Text("mL"));
+
+    // a plain click at the end selects nothing and lets the memo follow again
+    send(QEvent::MouseButtonPress, at(1, 0), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, at(1, 0), Qt::NoButton);
+    EXPECT_TRUE(memo->selectedText().isEmpty());
+    EXPECT_TRUE(memo->following());
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "failures.h"
 #include "picturebuilders.h"
+#include "race/photo/decoders.h"
 #include "race/photo/photocache.h"
 #include "race/photo/picturefile.h"
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
+#include "processlocale.h"
 
 #include <gtest/gtest.h>
 
@@ -401,6 +403,41 @@ TEST(PictureFile, FolderOrMissingFileCannotBeOpened)
     const QString missing = dir.filePath(QStringLiteral("ausente.emf"));
     EXPECT_TRUE(failsWith([&] { loadPictureFile(missing); },
                           "Cannot open file \"" + text(missing) + "\". No such file or directory"));
+}
+
+// Another process may cut the file short or empty it while the picture is decoded: the
+// decoder goes on with the bytes it was given.
+TEST(PictureFile, AFileEmptiedWhileItIsDecodedIsNoFault)
+{
+    QTemporaryDir dir;
+    static QString path;
+    path = dir.filePath(QStringLiteral("foto.bmp"));
+    const QImage picture = solid(300, 200, qRgb(10, 120, 240));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bmpOf(picture));
+    file.close();
+    const PictureDecoder emptiesTheFileFirst = [](const QByteArray& bytes) {
+        if (::truncate(QFile::encodeName(path).constData(), 0) != 0)
+            return QImage();
+        return decodeBmp(bytes);
+    };
+    EXPECT_EQ(readPictureFile(path, emptiesTheFileFirst), picture);
+    EXPECT_EQ(QFileInfo(path).size(), 0) << "the file was emptied under the decoder";
+}
+
+TEST(PictureFile, TheSystemsReasonIsInTheOperatorsLanguage)
+{
+    QUORVEL_UNDER_PT_BR(locale);
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("ausente.jpg"));
+    EXPECT_TRUE(failsWith([&] { loadPictureFile(missing); },
+                          "Cannot open file \"" + text(missing) + "\". Arquivo ou diret\xF3rio inexistente"));
+    Config config;
+    config.photoFolder = text(dir.filePath(QStringLiteral("sem/pasta")));
+    const PhotoCache cache(config);
+    EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "bytes")); },
+                          "Cannot create file \"" + config.photoFolder + "/a.jpg\". Arquivo ou diret\xF3rio inexistente"));
 }
 
 } // namespace

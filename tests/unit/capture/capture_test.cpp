@@ -204,6 +204,21 @@ TEST(CaptureFile, ALastRecordCutShortIsLeftOut)
     EXPECT_EQ(c.steps, 1);
 }
 
+TEST(CaptureFile, APcapngCaptureGivesTheStepsOfThePcapOne)
+{
+    for (const Link link : {Link::Ethernet, Link::Sll2, Link::Raw}) {
+        PcapBuilder pcap(link);
+        PcapngBuilder pcapng(link);
+        const Segment first = server(1000, "Alinhar:");
+        const Segment second = server(1008, "RA:0.412@RB:0.389"); // odd length: the block is padded
+        pcap.segment(0, first).segment(1400, second);
+        pcapng.segment(0, first).segment(1400, second);
+        const std::vector<Sent> expected{{0, "Alinhar:"}, {1, "RA:0.412@RB:0.389"}};
+        EXPECT_EQ(replayOf(pcap.bytes()), expected) << "pcap, link type " << int(link);
+        EXPECT_EQ(replayOf(pcapng.bytes()), expected) << "pcapng, link type " << int(link);
+    }
+}
+
 TEST(CaptureFile, Refusals)
 {
     const auto failureOf = [](const QByteArray& bytes) -> std::string {
@@ -223,8 +238,6 @@ TEST(CaptureFile, Refusals)
     PcapBuilder silent(Link::Raw);
     silent.segment(0, overlay(1, "Quorvel:Conectado"));
 
-    EXPECT_NE(failureOf(QByteArray("\x0A\x0D\x0D\x0A\x1C\0\0\0\x4D\x3C\x2B\x1A", 12) + QByteArray(20, '\0')).find("pcapng"),
-              std::string::npos);
     EXPECT_NE(failureOf("GET / HTTP/1.1\r\nHost: x\r\n\r\n").find("not a pcap"), std::string::npos);
     EXPECT_NE(failureOf("tiny").find("shorter"), std::string::npos);
     EXPECT_NE(failureOf(snapped.bytes()).find("snap length"), std::string::npos);

@@ -1,7 +1,7 @@
 #pragma once
 
-// Writes pcap files by hand, frame by frame, in any link type and byte order, so that the
-// capture reader meets exactly the bytes a test wants.
+// Writes pcap and pcapng files by hand, frame by frame, in any link type and byte order, so
+// that the capture reader meets exactly the bytes a test wants.
 
 #include <QByteArray>
 #include <QtEndian>
@@ -125,6 +125,68 @@ private:
     bool m_big;
     bool m_nano;
     Link m_link = Link::Raw;
+    QByteArray m_bytes;
+};
+
+// The same frames in pcapng, as Wireshark writes them: a section header, one interface
+// (microsecond time stamps, the default) and an enhanced packet block a frame.
+class PcapngBuilder {
+public:
+    explicit PcapngBuilder(Link link)
+        : m_link(link)
+    {
+        QByteArray section;
+        u32(section, 0x1A2B3C4D); // byte-order magic
+        u16(section, 1);
+        u16(section, 0);
+        u32(section, 0xFFFFFFFF); // section length unknown (64 bits)
+        u32(section, 0xFFFFFFFF);
+        block(0x0A0D0D0A, section);
+        QByteArray interface;
+        u16(interface, static_cast<uint16_t>(link));
+        u16(interface, 0);
+        u32(interface, 262144);
+        block(1, interface);
+    }
+    PcapngBuilder& add(int64_t timeUs, const QByteArray& frameBytes)
+    {
+        const uint64_t stamp = uint64_t(1000000000) * 1000000 + uint64_t(timeUs);
+        QByteArray packet;
+        u32(packet, 0);
+        u32(packet, uint32_t(stamp >> 32));
+        u32(packet, uint32_t(stamp & 0xFFFFFFFF));
+        u32(packet, uint32_t(frameBytes.size()));
+        u32(packet, uint32_t(frameBytes.size()));
+        packet.append(frameBytes);
+        packet.append(QByteArray((4 - frameBytes.size() % 4) % 4, '\0'));
+        block(6, packet);
+        return *this;
+    }
+    PcapngBuilder& segment(int64_t timeUs, const Segment& s) { return add(timeUs, frame(m_link, ipv4Packet(s))); }
+    const QByteArray& bytes() const { return m_bytes; }
+
+private:
+    static void u16(QByteArray& b, uint16_t v)
+    {
+        uchar le[2];
+        qToLittleEndian(v, le);
+        b.append(reinterpret_cast<char*>(le), 2);
+    }
+    static void u32(QByteArray& b, uint32_t v)
+    {
+        uchar le[4];
+        qToLittleEndian(v, le);
+        b.append(reinterpret_cast<char*>(le), 4);
+    }
+    void block(uint32_t type, const QByteArray& body)
+    {
+        const auto length = uint32_t(12 + body.size());
+        u32(m_bytes, type);
+        u32(m_bytes, length);
+        m_bytes.append(body);
+        u32(m_bytes, length);
+    }
+    Link m_link;
     QByteArray m_bytes;
 };
 

@@ -1,7 +1,7 @@
 #include "base/failure.h"
 #include "base/timer.h"
 #include "overlay/screen.h"
-#include "race/framing.h"
+#include "race/readhandler.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -14,7 +14,7 @@ using quorvel::TextList;
 using quorvel::Timer;
 using quorvel::overlay::El;
 using quorvel::overlay::Screen;
-using quorvel::race::MessageFraming;
+using quorvel::race::ReadHandler;
 using quorvel::race::RaceMessage;
 
 namespace {
@@ -60,7 +60,7 @@ protected:
     Screen screen;
     Timer tmrResult {"tmrResult", 5000};
     Timer tmrIntervalo {"tmrIntervalo", 60000};
-    MessageFraming framing {screen, tmrResult, tmrIntervalo};
+    ReadHandler framing {screen, tmrResult, tmrIntervalo};
     std::vector<Applied> applied;
     std::function<void(const RaceMessage&)> onApply;
     QList<bool> pauses;

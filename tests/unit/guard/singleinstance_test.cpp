@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "app/singleinstance.h"
 #include "base/config.h"
+#include "base/cp1252.h"
 
 #include "wait.h"
 
@@ -11,14 +12,19 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
 #include <csignal>
+#include <memory>
+#include <string>
 #include <cstring>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -102,15 +108,104 @@ TEST(GuardNames, LockFilesAreNamedFromTheTitle)
         EXPECT_EQ(instanceFilePath(QStringLiteral("/run/x"), c.title, c.suffix), c.expected) << c.title.constData();
 }
 
-TEST(GuardNames, LockFolderIsTheRuntimeDirOrTmp)
+// Sets an environment variable (or unsets it, for a null value) until the end of the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value)
+        : m_name(name)
+        , m_saved(qgetenv(name))
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+    {
+        if (value)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_saved);
+        else
+            qunsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    QByteArray m_saved;
+    bool m_wasSet;
+};
+
+TEST(GuardNames, LocksLiveInOneFolderOfEveryAccountWhateverTheRuntimeDir)
 {
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", "/run/user/4242");
-    EXPECT_EQ(lockFolder(), QStringLiteral("/run/user/4242"));
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(lockFolder(), QStringLiteral("/tmp"));
-    if (!saved.isNull())
-        qputenv("XDG_RUNTIME_DIR", saved);
+    const QString shared = sharedLockFolder(QStringLiteral("/run/lock"), QStringLiteral("/tmp"));
+    struct Case {
+        const char* what;
+        const char* lockVariable;
+        const char* runtimeDir;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"a test's own folder", "/srv/locks", "/run/user/4242", QStringLiteral("/srv/locks")},
+        {"an account's runtime folder", nullptr, "/run/user/4242", shared},
+        // inherited through su: another account's folder, which this one cannot write
+        {"an unwritable runtime folder", nullptr, "/proc/version/runtime", shared},
+        {"no runtime folder", nullptr, nullptr, shared},
+        {"an empty variable", "", nullptr, shared},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv lockVariable(kLockFolderVariable, c.lockVariable);
+        ScopedEnv runtimeDir("XDG_RUNTIME_DIR", c.runtimeDir);
+        EXPECT_EQ(lockFolder().toStdString(), c.expected.toStdString()) << c.what;
+    }
+}
+
+TEST_F(GuardTest, TheSharedFolderIsOneEveryAccountMayCreateIn)
+{
+    const QString fallback = folder() + QStringLiteral("/fallback");
+    struct Case {
+        const char* name;
+        int mode; // -1: a plain file; 0: missing
+        bool shared;
+    };
+    const Case cases[] = {
+        {"sticky", 01777, true},
+        {"open", 0777, true},
+        {"others write and search", 0703, true},
+        {"private", 0755, false},
+        {"others write, no search", 0776, false},
+        {"missing", 0, false},
+        {"a file", -1, false},
+    };
+    for (const Case& c : cases) {
+        const QString preferred = folder() + QLatin1Char('/') + QLatin1String(c.name);
+        const QByteArray encoded = QFile::encodeName(preferred);
+        if (c.mode > 0) {
+            ASSERT_TRUE(QDir().mkdir(preferred));
+            ASSERT_EQ(::chmod(encoded.constData(), mode_t(c.mode)), 0);
+        } else if (c.mode < 0) {
+            QFile file(preferred);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            ASSERT_EQ(::chmod(encoded.constData(), 0777), 0);
+        }
+        EXPECT_EQ(sharedLockFolder(preferred, fallback).toStdString(), (c.shared ? preferred : fallback).toStdString())
+            << c.name;
+    }
+}
+
+TEST_F(GuardTest, AMissingLockFileIsCreatedSoThatEveryAccountCanOpenIt)
+{
+    const mode_t saved = ::umask(077);
+    NamedLock lock = checkFirstCopy(folder(), kTitle);
+    ::umask(saved);
+    ASSERT_TRUE(lock.held());
+    for (const char* suffix : {"CriticalSection", "Default"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(path(suffix)).constData(), &info), 0) << suffix;
+        EXPECT_TRUE(S_ISREG(info.st_mode)) << suffix;
+        EXPECT_EQ(info.st_mode & 0777, 0644u) << suffix;
+    }
 }
 
 TEST_F(GuardTest, FirstCheckWinsSecondLosesUntilTheFirstEnds)
@@ -328,4 +423,172 @@ TEST_F(GuardTest, ASecondCopyTellsTheOperatorBringsTheFirstForwardAndEnds)
     EXPECT_TRUE(waitUntil([&] { return !firstWindow.isMinimized(); }, 5000));
     EXPECT_TRUE(firstApp.showMainWindow());
     EXPECT_FALSE(firstApp.endRequested());
+}
+
+TEST_F(GuardTest, AListenerThatCannotListenIsReportedAndTheCopyRunsOn)
+{
+    // Something at the socket's name that no copy may remove, as a socket file another
+    // account left in the shared folder.
+    Application app;
+    app.setTitle(kTitle);
+    const QString socketPath = bringForwardSocketPath(folder(), kTitle);
+    ASSERT_TRUE(QDir().mkdir(socketPath));
+    QWidget window;
+    SingleInstanceGuard guard;
+    QStringList reports;
+    guard.check(app, window, folder(), [&](const Text& line) { reports << fromCp1252(line); });
+
+    EXPECT_TRUE(guard.isFirstCopy());
+    EXPECT_TRUE(app.showMainWindow());
+    EXPECT_FALSE(app.endRequested());
+    ASSERT_EQ(reports.size(), 1);
+    const QString start = QStringLiteral("Cannot listen on \"%1\": ").arg(socketPath);
+    EXPECT_TRUE(reports[0].startsWith(start)) << reports[0].toStdString();
+    EXPECT_GT(reports[0].size(), start.size()) << "the reason is missing";
+}
+
+TEST_F(GuardTest, AListenerThatListensReportsNothing)
+{
+    Application app;
+    app.setTitle(kTitle);
+    QWidget window;
+    SingleInstanceGuard guard;
+    QStringList reports;
+    guard.check(app, window, folder(), [&](const Text& line) { reports << fromCp1252(line); });
+    EXPECT_TRUE(guard.isFirstCopy());
+    EXPECT_TRUE(reports.isEmpty()) << reports.join(u'|').toStdString();
+}
+
+namespace {
+
+// The probe runs as root or as nobody (uid and gid 65534, no other groups), each with a
+// runtime folder of its own, all with the same lock folder.
+constexpr uid_t kNobody = 65534;
+
+class GuardAccounts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "acting as a second account needs root";
+        if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            GTEST_SKIP() << "setpriv (util-linux) is missing";
+        ASSERT_TRUE(m_top.isValid());
+        // Every account must reach the probe and the folders.
+        ASSERT_EQ(::chmod(QFile::encodeName(m_top.path()).constData(), 0755), 0);
+        m_probe = m_top.path() + QStringLiteral("/guard_probe");
+        ASSERT_TRUE(QFile::copy(QString::fromUtf8(GUARD_PROBE), m_probe));
+        ASSERT_EQ(::chmod(QFile::encodeName(m_probe).constData(), 0755), 0);
+        m_locks = makeFolder(QStringLiteral("locks"), 01777, 0);
+        m_runtime[0] = makeFolder(QStringLiteral("runtime-root"), 0700, 0);
+        m_runtime[1] = makeFolder(QStringLiteral("runtime-nobody"), 0700, kNobody);
+    }
+
+    QString makeFolder(const QString& name, mode_t mode, uid_t owner)
+    {
+        const QString path = m_top.path() + QLatin1Char('/') + name;
+        EXPECT_TRUE(QDir().mkdir(path));
+        const QByteArray encoded = QFile::encodeName(path);
+        EXPECT_EQ(::chown(encoded.constData(), owner, owner), 0);
+        EXPECT_EQ(::chmod(encoded.constData(), mode), 0);
+        return path;
+    }
+
+    // Starts the probe as root (account 0) or nobody (account 1).
+    std::unique_ptr<QProcess> start(int account, QStringList arguments)
+    {
+        auto probe = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QLatin1String(kLockFolderVariable), m_locks);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeIsLockFolder ? m_locks : m_runtime[account]);
+        probe->setProcessEnvironment(env);
+        probe->setWorkingDirectory(m_top.path());
+        if (account == 0) {
+            probe->start(m_probe, arguments);
+        } else {
+            arguments.prepend(m_probe);
+            arguments.prepend(QStringLiteral("--"));
+            arguments.prepend(QStringLiteral("--clear-groups"));
+            arguments.prepend(QStringLiteral("--regid=%1").arg(kNobody));
+            arguments.prepend(QStringLiteral("--reuid=%1").arg(kNobody));
+            probe->start(QStringLiteral("setpriv"), arguments);
+        }
+        EXPECT_TRUE(probe->waitForStarted(10000));
+        return probe;
+    }
+
+    // The probe's answer: "first" or "second" (or what went wrong).
+    static QString answer(QProcess& probe)
+    {
+        waitUntil([&] { return probe.canReadLine() || probe.state() == QProcess::NotRunning; }, 20000);
+        if (!probe.canReadLine())
+            return QStringLiteral("no answer: ") + QString::fromLocal8Bit(probe.readAllStandardError());
+        return QString::fromLatin1(probe.readLine()).trimmed();
+    }
+
+    // waitForFinished() is false for a process that has finished already.
+    static bool finished(QProcess& probe)
+    {
+        return probe.state() == QProcess::NotRunning || probe.waitForFinished(20000);
+    }
+
+    QString check(int account, const QStringList& arguments = {})
+    {
+        auto probe = start(account, arguments);
+        const QString result = answer(*probe);
+        EXPECT_TRUE(finished(*probe));
+        EXPECT_EQ(probe->exitCode(), 0) << probe->readAllStandardError().toStdString();
+        return result;
+    }
+
+    QString lockFile(const char* suffix) const { return instanceFilePath(m_locks, kTitle, suffix); }
+
+    QTemporaryDir m_top;
+    QString m_probe;
+    QString m_locks;
+    QString m_runtime[2];
+    bool m_runtimeIsLockFolder = false;
+};
+
+} // namespace
+
+TEST_F(GuardAccounts, TwoAccountsSeeOneAnothersCopy)
+{
+    const char* names[] = {"root", "nobody"};
+    for (int holder : {0, 1}) {
+        const int asker = 1 - holder;
+        SCOPED_TRACE(std::string(names[holder]) + " runs, " + names[asker] + " starts a copy");
+        for (const char* suffix : {"CriticalSection", "Default"})
+            QFile::remove(lockFile(suffix));
+
+        auto running = start(holder, {QStringLiteral("--hold")});
+        ASSERT_EQ(answer(*running).toStdString(), "first");
+        EXPECT_EQ(check(asker).toStdString(), "second");
+
+        running->closeWriteChannel();
+        ASSERT_TRUE(finished(*running));
+        EXPECT_EQ(check(asker).toStdString(), "first") << "once the other account's copy has ended";
+    }
+}
+
+TEST_F(GuardAccounts, ALockFileOfAnotherAccountInAStickyFolderIsOpenedWithoutCreating)
+{
+    // Whichever folder a copy chooses, here it is this one: only how the file is opened
+    // matters.
+    m_runtimeIsLockFolder = true;
+    // nobody's copy ran and ended: its lock files stay, owned by nobody, in a sticky
+    // world-writable folder that root owns.
+    ASSERT_EQ(check(1).toStdString(), "first");
+    for (const char* suffix : {"CriticalSection", "Default"}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(lockFile(suffix)).constData(), &info), 0) << suffix;
+        ASSERT_EQ(info.st_uid, kNobody) << suffix;
+    }
+    // Where the kernel refuses O_CREAT on such a file, root's copy must still start.
+    EXPECT_EQ(check(0, {QStringLiteral("--refuse-create-open")}).toStdString(), "first");
+    // And where nothing exists yet, the refusal leaves creating the files possible.
+    for (const char* suffix : {"CriticalSection", "Default"})
+        ASSERT_TRUE(QFile::remove(lockFile(suffix)));
+    EXPECT_EQ(check(0, {QStringLiteral("--refuse-create-open")}).toStdString(), "first");
+    EXPECT_TRUE(QFile::exists(lockFile("Default")));
 }

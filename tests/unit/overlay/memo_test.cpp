@@ -114,4 +114,31 @@ TEST(MemoLines, ADifferentTextOfTheSameSizeIsCountedAgain)
     EXPECT_EQ(memo.lineCount, 3);
 }
 
+TEST(MemoLines, LinesBeforeAnyLineAcrossEntriesAndDroppedLinesKeepTheirNumbers)
+{
+    MemoLines memo;
+    appendToMemo(memo, "first");
+    appendToMemo(memo, "a\r\nb\rc");
+    appendToMemo(memo, "d");
+    const struct {
+        qsizetype end;
+        qsizetype count;
+        TextList lines;
+    } cases[] = {
+        {5, 2, {"c", "d"}},         {4, 2, {"b", "c"}},          {3, 3, {"first", "a", "b"}},
+        {2, 5, {"first", "a"}},     {1, 1, {"first"}},           {0, 3, {}},
+        {9, 2, {"c", "d"}}, // past the end: the end
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shownLinesBefore(memo, c.end, c.count), c.lines) << c.end << " " << c.count;
+
+    // over the cap the oldest entries go, and their lines are counted as dropped
+    MemoLines capped;
+    for (int i = 0; i < MemoLines::kMaxLines + 5; ++i)
+        appendToMemo(capped, "line " + QByteArray::number(i));
+    EXPECT_EQ(capped.dropped, 5);
+    EXPECT_EQ(capped.dropped + capped.lineCount, MemoLines::kMaxLines + 5);
+    EXPECT_EQ(shownLinesBefore(capped, 1, 1), TextList{"line 5"});
+}
+
 } // namespace

@@ -67,6 +67,22 @@ TEST_F(ScreenTest, ChangesNotifyWithTheBoxBeforeAndRepeatsDoNot)
     EXPECT_EQ(screen.element(El::lblPilotoA).box, pilot); // not auto-sized: the box stays
 }
 
+// A second view of the model (the program output) hears every change the window does,
+// until it goes.
+TEST_F(ScreenTest, FurtherObserversHearWhatTheWindowHears)
+{
+    Recorder output;
+    screen.addObserver(&output);
+    screen.setText(El::lblPilotoA, "JOAO");
+    screen.setClientHeight(104);
+    EXPECT_EQ(output.notices, recorder.notices);
+    EXPECT_EQ(output.heights, std::vector<int>{104});
+    screen.removeObserver(&output);
+    screen.setClientHeight(551);
+    EXPECT_EQ(output.heights, std::vector<int>{104});
+    EXPECT_EQ(recorder.heights, (std::vector<int>{104, 551}));
+}
+
 struct Growth {
     El e;
     const char* text;

@@ -70,9 +70,9 @@ TEST(IcoDecoder, RefusesBrokenFiles)
     const QByteArray good = icoFile({bitmapIconEntry(patternPicture(8, 8, false), {{1, 1}})});
     IconEntrySpec brokenPng = pngIconEntry(patternPicture(8, 8, false));
     brokenPng.bytes.truncate(brokenPng.bytes.size() / 2);
-    // IHDR's width and height, big-endian, claiming 8193 x 8192
+    // IHDR's width and height, big-endian, claiming 8193 x 4096
     IconEntrySpec hugePng = pngIconEntry(patternPicture(8, 8, false));
-    hugePng.bytes.replace(16, 8, QByteArray::fromHex("00002001 00002000"));
+    hugePng.bytes.replace(16, 8, QByteArray::fromHex("00002001 00001000"));
 
     expectAllRefused({
         {"empty", QByteArray()},
@@ -90,7 +90,7 @@ TEST(IcoDecoder, RefusesBrokenFiles)
          }()},
         {"odd row count", changed(good, [](QByteArray& b) { put32(b, 22 + 8, 15); })},
         {"broken PNG", icoFile({brokenPng})},
-        {"PNG beyond 64 megapixels", icoFile({hugePng})},
+        {"PNG beyond 32 megapixels", icoFile({hugePng})},
                      },
                      decodeIco, kInvalid);
 }

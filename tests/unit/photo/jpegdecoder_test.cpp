@@ -84,13 +84,88 @@ TEST(JpegDecoder, ReportsTheLibrarysMessageNumber)
         {"cut in the header", good.left(scanStart - 10), JWRN_JPEG_EOF},
         {"beyond the library's own limit", withSize(good, 65535, 8), JERR_IMAGE_TOO_BIG},
         {"60000 x 60000", withSize(good, 60000, 60000), JERR_IMAGE_TOO_BIG},
-        {"just beyond 64 megapixels", withSize(good, 8193, 8192), JERR_IMAGE_TOO_BIG},
+        {"just beyond 32 megapixels", withSize(good, 8193, 4096), JERR_IMAGE_TOO_BIG},
         {"zero width", withSize(good, 0, 64), JERR_EMPTY_IMAGE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_TRUE(failsWith([&] { decodeJpeg(c.bytes); }, jpegError(c.code)));
     }
+}
+
+// A progressive JPEG. Grey in `scans` scans: the DC coefficients, then the 63 AC ones in
+// bands as even as they divide; colour (scans 0) in libjpeg's own ten scans, without
+// chroma subsampling.
+QByteArray progressiveJpeg(const QImage& picture, int scans)
+{
+    const bool colour = scans == 0;
+    const QImage grey = picture.convertToFormat(colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+    std::vector<jpeg_scan_info> script;
+    script.push_back({1, {0}, 0, 0, 0, 0});
+    const int bands = scans - 1;
+    for (int band = 0; band < bands; ++band)
+        script.push_back({1, {0}, 1 + 63 * band / bands, 63 * (band + 1) / bands, 0, 0});
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(grey.width());
+    cinfo.image_height = JDIMENSION(grey.height());
+    cinfo.input_components = colour ? 3 : 1;
+    cinfo.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    if (colour) {
+        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+        jpeg_simple_progression(&cinfo);
+    } else {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = int(script.size());
+    }
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uchar*>(grey.constScanLine(int(cinfo.next_scanline)));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    free(out);
+    return bytes;
+}
+
+// A progressive file with a frame header (SOF2) claiming another size.
+QByteArray progressiveWithSize(QByteArray jpeg, int width, int height)
+{
+    const qsizetype at = jpeg.indexOf(QByteArray("\xFF\xC2", 2)) + 5;
+    jpeg[at] = char(height >> 8);
+    jpeg[at + 1] = char(height);
+    jpeg[at + 2] = char(width >> 8);
+    jpeg[at + 3] = char(width);
+    return jpeg;
+}
+
+// Each scan of a progressive file is a pass over the whole picture and may cost a few
+// bytes; the number of scans is bounded (JERR_IMAGE_TOO_BIG), as is the memory libjpeg
+// may take for the coefficients it keeps (JERR_NO_BACKING_STORE, its own message when a
+// picture needs more than it may have).
+TEST(JpegDecoder, BoundsTheWorkOfProgressiveFiles)
+{
+    const QImage picture = quadrantPicture(64, 48);
+    const QByteArray ten = progressiveJpeg(picture, 10);
+    EXPECT_LE(largestDifference(decodeJpeg(ten), picture.convertToFormat(QImage::Format_Grayscale8)), 6);
+    EXPECT_EQ(decodeJpeg(progressiveJpeg(picture, 32)).size(), picture.size());
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveJpeg(picture, 33)); }, jpegError(JERR_IMAGE_TOO_BIG)));
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveJpeg(picture, 64)); }, jpegError(JERR_IMAGE_TOO_BIG)));
+    const QByteArray colour = progressiveJpeg(picture, 0);
+    EXPECT_LE(largestDifference(decodeJpeg(colour), picture), 6);
+    // At the largest picture grey keeps 64 MB of coefficients, and is decoded until its
+    // data runs out; full colour would keep 192 MB.
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(ten, 8192, 4096)); }, jpegError(JWRN_HIT_MARKER)));
+    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(colour, 8192, 4096)); },
+                          jpegError(JERR_NO_BACKING_STORE)));
 }
 
 // A missing end marker after complete rows loses nothing.
@@ -115,15 +190,16 @@ TEST(JpegDecoder, KeepsWorkingAfterFailures)
     EXPECT_EQ(decodeJpeg(good).size(), QSize(32, 32));
 }
 
-TEST(PictureLimit, AllowsUpTo64Megapixels)
+TEST(PictureLimit, AllowsUpTo32Megapixels)
 {
     using quorvel::race::withinPictureLimit;
     const struct {
         qint64 width, height;
         bool allowed;
     } cases[] = {
-        {1, 1, true},       {8192, 8192, true},         {8193, 8192, false}, {67108864, 1, true},
-        {1, 67108865, false}, {0, 5, false},            {5, -1, false},      {65535, 65535, false},
+        {1, 1, true},       {8192, 4096, true},         {8193, 4096, false}, {33554432, 1, true},
+        {1, 33554433, false}, {8192, 8192, false},      {0, 5, false},       {5, -1, false},
+        {65535, 65535, false},
         {qint64(1) << 40, qint64(1) << 40, false},
     };
     for (const auto& c : cases)

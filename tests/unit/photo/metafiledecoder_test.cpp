@@ -114,7 +114,7 @@ TEST(WmfDecoder, RefusesBrokenFiles)
              b.remove(record + int(words - 2) * 2, 4);
          })},
         {"standard without window extent", standardWithoutExtent},
-        {"beyond 64 megapixels", standardWmf(cornersDib(), 30000, 30000)},
+        {"beyond 32 megapixels", standardWmf(cornersDib(), 30000, 30000)},
         {"an enhanced metafile", emfFile(cornersDib(), 48, 48)},
                      },
                      decodeWmf, kInvalid);
@@ -131,6 +131,39 @@ TEST(EmfDecoder, DrawsTheBitmapOnWhiteAtTheFrameSize)
                    decodeEmf);
 }
 
+// One metafile's bitmaps together hold, and cover, at most four times its picture's
+// pixels: a few kilobytes of records could otherwise ask for minutes of work.
+TEST(MetafileDecoders, BoundTheWorkOfTheirBitmaps)
+{
+    DibSpec frameSized = rgb24Spec(48, 48);
+    DibSpec huge = paletteSpec(8, 4096, 4096); // run-length coded: its rows are two end codes
+    huge.compression = 1;
+    huge.rle = QByteArray::fromHex("0000 0001");
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QImage (*decode)(const QByteArray&);
+        bool accepted;
+    } cases[] = {
+        {"four frame-sized bitmaps", emfFile(frameSized, 48, 48, {}, 4), decodeEmf, true},
+        {"five frame-sized bitmaps", emfFile(frameSized, 48, 48, {}, 5), decodeEmf, false},
+        {"a bitmap of four frames", emfFile(rgb24Spec(96, 96), 48, 48), decodeEmf, true},
+        {"a bitmap of more", emfFile(rgb24Spec(97, 96), 48, 48), decodeEmf, false},
+        {"four pixels stretched over the frame four times", emfFile(cornersDib(), 48, 48, {}, 4), decodeEmf, true},
+        {"five times", emfFile(cornersDib(), 48, 48, {}, 5), decodeEmf, false},
+        {"five times, each over a quarter", emfFile(cornersDib(), 48, 48, {24, 24}, 5), decodeEmf, true},
+        {"400 bitmaps of 4096 x 4096 stretched over the frame", emfFile(huge, 640, 480, {}, 400), decodeEmf, false},
+        {"a Windows metafile's bitmap of 4096 x 4096", placeableWmf(huge, 640, 480, 96), decodeWmf, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.accepted)
+            EXPECT_EQ(c.decode(c.bytes).size(), QSize(48, 48));
+        else
+            EXPECT_TRUE(failsWith([&] { c.decode(c.bytes); }, kInvalid));
+    }
+}
+
 TEST(EmfDecoder, RefusesBrokenFiles)
 {
     const QByteArray good = emfFile(cornersDib(), 48, 48);
@@ -144,7 +177,7 @@ TEST(EmfDecoder, RefusesBrokenFiles)
         {"size beyond the file", changed(good, [](QByteArray& b) { put32(b, 48, quint32(b.size() + 4)); })},
         {"empty frame", changed(good, [](QByteArray& b) { put32(b, 32, 0); })},
         {"no millimetres", changed(good, [](QByteArray& b) { put32(b, 80, 0); })},
-        {"beyond 64 megapixels", changed(good, [](QByteArray& b) { put32(b, 32, 300000); put32(b, 36, 300000); })},
+        {"beyond 32 megapixels", changed(good, [](QByteArray& b) { put32(b, 32, 300000); put32(b, 36, 300000); })},
         {"record size not in words", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 82); })},
         {"record past the end", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 4000); })},
         {"no end record", [&] {

@@ -259,7 +259,7 @@ QByteArray standardWmf(const DibSpec& dib, int frameWidth, int frameHeight, QSiz
     return wmfBody(dib, frameWidth, frameHeight, dest);
 }
 
-QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest)
+QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest, int records)
 {
     if (dest.isEmpty())
         dest = QSize(pixelWidth, pixelHeight);
@@ -271,13 +271,14 @@ QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize de
     stretch.i32(0).i32(0).i32(0).i32(0).i32(dib.width).i32(dib.height);
     stretch.u32(80).u32(quint32(info.size())).u32(quint32(80 + info.size())).u32(quint32(rows.size()));
     stretch.u32(0).u32(kSrcCopy).i32(dest.width()).i32(dest.height()).raw(info).raw(rows);
+    stretch.data = stretch.data.repeated(records);
     Bytes eof;
     eof.u32(14).u32(20).u32(0).u32(16).u32(20);
     Bytes header;
     const quint32 total = quint32(88 + stretch.data.size() + eof.data.size());
     header.u32(1).u32(88).i32(0).i32(0).i32(pixelWidth - 1).i32(pixelHeight - 1);
     header.i32(0).i32(0).i32(pixelWidth * 2540 / 96).i32(pixelHeight * 2540 / 96);
-    header.u32(0x464D4520).u32(0x10000).u32(total).u32(3).u16(1).u16(0);
+    header.u32(0x464D4520).u32(0x10000).u32(total).u32(quint32(records + 2)).u16(1).u16(0);
     header.u32(0).u32(0).u32(0).i32(960).i32(960).i32(254).i32(254);
     return header.data + stretch.data + eof.data;
 }

@@ -74,7 +74,8 @@ QByteArray wmfRecord(int function, const QByteArray& params);
 QByteArray placeableWmf(const DibSpec& dib, int frameWidth, int frameHeight, int unitsPerInch,
                         QSize dest = QSize());
 QByteArray standardWmf(const DibSpec& dib, int frameWidth, int frameHeight, QSize dest = QSize());
-QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest = QSize());
+// The EMF's bitmap record is written `records` times.
+QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest = QSize(), int records = 1);
 
 // JPEG through libjpeg's compressor from rows of `components` bytes a pixel in `space`
 // (a J_COLOR_SPACE), 4:2:0 when subsampled.

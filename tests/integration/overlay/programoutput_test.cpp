@@ -1,0 +1,264 @@
+// The program output against real screens of the offscreen platform, which can add and
+// remove screens while the program runs: a screen unplugged and plugged in again.
+#include "base/config.h"
+#include "overlay/layout.h"
+#include "overlay/programoutput.h"
+#include "overlay/view.h"
+#include "wait.h"
+
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QScreen>
+#include <QtGui/qpa/qplatformnativeinterface.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace quorvel;
+using namespace quorvel::overlay;
+
+namespace {
+
+struct ScreenSpec {
+    const char* name;
+    QSize size;
+};
+
+// Plugs the screens in, side by side, and unplugs every other one.
+void setScreens(std::initializer_list<ScreenSpec> screens)
+{
+    QJsonArray array;
+    int x = 0;
+    for (const ScreenSpec& s : screens) {
+        array.append(QJsonObject{{QStringLiteral("name"), QLatin1String(s.name)},
+                                 {QStringLiteral("x"), x},
+                                 {QStringLiteral("y"), 0},
+                                 {QStringLiteral("width"), s.size.width()},
+                                 {QStringLiteral("height"), s.size.height()}});
+        x += s.size.width();
+    }
+    QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+    ASSERT_NE(native, nullptr);
+    using SetConfiguration = void (*)(const QJsonObject&, QPlatformNativeInterface*);
+    auto set = reinterpret_cast<SetConfiguration>(native->nativeResourceForIntegration("setConfiguration"));
+    ASSERT_NE(set, nullptr) << "the offscreen platform cannot change its screens";
+    set(QJsonObject{{QStringLiteral("screens"), array}}, native);
+}
+
+QScreen* screenNamed(const char* name)
+{
+    for (QScreen* s : QGuiApplication::screens()) {
+        if (s->name() == QLatin1String(name))
+            return s;
+    }
+    return nullptr;
+}
+
+// Pixels farther apart than anti-aliasing differences between processors.
+int differing(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return a.width() * a.height() + 1;
+    int n = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(q)) > 8 || std::abs(qGreen(p) - qGreen(q)) > 8 || std::abs(qBlue(p) - qBlue(q)) > 8)
+                ++n;
+        }
+    }
+    return n;
+}
+
+int count(const QImage& image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == colour;
+    }
+    return n;
+}
+
+const QSize kFullHd(1920, 1080);
+
+class ProgramOutputTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setScreens({{"Operator", kFullHd}, {"HDMI-2", kFullHd}});
+        model = std::make_unique<Screen>();
+        view = std::make_unique<View>(*model);
+        model->setText(El::lblPilotoA, "Patr\xED" "cia Mour\xE3o");
+        model->setText(El::lblCategB, "Dianteira Aspirado");
+        model->show(El::imgPreA);
+        view->centerOnPrimaryScreen();
+        view->show();
+    }
+
+    void TearDown() override
+    {
+        output.reset();
+        view.reset();
+        model.reset();
+    }
+
+    void start(ProgramOutputConfig config)
+    {
+        output = std::make_unique<ProgramOutput>(*model, *view, config);
+        output->onReport = [this](const Text& line) { reports.push_back(line); };
+        output->start();
+    }
+
+    int reportsWith(const char* words) const
+    {
+        int n = 0;
+        for (const Text& line : reports)
+            n += line.contains(words);
+        return n;
+    }
+
+    // The output's picture as the mixer gets it.
+    QImage outputPicture(int height = kClientHeight)
+    {
+        return output->grab(QRect(output->place(), QSize(kClientWidth, height))).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    // The operator's window with its widgets hidden: what the mixer keyed before.
+    QImage windowWithoutWidgets()
+    {
+        for (int i = 0; i < kElementCount; ++i) {
+            const El e = El(i);
+            if (model->element(e).kind != Kind::Panel && isWindowed(model->element(e).kind))
+                model->hide(e);
+        }
+        return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    std::unique_ptr<Screen> model;
+    std::unique_ptr<View> view;
+    std::unique_ptr<ProgramOutput> output;
+    std::vector<Text> reports;
+};
+
+} // namespace
+
+TEST_F(ProgramOutputTest, ShowsTheGraphicsOfTheWindowWithoutItsWidgetsWhereTheClientAreaIs)
+{
+    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, kKeyColour});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    QScreen* hdmi = screenNamed("HDMI-2");
+    ASSERT_NE(hdmi, nullptr);
+    EXPECT_EQ(output->geometry(), hdmi->geometry());
+    EXPECT_TRUE(output->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(output->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(output->cursor().shape(), Qt::BlankCursor);
+    EXPECT_EQ(output->place(), view->mapToGlobal(QPoint(0, 0)) - view->QWidget::screen()->geometry().topLeft());
+    EXPECT_EQ(reportsWith("Program output: on screen HDMI-2"), 1);
+
+    const QImage picture = outputPicture();
+    // a log's middle: white on the window, never on the output
+    const QPoint log = model->windowRect(El::mLog).center();
+    EXPECT_EQ(view->grab().toImage().pixel(log), qRgb(255, 255, 255));
+    EXPECT_NE(picture.pixel(log), qRgb(255, 255, 255));
+    EXPECT_LT(differing(picture, windowWithoutWidgets()), 10);
+    // key colour all around the picture
+    const QImage whole = output->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(count(whole, kMagenta) - count(picture, kMagenta), 1920 * 1080 - kClientWidth * kClientHeight);
+}
+
+TEST_F(ProgramOutputTest, AnotherKeyColourStandsWhereverTheWindowIsMagenta)
+{
+    const QRgb green = qRgb(0, 255, 0);
+    start({QStringLiteral("1"), 0, 0, green});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    EXPECT_EQ(output->place(), QPoint(0, 0));
+    const QImage picture = outputPicture();
+    const QImage window = windowWithoutWidgets();
+    EXPECT_EQ(count(picture, kMagenta), 0);
+    int misses = 0;
+    for (int y = 0; y < window.height(); ++y) {
+        for (int x = 0; x < window.width(); ++x)
+            misses += window.pixel(x, y) == kMagenta && picture.pixel(x, y) != green;
+    }
+    EXPECT_EQ(misses, 0);
+    EXPECT_GT(count(picture, green), 100000);
+    // the strip itself has no magenta, so it is the window's
+    EXPECT_LT(differing(picture.copy(0, 0, kClientWidth, kStripHeight), window.copy(0, 0, kClientWidth, kStripHeight)), 10);
+}
+
+TEST_F(ProgramOutputTest, AfterTheDoubleClickThePictureIsTheStrip)
+{
+    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, kKeyColour});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    model->setClientHeight(kStripHeight);
+    const QImage picture = outputPicture();
+    const QImage below = picture.copy(0, kStripHeight, kClientWidth, kClientHeight - kStripHeight);
+    EXPECT_EQ(count(below, kMagenta), kClientWidth * (kClientHeight - kStripHeight));
+    EXPECT_LT(differing(picture.copy(0, 0, kClientWidth, kStripHeight), windowWithoutWidgets()), 10);
+}
+
+// A cover panel is part of the picture: over the pilot's photo and the log it stands in the
+// key colour, as the window's magenta does, and the photo beside it goes on air.
+TEST_F(ProgramOutputTest, CoverPanelsHideWhatLiesUnderThemInTheKeyColour)
+{
+    const QRgb green = qRgb(0, 255, 0), blue = qRgb(0, 0, 200);
+    QImage photo(89, 96, QImage::Format_RGB32);
+    photo.fill(blue);
+    model->setPicture(El::fotoPilotoA, photo);
+    model->show(El::fotoPilotoA);
+    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, green});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    const QImage uncovered = outputPicture();
+    EXPECT_EQ(uncovered.pixel(300, 200), blue);
+
+    model->show(El::pnlEscondeA);
+    model->show(El::pnlEscondeB);
+    const QImage covered = outputPicture();
+    EXPECT_EQ(covered.pixel(300, 200), green); // the photo's left edge, under pnlEscondeA
+    EXPECT_EQ(covered.pixel(345, 200), blue);  // right of the panel
+    const QRect coverB = model->windowRect(El::pnlEscondeB);
+    EXPECT_EQ(count(covered.copy(coverB), green), coverB.width() * coverB.height());
+}
+
+TEST_F(ProgramOutputTest, AnUnpluggedScreenIsWaitedForAndTheOutputComesBack)
+{
+    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, kKeyColour});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+
+    setScreens({{"Operator", kFullHd}});
+    ASSERT_TRUE(waitUntil([this] { return !output->isVisible() && reportsWith("not there") == 1; }));
+    EXPECT_TRUE(view->isVisible());
+    // more changes of the screens while it is away: said once
+    setScreens({{"Operator", QSize(1920, 1200)}});
+    setScreens({{"Operator", kFullHd}, {"DP-1", kFullHd}});
+    runEventsFor(200);
+    EXPECT_FALSE(output->isVisible());
+    EXPECT_EQ(reportsWith("not there"), 1);
+
+    setScreens({{"Operator", kFullHd}, {"HDMI-2", kFullHd}});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    EXPECT_EQ(output->geometry(), screenNamed("HDMI-2")->geometry());
+    EXPECT_EQ(reportsWith("Program output: on screen HDMI-2"), 2);
+    model->setText(El::lblPilotoA, "Maria");
+    EXPECT_LT(differing(outputPicture(), windowWithoutWidgets()), 10);
+}
+
+TEST_F(ProgramOutputTest, AScreenMissingAtStartIsWaitedForAndOneTooSmallIsNotUsed)
+{
+    setScreens({{"Operator", kFullHd}});
+    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, kKeyColour});
+    runEventsFor(100);
+    EXPECT_FALSE(output->isVisible());
+    EXPECT_EQ(reportsWith("Program output: screen HDMI-2 is not there"), 1);
+
+    setScreens({{"Operator", kFullHd}, {"HDMI-2", QSize(1280, 720)}});
+    ASSERT_TRUE(waitUntil([this] { return reportsWith("too small") == 1; }));
+    EXPECT_FALSE(output->isVisible());
+
+    setScreens({{"Operator", kFullHd}, {"HDMI-2", kFullHd}});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    EXPECT_EQ(reports.size(), 3u);
+}

@@ -1,0 +1,173 @@
+#include "base/configfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+using namespace quorvel;
+
+namespace {
+
+class ConfigFileTest : public ::testing::Test {
+protected:
+    QString write(const QByteArray& contents)
+    {
+        const QString path = dir.filePath(QStringLiteral("quorvel.conf"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+        return path;
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(ConfigFileTest, AnEmptyFileAndAMissingOptionalFileLeaveEveryDefault)
+{
+    for (const ConfigFile& file : {readConfigFile(write(""), false),
+                                   readConfigFile(dir.filePath(QStringLiteral("none.conf")), false)}) {
+        EXPECT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
+        EXPECT_EQ(file.config.fixedServerAddress, Text(kFixedServerAddress));
+        EXPECT_TRUE(file.config.programOutput.screen.isEmpty());
+        EXPECT_FALSE(file.config.programOutput.left.has_value());
+        EXPECT_FALSE(file.config.programOutput.top.has_value());
+        EXPECT_EQ(file.config.programOutput.keyColour, kKeyColour);
+        // only what the file may set differs from the constants
+        EXPECT_EQ(file.config.tcpPort, kTcpPort);
+        EXPECT_EQ(file.config.retryIntervalMs, kRetryIntervalMs);
+    }
+}
+
+TEST_F(ConfigFileTest, EveryKeyIsRead)
+{
+    const ConfigFile file = readConfigFile(write("; a rehearsal at the office\n"
+                                                 "[TimingServer]\n"
+                                                 "Address=10.1.2.3\n"
+                                                 "[ProgramOutput]\n"
+                                                 "Screen=HDMI-2   ; the mixer's input\n"
+                                                 "Left=-0\n"
+                                                 "Top=40\n"
+                                                 "KeyColour=#00ff00\n"),
+                                           true);
+    ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
+    EXPECT_EQ(file.config.fixedServerAddress, Text("10.1.2.3"));
+    EXPECT_EQ(file.config.programOutput.screen, QStringLiteral("HDMI-2"));
+    EXPECT_EQ(file.config.programOutput.left, 0);
+    EXPECT_EQ(file.config.programOutput.top, 40);
+    EXPECT_EQ(file.config.programOutput.keyColour, 0xff00ff00u);
+}
+
+TEST_F(ConfigFileTest, EmptyValuesAreTheDefaults)
+{
+    const ConfigFile file = readConfigFile(
+        write("[TimingServer]\nAddress=\n[ProgramOutput]\nScreen=\nLeft=\nTop=\nKeyColour=\n"), true);
+    ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
+    EXPECT_EQ(file.config.fixedServerAddress, Text(kFixedServerAddress));
+    EXPECT_TRUE(file.config.programOutput.screen.isEmpty());
+    EXPECT_FALSE(file.config.programOutput.left.has_value());
+    EXPECT_EQ(file.config.programOutput.keyColour, kKeyColour);
+}
+
+// Each refusal names the file and the setting; nothing the file set is half taken.
+TEST_F(ConfigFileTest, BadSettingsAreRefusedNamingTheFileAndTheKey)
+{
+    const struct {
+        QByteArray contents;
+        const char* named; // the setting the refusal names
+    } cases[] = {
+        {"[TimingServer]\nAdress=10.0.0.1\n", "[TimingServer] Adress"},
+        {"[TimingServer]\naddress=10.0.0.1\n", "[TimingServer] address"},
+        {"[Timing]\nAddress=10.0.0.1\n", "[Timing] Address"},
+        {"Address=10.0.0.1\n", "key Address"},
+        {"[ProgramOutput]\nScreen=1\nWidth=1629\n", "[ProgramOutput] Width"},
+        {"[TimingServer]\nAddress=track.local\n", "[TimingServer] Address"},
+        {"[TimingServer]\nAddress=192.168.0.256\n", "[TimingServer] Address"},
+        {"[TimingServer]\nAddress=192.168.0\n", "[TimingServer] Address"},
+        {"[TimingServer]\nAddress=10.0.0.1,10.0.0.2\n", "[TimingServer] Address"},
+        {"[ProgramOutput]\nLeft=12px\n", "[ProgramOutput] Left"},
+        {"[ProgramOutput]\nTop=1.5\n", "[ProgramOutput] Top"},
+        {"[ProgramOutput]\nKeyColour=magenta\n", "[ProgramOutput] KeyColour"},
+        {"[ProgramOutput]\nKeyColour=#F0F\n", "[ProgramOutput] KeyColour"},
+        {"[ProgramOutput]\nKeyColour=#00FF00FF\n", "[ProgramOutput] KeyColour"},
+    };
+    for (const auto& c : cases) {
+        const QString path = write(c.contents);
+        const ConfigFile file = readConfigFile(path, true);
+        const QString refusal = QString::fromLatin1(file.refusal);
+        EXPECT_TRUE(refusal.contains(path)) << c.contents.constData() << " -> " << file.refusal.constData();
+        EXPECT_TRUE(refusal.contains(QLatin1String(c.named)))
+            << c.contents.constData() << " -> " << file.refusal.constData();
+    }
+}
+
+TEST_F(ConfigFileTest, AFileThatIsNotThereOrCannotBeReadIsRefused)
+{
+    const QString missing = dir.filePath(QStringLiteral("missing.conf"));
+    const ConfigFile absent = readConfigFile(missing, true);
+    EXPECT_TRUE(QString::fromLatin1(absent.refusal).contains(missing)) << absent.refusal.constData();
+
+    const QString folder = dir.filePath(QStringLiteral("folder.conf"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const ConfigFile notAFile = readConfigFile(folder, true);
+    EXPECT_TRUE(QString::fromLatin1(notAFile.refusal).contains(folder)) << notAFile.refusal.constData();
+
+    const QString locked = write("[TimingServer]\nAddress=10.0.0.1\n");
+    QFile::setPermissions(locked, QFileDevice::Permissions());
+    QFile probe(locked);
+    if (probe.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "this account reads files without read permission";
+    const ConfigFile unreadable = readConfigFile(locked, true);
+    EXPECT_TRUE(QString::fromLatin1(unreadable.refusal).contains(QLatin1String("cannot be read")))
+        << unreadable.refusal.constData();
+}
+
+TEST_F(ConfigFileTest, TheVariableNamesTheFileAndAMissingOneIsRefused)
+{
+    const QString path = write("[TimingServer]\nAddress=127.0.0.9\n");
+    qputenv(kConfigFileVariable, path.toLocal8Bit());
+    const ConfigFile named = readConfigFile();
+    EXPECT_EQ(named.path, path);
+    EXPECT_EQ(named.config.fixedServerAddress, Text("127.0.0.9"));
+
+    qputenv(kConfigFileVariable, dir.filePath(QStringLiteral("nothing-here.conf")).toLocal8Bit());
+    EXPECT_FALSE(readConfigFile().refusal.isEmpty());
+    qputenv(kConfigFileVariable, QByteArray());
+    EXPECT_FALSE(readConfigFile().refusal.isEmpty());
+    qunsetenv(kConfigFileVariable);
+}
+
+TEST(DottedIpv4, OnlyFourNumbersOfAByte)
+{
+    for (const char* good : {"192.168.0.100", "0.0.0.0", "255.255.255.255", "127.0.0.1"})
+        EXPECT_TRUE(isDottedIpv4(QString::fromLatin1(good))) << good;
+    for (const char* bad : {"", "192.168.0", "192.168.0.100.1", "1.2.3.256", "a.b.c.d", " 1.2.3.4", "1..2.3",
+                            "1.2.3.4/24", "::1"})
+        EXPECT_FALSE(isDottedIpv4(QString::fromLatin1(bad))) << bad;
+}
+
+// The example the package installs is a file the program takes, commented out or not.
+TEST_F(ConfigFileTest, ThePackagedExampleIsAcceptedAsItIsAndUncommented)
+{
+    QFile example(QStringLiteral(QUORVEL_SOURCE_DIR "/packaging/quorvel.conf.example"));
+    ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+    const QByteArray text = example.readAll();
+    const ConfigFile asItIs = readConfigFile(write(text), true);
+    EXPECT_TRUE(asItIs.refusal.isEmpty()) << asItIs.refusal.constData();
+    EXPECT_TRUE(asItIs.config.programOutput.screen.isEmpty());
+
+    QByteArray uncommented;
+    for (const QByteArray& line : text.split('\n'))
+        uncommented += (line.startsWith(';') && line.size() > 1 && std::isupper(static_cast<unsigned char>(line[1])) ? line.mid(1) : line) + '\n';
+    const ConfigFile file = readConfigFile(write(uncommented), true);
+    ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
+    EXPECT_EQ(file.config.fixedServerAddress, Text(kFixedServerAddress));
+    EXPECT_EQ(file.config.programOutput.screen, QStringLiteral("HDMI-2"));
+    EXPECT_EQ(file.config.programOutput.left, 145);
+    EXPECT_EQ(file.config.programOutput.top, 264);
+    EXPECT_EQ(file.config.programOutput.keyColour, kKeyColour);
+}
