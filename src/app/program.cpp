@@ -16,9 +16,10 @@
 namespace quorvel::app {
 namespace {
 
-// The feed when the installer asks for one; a refusal ends the program before it
-// connects to anything.
-std::unique_ptr<feed::FeedServer> startFeed(const Config& config, overlay::Screen& screen)
+// The feed when the installer asks for one. Its keys were checked with the rest of the
+// file; an address that cannot be listened on (another program has the port) still ends
+// the program, naming the key when a file set it.
+std::unique_ptr<feed::FeedServer> startFeed(const Config& config, const ConfigFile* file, overlay::Screen& screen)
 {
     const feed::FeedSettingsResult parsed =
         feed::parseFeedSettings(fromCp1252(config.feedListen), fromCp1252(config.feedToken));
@@ -27,8 +28,11 @@ std::unique_ptr<feed::FeedServer> startFeed(const Config& config, overlay::Scree
     if (!parsed.settings)
         return nullptr;
     auto server = std::make_unique<feed::FeedServer>(screen);
-    if (!server->listen(*parsed.settings))
-        throw Failure(toCp1252(QStringLiteral("[Feed] Listen: %1").arg(server->errorString())));
+    if (!server->listen(*parsed.settings)) {
+        const QString why = QStringLiteral("cannot listen on %1 (%2)").arg(fromCp1252(config.feedListen), server->errorString());
+        throw Failure(file ? configRefusal(file->path, QStringLiteral("Feed"), QStringLiteral("Listen"), why)
+                           : toCp1252(QStringLiteral("[Feed] Listen: ") + why));
+    }
     return server;
 }
 
@@ -40,7 +44,11 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
 
     if (file) {
-        const Text refusal = file->refusal.isEmpty() ? overlay::programOutputRefusal(*file) : file->refusal;
+        Text refusal = file->refusal;
+        if (refusal.isEmpty())
+            refusal = overlay::programOutputRefusal(*file);
+        if (refusal.isEmpty())
+            refusal = feed::feedRefusal(*file);
         if (!refusal.isEmpty()) {
             showFatalError(refusal);
             return 1;
@@ -53,7 +61,7 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
     try {
         dm = std::make_unique<db::DataModule>(config);
         form = std::make_unique<Form>(app, *dm, config);
-        feedServer = startFeed(config, form->screen());
+        feedServer = startFeed(config, file, form->screen());
     } catch (const std::exception& e) {
         // Nothing before the creation handler may fail quietly: the window is never shown.
         showFatalError(messageOf(e));

@@ -1,5 +1,7 @@
 #include "feed/feedsettings.h"
 
+#include "base/cp1252.h"
+
 namespace quorvel::feed {
 namespace {
 
@@ -61,6 +63,14 @@ FeedSettingsResult parseFeedSettings(const QString& listen, const QString& token
                        QStringLiteral("a feed on %1, which is not a loopback address, needs a token")
                            .arg(settings.address.toString()));
     return {settings, {}, {}};
+}
+
+Text feedRefusal(const ConfigFile& file)
+{
+    const FeedSettingsResult parsed = parseFeedSettings(fromCp1252(file.config.feedListen), fromCp1252(file.config.feedToken));
+    if (parsed.error.isEmpty())
+        return {};
+    return configRefusal(file.path, QStringLiteral("Feed"), parsed.badKey, parsed.error);
 }
 
 } // namespace quorvel::feed

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/configfile.h"
+#include "base/text.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QString>
@@ -28,5 +31,9 @@ struct FeedSettingsResult {
 // required when the address is not a loopback one, because the feed then reaches the
 // whole network.
 FeedSettingsResult parseFeedSettings(const QString& listen, const QString& token);
+
+// The refusal of the file's [Feed] keys, naming the file and the key; empty when they are
+// good or there is no feed.
+Text feedRefusal(const ConfigFile& file);
 
 } // namespace quorvel::feed

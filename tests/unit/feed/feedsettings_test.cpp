@@ -1,7 +1,10 @@
 #include "feed/feedsettings.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace quorvel;
 using namespace quorvel::feed;
 
 namespace {
@@ -57,5 +60,44 @@ TEST(FeedSettings, ListenAndTokenTakeTheirMeaningOrAreRefusedNamingTheKey)
             EXPECT_FALSE(result.settings.has_value());
             EXPECT_EQ(result.error.isEmpty(), !*c.badKey);
         }
+    }
+}
+
+// The installer's file: a feed that would reach the network without a token, or a Listen
+// that does not parse, is refused naming the file and the key; a good or absent [Feed]
+// section is no refusal.
+TEST(FeedSettings, TheFilesFeedKeysAreRefusedNamingTheFileAndTheKey)
+{
+    const struct {
+        const char* contents;
+        const char* named; // empty: accepted
+    } cases[] = {
+        {"", ""},
+        {"[Feed]\nListen=\nToken=\n", ""},
+        {"[Feed]\nListen=8765\n", ""},
+        {"[Feed]\nListen=0.0.0.0:8765\nToken=s3cret\n", ""},
+        {"[Feed]\nListen=0.0.0.0:8765\n", "[Feed] Token"},
+        {"[Feed]\nListen=192.0.2.7:8765\nToken=\n", "[Feed] Token"},
+        {"[Feed]\nListen=8765\nToken=\"two words\"\n", "[Feed] Token"},
+        {"[Feed]\nListen=localhost:8765\n", "[Feed] Listen"},
+        {"[Feed]\nListen=70000\n", "[Feed] Listen"},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.contents);
+        const QString path = dir.filePath(QStringLiteral("quorvel.conf"));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(c.contents);
+        out.close();
+        const ConfigFile file = readConfigFile(path, true);
+        ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
+        const QString refusal = QString::fromLatin1(feedRefusal(file));
+        if (!*c.named) {
+            EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
+            continue;
+        }
+        EXPECT_TRUE(refusal.startsWith(QStringLiteral("Configuration file ") + path)) << refusal.toStdString();
+        EXPECT_TRUE(refusal.contains(QLatin1String(c.named))) << refusal.toStdString();
     }
 }
