@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/fatalerror.h"
+#include "app/feedlinks.h"
 #include "app/form.h"
 #include "base/failure.h"
 #include "base/cp1252.h"
@@ -62,6 +63,8 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
         dm = std::make_unique<db::DataModule>(config);
         form = std::make_unique<Form>(app, *dm, config);
         feedServer = startFeed(config, file, form->screen());
+        if (feedServer)
+            connectFeedToLinks(*feedServer, *form, *dm);
     } catch (const std::exception& e) {
         // Nothing before the creation handler may fail quietly: the window is never shown.
         showFatalError(messageOf(e));
@@ -74,8 +77,9 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
         form->showWindow();
     app.runEventLoop();
 
-    // The window goes first (its timers stop, the link closes without a word), then the
-    // data module.
+    // The feed goes first, as it reads the window's model; then the window (its timers
+    // stop, the link closes without a word), then the data module.
+    form->onLinksChanged = nullptr;
     feedServer.reset();
     form.reset();
     dm.reset();

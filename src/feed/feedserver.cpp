@@ -167,7 +167,7 @@ void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
         reply(socket, "200 OK", "text/html; charset=utf-8", resource("program.html"));
     else if (path == "/state")
         reply(socket, "200 OK", "application/json",
-              QJsonDocument(stateDocument(m_screen)).toJson(QJsonDocument::Compact));
+              QJsonDocument(state()).toJson(QJsonDocument::Compact));
     else if (path == "/program.png")
         reply(socket, "200 OK", "image/png", pngBytes(programPicture(m_renderer, m_screen, client)));
     else if (path == "/strip.png")
@@ -227,7 +227,7 @@ void FeedServer::acceptWebSockets()
         // and everyone's next patch start from the same state.
         flush();
         if (events) {
-            m_sent = stateDocument(m_screen);
+            m_sent = state();
             m_events.push_back(client);
             send(client, QJsonDocument(m_sent).toJson(QJsonDocument::Compact), false);
         } else {
@@ -277,6 +277,19 @@ void FeedServer::elementChanged(El e, const QRect& before)
     changed();
 }
 
+void FeedServer::statusChanged()
+{
+    if (m_events.empty())
+        return;
+    m_stateChanged = true;
+    changed();
+}
+
+QJsonObject FeedServer::state() const
+{
+    return stateDocument(m_screen, m_status ? m_status() : LinkStatus{});
+}
+
 void FeedServer::clientHeightChanged(int)
 {
     m_wholePicture.clear();
@@ -297,9 +310,9 @@ void FeedServer::flush()
 {
     m_flush.stop();
     if (m_stateChanged && !m_events.empty()) {
-        QJsonObject state = stateDocument(m_screen);
-        const QJsonObject patch = mergePatch(m_sent, state);
-        m_sent = std::move(state);
+        QJsonObject now = state();
+        const QJsonObject patch = mergePatch(m_sent, now);
+        m_sent = std::move(now);
         if (!patch.isEmpty()) {
             const QByteArray message = QJsonDocument(patch).toJson(QJsonDocument::Compact);
             for (QWebSocket* client : std::vector<QWebSocket*>(m_events))

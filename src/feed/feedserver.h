@@ -1,6 +1,7 @@
 #pragma once
 
 #include "feed/feedsettings.h"
+#include "feed/statedocument.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
 
@@ -12,6 +13,7 @@
 #include <QTimer>
 #include <QWebSocketServer>
 
+#include <functional>
 #include <vector>
 
 class QTcpSocket;
@@ -44,6 +46,13 @@ public:
     // Open connections: requests being read or answered, and WebSockets.
     int clientCount();
 
+    // Where the links' state is read, each time the state document is made; without one
+    // both links are down.
+    void setStatusSource(std::function<LinkStatus()> source) { m_status = std::move(source); }
+    // The program says the links' state changed: it goes out as a patch, after the
+    // overlay's own changes of the same turn.
+    void statusChanged();
+
 private:
     void elementChanged(overlay::El e, const QRect& before) override;
     void clientHeightChanged(int height) override;
@@ -61,6 +70,7 @@ private:
     void flush();
     QByteArray pictureMessage(const QRect& area);
     QRect clientRect() const;
+    QJsonObject state() const;
 
     overlay::Screen& m_screen;
     overlay::Renderer m_renderer;
@@ -76,6 +86,7 @@ private:
     QRegion m_dirty;
     QByteArray m_wholePicture; // the last whole picture sent, while nothing on it changed
     QTimer m_flush;
+    std::function<LinkStatus()> m_status;
 };
 
 } // namespace quorvel::feed

@@ -113,9 +113,19 @@ QJsonObject boardDocument(const Screen& screen)
     return QJsonObject{{QStringLiteral("category"), text(screen, El::lblClassCat)}, {QStringLiteral("rows"), rows}};
 }
 
+QString linkName(LinkStatus::Link link)
+{
+    switch (link) {
+    case LinkStatus::Link::Down: break;
+    case LinkStatus::Link::Connecting: return QStringLiteral("connecting");
+    case LinkStatus::Link::Connected: return QStringLiteral("connected");
+    }
+    return QStringLiteral("down");
+}
+
 } // namespace
 
-QJsonObject stateDocument(const Screen& screen)
+QJsonObject stateDocument(const Screen& screen, const LinkStatus& status)
 {
     // The camera box puts lane A's lamps and reaction time on the bottom row, and lane B's
     // on the top one.
@@ -140,6 +150,11 @@ QJsonObject stateDocument(const Screen& screen)
         {QStringLiteral("height"), screen.clientHeight()},
         {QStringLiteral("board"), boardDocument(screen)},
         {QStringLiteral("log"), log},
+        {QStringLiteral("link"),
+         QJsonObject{{QStringLiteral("state"), linkName(status.link)}, {QStringLiteral("server"), status.server}}},
+        {QStringLiteral("database"),
+         QJsonObject{{QStringLiteral("state"), status.database ? QStringLiteral("connected") : QStringLiteral("disconnected")},
+                     {QStringLiteral("server"), status.databaseServer}}},
     };
 }
 

@@ -11,10 +11,20 @@ class Screen;
 
 namespace quorvel::feed {
 
-// What is on air, read from the screen model alone: both lanes as the timing server names
-// them, the row of the strip each shows on, the strip or the board, the board's page and
-// the last lines of mLog. Texts are UTF-8, converted from Windows-1252.
-QJsonObject stateDocument(const overlay::Screen& screen);
+// What the overlay's two links are doing. The feed reads only the screen model; the
+// program, which owns the links, tells it this.
+struct LinkStatus {
+    enum class Link { Down, Connecting, Connected };
+    Link link = Link::Down;
+    QString server;          // the timing server the TCP link goes to
+    bool database = false;   // the race database is connected
+    QString databaseServer;  // empty: the database server of this computer
+};
+
+// What is on air, read from the screen model: both lanes as the timing server names them,
+// the row of the strip each shows on, the strip or the board, the board's page and the
+// last lines of mLog; and the links' state. Texts are UTF-8, converted from Windows-1252.
+QJsonObject stateDocument(const overlay::Screen& screen, const LinkStatus& status = {});
 
 // The JSON merge patch (RFC 7396) that turns `from` into `to`; empty when they are equal.
 // Arrays are replaced whole, keys gone from `to` become null.

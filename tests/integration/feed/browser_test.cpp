@@ -217,6 +217,10 @@ TEST(BrowserSource, TheStatusPageShowsTheStateItIsSent)
     screen.setText(El::lblPosB, "7");
     screen.appendLine(El::mLog, "Conectado ao servidor");
     FeedServer feed(screen);
+    LinkStatus status;
+    status.link = LinkStatus::Link::Connected;
+    status.server = QStringLiteral("192.168.0.100");
+    feed.setStatusSource([&status] { return status; });
     FeedSettings settings;
     settings.port = 0;
     ASSERT_TRUE(feed.listen(settings));
@@ -229,9 +233,20 @@ TEST(BrowserSource, TheStatusPageShowsTheStateItIsSent)
     EXPECT_TRUE(text.contains(QStringLiteral("ANA"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("FLECHA")));
     EXPECT_TRUE(text.contains(QStringLiteral("Conectado ao servidor")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Timing server: connected (192.168.0.100); database: disconnected (this computer)")))
+        << text.toStdString();
 
     // a change comes as a patch and the page shows it
     screen.setText(El::lblPosB, "4");
     screen.appendLine(El::mLog, "Nova bateria");
     EXPECT_TRUE(waitUntil([&] { return page().contains(QStringLiteral("Nova bateria")); }, kWaitMs));
+
+    // the links' state is pushed on its own
+    status.link = LinkStatus::Link::Down;
+    status.database = true;
+    feed.statusChanged();
+    EXPECT_TRUE(waitUntil(
+        [&] { return page().contains(QStringLiteral("Timing server: down (192.168.0.100); database: connected")); },
+        kWaitMs))
+        << page().toStdString();
 }

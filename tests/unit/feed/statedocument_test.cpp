@@ -198,3 +198,27 @@ TEST(MergePatch, TurnsOneDocumentIntoTheOther)
         EXPECT_EQ(applyMergePatch(json(c.from), patch), json(c.to));
     }
 }
+
+TEST(StateDocument, TheLinksStateIsWhatTheProgramSays)
+{
+    overlay::Screen screen;
+    const struct {
+        LinkStatus status;
+        const char* link;
+        const char* database;
+    } cases[] = {
+        {{}, "down", "disconnected"},
+        {{LinkStatus::Link::Connecting, QStringLiteral("192.168.0.100"), true, QString()}, "connecting", "connected"},
+        {{LinkStatus::Link::Connected, QStringLiteral("10.0.0.5"), true, QStringLiteral("10.0.0.5")}, "connected",
+         "connected"},
+    };
+    for (const auto& c : cases) {
+        const QJsonObject state = stateDocument(screen, c.status);
+        const QJsonObject link = state[QStringLiteral("link")].toObject();
+        const QJsonObject database = state[QStringLiteral("database")].toObject();
+        EXPECT_EQ(field(link, "state"), QLatin1String(c.link));
+        EXPECT_EQ(field(link, "server"), c.status.server);
+        EXPECT_EQ(field(database, "state"), QLatin1String(c.database));
+        EXPECT_EQ(field(database, "server"), c.status.databaseServer);
+    }
+}
