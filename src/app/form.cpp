@@ -187,6 +187,7 @@ void Form::pointLinksAtServer()
     categ.close();
     categ.setParam("COD_CAMPEONATO", evento.asInteger("COD_CAMPEONATO"));
     categ.open();
+    linksChanged();
 }
 
 void Form::TimerErroTimer()
@@ -202,6 +203,7 @@ void Form::TimerErroTimer()
         TimerErro.start();
         throw;
     }
+    linksChanged();
 }
 
 void Form::tmrIntervaloTimer()
@@ -237,20 +239,29 @@ void Form::createProgramOutput()
     m_programOutput->onReport = [this](const Text& line) { m_screen.appendLine(El::mLog, line); };
 }
 
+void Form::linksChanged()
+{
+    if (onLinksChanged)
+        onLinksChanged();
+}
+
 void Form::onConnect()
 {
     TimerErro.stop();
+    linksChanged();
 }
 
 void Form::onDisconnect()
 {
     TimerErro.start();
+    linksChanged();
 }
 
 void Form::onError(int)
 {
     m_screen.appendLine(El::Memo1, "S Erro");
     TimerErro.start();
+    linksChanged();
 }
 
 void Form::onRead(const Text& chunk)

@@ -19,6 +19,7 @@
 
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace quorvel::app {
@@ -81,6 +82,9 @@ public:
     // "S" once the current discovery run had an answer, "N" before.
     Text discoveryFlag;
 
+    // Told when the TCP link or the database may have changed state (the feed shows them).
+    std::function<void()> onLinksChanged;
+
 private:
     // The link's events: S_ClienteConnect, S_ClienteDisconnect, S_ClienteError,
     // S_ClienteRead, and the failure route for what they raise.
@@ -97,6 +101,7 @@ private:
     void runDiscoveryReportingFailure();
     void pointLinksAtServer();
     void createProgramOutput();
+    void linksChanged();
 
     Application& m_app;
     db::DataModule& m_dm;

@@ -130,6 +130,9 @@ struct Config {
     Text photoFolder;
     // the program output
     ProgramOutputConfig programOutput;
+    // the read-only feed ([Feed] Listen and Token): empty Listen means no feed
+    Text feedListen;
+    Text feedToken;
 };
 
 } // namespace quorvel

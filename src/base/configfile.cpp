@@ -80,6 +80,18 @@ const std::vector<Setting>& settings()
              c.programOutput.keyColour = *colour;
              return QString();
          }},
+        // The feed's address and token are checked together where the feed is made: a
+        // token is needed only off loopback.
+        {"Feed", "Listen",
+         [](Config& c, const QString& v) {
+             c.feedListen = toCp1252(v);
+             return QString();
+         }},
+        {"Feed", "Token",
+         [](Config& c, const QString& v) {
+             c.feedToken = toCp1252(v);
+             return QString();
+         }},
     };
     return table;
 }

@@ -101,7 +101,8 @@ public:
     bool isShowing(El e) const;
 
     void setObserver(ScreenObserver* observer) { m_observer = observer; }
-    // Further views of the same model (the program output) are told after the window.
+    // Further views and readers of the same model (the program output, the feed) are told
+    // after the window, in the order added.
     void addObserver(ScreenObserver* observer);
     void removeObserver(ScreenObserver* observer);
     void setTextMeasure(TextMeasure measure); // measures every auto-size label again

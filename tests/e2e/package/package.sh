@@ -33,7 +33,7 @@ cmp -s "$root/usr/share/doc/quorvel/quorvel.conf.example" "$QUORVEL_SOURCE_DIR/p
   || e2e_fail "no example configuration file in /usr/share/doc/quorvel"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libqt6widgets6 libqt6network6 libmariadb3 libjpeg62-turbo fonts-league-spartan fonts-dejavu-core; do
+for dep in libqt6widgets6 libqt6network6 libqt6websockets6 libmariadb3 libjpeg62-turbo fonts-league-spartan fonts-dejavu-core; do
   grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || e2e_fail "Depends lacks $dep: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = quorvel ] || e2e_fail "the package is not named quorvel"

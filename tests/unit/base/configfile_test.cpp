@@ -37,6 +37,7 @@ TEST_F(ConfigFileTest, AnEmptyFileAndAMissingOptionalFileLeaveEveryDefault)
         EXPECT_FALSE(file.config.programOutput.left.has_value());
         EXPECT_FALSE(file.config.programOutput.top.has_value());
         EXPECT_EQ(file.config.programOutput.keyColour, kKeyColour);
+        EXPECT_TRUE(file.config.feedListen.isEmpty());
         // only what the file may set differs from the constants
         EXPECT_EQ(file.config.tcpPort, kTcpPort);
         EXPECT_EQ(file.config.retryIntervalMs, kRetryIntervalMs);
@@ -52,7 +53,10 @@ TEST_F(ConfigFileTest, EveryKeyIsRead)
                                                  "Screen=HDMI-2   ; the mixer's input\n"
                                                  "Left=-0\n"
                                                  "Top=40\n"
-                                                 "KeyColour=#00ff00\n"),
+                                                 "KeyColour=#00ff00\n"
+                                                 "[Feed]\n"
+                                                 "Listen=0.0.0.0:8765 ; the crew's streaming PC\n"
+                                                 "Token=s3cret\n"),
                                            true);
     ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
     EXPECT_EQ(file.config.fixedServerAddress, Text("10.1.2.3"));
@@ -60,17 +64,22 @@ TEST_F(ConfigFileTest, EveryKeyIsRead)
     EXPECT_EQ(file.config.programOutput.left, 0);
     EXPECT_EQ(file.config.programOutput.top, 40);
     EXPECT_EQ(file.config.programOutput.keyColour, 0xff00ff00u);
+    EXPECT_EQ(file.config.feedListen, Text("0.0.0.0:8765"));
+    EXPECT_EQ(file.config.feedToken, Text("s3cret"));
 }
 
 TEST_F(ConfigFileTest, EmptyValuesAreTheDefaults)
 {
     const ConfigFile file = readConfigFile(
-        write("[TimingServer]\nAddress=\n[ProgramOutput]\nScreen=\nLeft=\nTop=\nKeyColour=\n"), true);
+        write("[TimingServer]\nAddress=\n[ProgramOutput]\nScreen=\nLeft=\nTop=\nKeyColour=\n[Feed]\nListen=\nToken=\n"),
+        true);
     ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
     EXPECT_EQ(file.config.fixedServerAddress, Text(kFixedServerAddress));
     EXPECT_TRUE(file.config.programOutput.screen.isEmpty());
     EXPECT_FALSE(file.config.programOutput.left.has_value());
     EXPECT_EQ(file.config.programOutput.keyColour, kKeyColour);
+    EXPECT_TRUE(file.config.feedListen.isEmpty());
+    EXPECT_TRUE(file.config.feedToken.isEmpty());
 }
 
 // Each refusal names the file and the setting; nothing the file set is half taken.
@@ -94,6 +103,8 @@ TEST_F(ConfigFileTest, BadSettingsAreRefusedNamingTheFileAndTheKey)
         {"[ProgramOutput]\nKeyColour=magenta\n", "[ProgramOutput] KeyColour"},
         {"[ProgramOutput]\nKeyColour=#F0F\n", "[ProgramOutput] KeyColour"},
         {"[ProgramOutput]\nKeyColour=#00FF00FF\n", "[ProgramOutput] KeyColour"},
+        {"[Feed]\nListen=8765\nPort=8765\n", "[Feed] Port"},
+        {"[feed]\nListen=8765\n", "[feed] Listen"},
     };
     for (const auto& c : cases) {
         const QString path = write(c.contents);
@@ -170,4 +181,5 @@ TEST_F(ConfigFileTest, ThePackagedExampleIsAcceptedAsItIsAndUncommented)
     EXPECT_EQ(file.config.programOutput.left, 145);
     EXPECT_EQ(file.config.programOutput.top, 264);
     EXPECT_EQ(file.config.programOutput.keyColour, kKeyColour);
+    EXPECT_EQ(file.config.feedListen, Text("8765"));
 }

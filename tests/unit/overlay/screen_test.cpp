@@ -89,6 +89,45 @@ struct Growth {
     enum Edge { LeftKept, RightKept } kept;
 };
 
+TEST_F(ScreenTest, FurtherReadersHearEveryChangeAfterTheWindowUntilRemoved)
+{
+    std::vector<int> order;
+    struct Tagged : ScreenObserver {
+        Tagged(std::vector<int>* o, int t)
+            : order(o)
+            , tag(t)
+        {
+        }
+        std::vector<int>* order;
+        int tag;
+        void elementChanged(El, const QRect&) override { order->push_back(tag); }
+        void clientHeightChanged(int) override { order->push_back(tag); }
+    };
+    struct Window : Recorder {
+        std::vector<int>* order;
+        void elementChanged(El e, const QRect& before) override
+        {
+            order->push_back(0);
+            Recorder::elementChanged(e, before);
+        }
+    } window;
+    window.order = &order;
+    Tagged feed(&order, 1);
+    Tagged output(&order, 2);
+    screen.setObserver(&window);
+    screen.addObserver(&feed);
+    screen.addObserver(&output);
+
+    screen.setText(El::lblPosA, "1");
+    screen.setClientHeight(104);
+    screen.removeObserver(&feed);
+    screen.hide(El::lblPosA);
+    screen.setText(El::lblPosA, "1"); // no change, no notice
+
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 1, 2, 0, 2}));
+    EXPECT_EQ(window.heights, std::vector<int>{104});
+}
+
 TEST_F(ScreenTest, AutoSizeLabelsGrowFromTheEdgeTheirAlignmentKeeps)
 {
     const Growth cases[] = {

@@ -1,0 +1,78 @@
+#include "feed/pictures.h"
+#include "feed/statedocument.h"
+
+#include "overlay/renderer.h"
+#include "overlay/screen.h"
+
+#include <QJsonDocument>
+#include <benchmark/benchmark.h>
+
+using namespace quorvel;
+using namespace quorvel::feed;
+using overlay::El;
+
+namespace {
+
+// The strip as on air during a run, with a day's worth of mLog behind it.
+void fillLikeARun(overlay::Screen& screen)
+{
+    screen.setTextMeasure(overlay::rendererTextMeasure());
+    screen.setText(El::lblPilotoA, "JOAO DA SILVA (FERA)");
+    screen.setText(El::lblPilotoB, "MARIA SOUZA");
+    screen.setText(El::lblVeiculoA, "#123 | OPALA");
+    screen.setText(El::lblCategA, "DIANTEIRA ATE 2.0 | B: 2");
+    screen.setText(El::lblReaA, "0.412");
+    for (El e : {El::imgDesclaA, El::imgQueA, El::imgGanhouA, El::imgDesclaB, El::imgGanhouB, El::imgQueB})
+        screen.hide(e);
+    for (int i = 0; i < 10000; ++i)
+        screen.appendLine(El::mLog, "14:05:12 Mensagem recebida do servidor de cronometragem " + QByteArray::number(i));
+}
+
+// An /events change: the state read again, the patch against what the clients have, as text.
+void BM_StatePatchForALamp(benchmark::State& state)
+{
+    overlay::Screen screen;
+    fillLikeARun(screen);
+    QJsonObject sent = stateDocument(screen);
+    bool lit = false;
+    for (auto _ : state) {
+        screen.setVisible(El::imgPreA, lit = !lit);
+        QJsonObject now = stateDocument(screen);
+        const QByteArray message = QJsonDocument(mergePatch(sent, now)).toJson(QJsonDocument::Compact);
+        sent = std::move(now);
+        benchmark::DoNotOptimize(message.constData());
+    }
+}
+
+// A /program change: a reaction time's box drawn with alpha and made a PNG.
+void BM_ChangedRectanglePng(benchmark::State& state)
+{
+    overlay::Screen screen;
+    fillLikeARun(screen);
+    overlay::Renderer renderer;
+    int n = 0;
+    for (auto _ : state) {
+        screen.setText(El::lblReaA, QByteArray::number(0.4 + (n++ % 100) / 1000.0, 'f', 3));
+        const QByteArray png = pngBytes(programPicture(renderer, screen, screen.windowRect(El::lblReaA)));
+        benchmark::DoNotOptimize(png.constData());
+    }
+}
+
+// What a client's first /program message costs: the whole picture.
+void BM_WholeProgramPng(benchmark::State& state)
+{
+    overlay::Screen screen;
+    fillLikeARun(screen);
+    overlay::Renderer renderer;
+    const QRect area(0, 0, screen.clientWidth(), screen.clientHeight());
+    for (auto _ : state) {
+        const QByteArray png = pngBytes(programPicture(renderer, screen, area));
+        benchmark::DoNotOptimize(png.constData());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_StatePatchForALamp)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ChangedRectanglePng)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WholeProgramPng)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);

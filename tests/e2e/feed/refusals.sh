@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The feed's refusals against the real overlay: a feed off loopback without a token is
+# refused at start-up with the file and the key; once it runs, a wrong or missing token
+# gets 401, an unknown path 404, another method 405, a request over 8 KB 431 and the
+# connection closed, a WebSocket frame over 4 KB closes that WebSocket (1009), and the
+# 33rd client at once gets 503. Raw sockets of bash, so every byte sent is the test's own.
+source "$(dirname "$0")/../lib/e2e.sh"
+
+e2e_start_x
+e2e_start_db
+
+# Off loopback without a token: the box names the file and the key, nothing is connected.
+printf '[Feed]\nListen=0.0.0.0:8765\n' >"$QUORVEL_CONFIG"
+e2e_start_quorvel
+box=$(e2e_wait_window "Application Error" 30) || e2e_fail "no error box for a feed without a token"
+grep -qF "$QUORVEL_CONFIG, [Feed] Token" "$E2E_WORK/quorvel.log" \
+  || e2e_fail "the message does not name the file and the key: $(cat "$E2E_WORK/quorvel.log")"
+xdotool search --onlyvisible --name "^VYD - Quorvel V3\$" >/dev/null 2>&1 && e2e_fail "the overlay window is shown"
+e2e_press_default_button "$box"
+e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "quorvel did not end after the box"
+[ "$E2E_STATUS" = 1 ] || e2e_fail "exit status $E2E_STATUS, expected 1"
+
+printf '[Feed]\nListen=8765\nToken=s3cret\n' >"$QUORVEL_CONFIG"
+e2e_start_quorvel
+e2e_wait_window "VYD - Quorvel V3" 60 >/dev/null || e2e_fail "the overlay window never appeared"
+for _ in $(seq 1 300); do
+  (exec 3<>/dev/tcp/127.0.0.1/8765) 2>/dev/null && break
+  sleep 0.1
+done
+
+# exchange FILE REQUEST...: sends the request (printf %b) and keeps all that comes back
+# until the feed closes the connection.
+exchange() {
+  local file=$1 fd
+  shift
+  exec {fd}<>/dev/tcp/127.0.0.1/8765 || e2e_fail "cannot connect to the feed"
+  printf '%b' "$@" >&"$fd" 2>/dev/null || true
+  # a reset after the answer (a refused request the feed did not read to its end) is a close too
+  local status=0
+  timeout 30 cat <&"$fd" >"$file" 2>/dev/null || status=$?
+  [ "$status" != 124 ] || e2e_fail "the feed did not close the connection: $(head -c 200 "$file")"
+  exec {fd}>&-
+}
+# expect_status STATUS REQUEST: the status line of the answer
+expect_status() {
+  local want=$1
+  shift
+  exchange "$E2E_WORK/answer" "$@"
+  local got
+  got=$(head -n1 "$E2E_WORK/answer" | tr -d '\r')
+  [ "$got" = "HTTP/1.1 $want" ] || e2e_fail "$(printf '%q' "$*"): got \"$got\", expected $want"
+}
+
+expect_status "401 Unauthorized" 'GET /state HTTP/1.1\r\nHost: feed\r\n\r\n'
+expect_status "401 Unauthorized" 'GET /state?token=s3cre HTTP/1.1\r\nHost: feed\r\n\r\n'
+expect_status "401 Unauthorized" 'GET /state HTTP/1.1\r\nAuthorization: Bearer S3CRET\r\n\r\n'
+expect_status "401 Unauthorized" 'POST /nothing HTTP/1.1\r\nContent-Length: 0\r\n\r\n' # the token comes first
+[ "$(grep -c . "$E2E_WORK/answer")" -le 6 ] || e2e_fail "a 401 says more than its head: $(cat "$E2E_WORK/answer")"
+expect_status "404 Not Found" 'GET /nothing?token=s3cret HTTP/1.1\r\n\r\n'
+expect_status "405 Method Not Allowed" 'POST /state?token=s3cret HTTP/1.1\r\nContent-Length: 0\r\n\r\n'
+expect_status "405 Method Not Allowed" 'PUT /program.png HTTP/1.1\r\nAuthorization: Bearer s3cret\r\n\r\n'
+expect_status "200 OK" 'GET /state HTTP/1.1\r\nAuthorization: Bearer s3cret\r\n\r\n'
+grep -q '"link":{' "$E2E_WORK/answer" || e2e_fail "no link in /state: $(cat "$E2E_WORK/answer")"
+big=$(head -c 9000 /dev/zero | tr '\0' 'a')
+expect_status "431 Request Header Fields Too Large" "GET /state?token=s3cret HTTP/1.1\r\nX-Filler: $big\r\n\r\n"
+# a head that never ends is cut at 8 KB too, without waiting for its end
+expect_status "431 Request Header Fields Too Large" "GET /state?token=s3cret HTTP/1.1\r\nX-Filler: $big"
+
+# A WebSocket: opened, then a frame of 5000 bytes from the client ends it with 1009.
+handshake='GET /events?token=s3cret HTTP/1.1\r\nHost: feed\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n'
+# a masked text frame (mask 0, so the payload is sent as it is) of 5000 bytes: 0x81, 126 + mask bit, 0x1388
+frame='\x81\xfe\x13\x88\x00\x00\x00\x00'$(head -c 5000 /dev/zero | tr '\0' 'x')
+exec {ws}<>/dev/tcp/127.0.0.1/8765
+printf '%b' "$handshake" >&"$ws"
+timeout 30 head -c 12 <&"$ws" >"$E2E_WORK/ws-status" || e2e_fail "no answer to the handshake"
+grep -q "101" "$E2E_WORK/ws-status" || e2e_fail "the WebSocket was not opened: $(cat "$E2E_WORK/ws-status")"
+printf '%b' "$frame" >&"$ws" 2>/dev/null || true
+status=0
+timeout 30 cat <&"$ws" >"$E2E_WORK/ws-rest" 2>/dev/null || status=$?
+[ "$status" != 124 ] || e2e_fail "the WebSocket stayed open after a frame of 5000 bytes"
+exec {ws}>&-
+# the close frame's code 1009 (0x03f1) follows 0x88 and its length
+od -An -tx1 "$E2E_WORK/ws-rest" | tr -d ' \n' | grep -q '88..03f1' \
+  || e2e_fail "no close with 1009: $(od -An -tx1 "$E2E_WORK/ws-rest" | tail -n 3)"
+
+# 32 clients at once, their requests not yet sent; the 33rd is refused.
+held=()
+for _ in $(seq 1 32); do
+  exec {fd}<>/dev/tcp/127.0.0.1/8765 || e2e_fail "cannot open a client"
+  held+=("$fd")
+done
+expect_status "503 Service Unavailable" 'GET /state?token=s3cret HTTP/1.1\r\n\r\n'
+for fd in "${held[@]}"; do exec {fd}>&-; done
+# once they are gone the feed answers again
+for _ in $(seq 1 100); do
+  exchange "$E2E_WORK/answer" 'GET /state?token=s3cret HTTP/1.1\r\n\r\n'
+  [ "$(head -n1 "$E2E_WORK/answer" | tr -d '\r')" = "HTTP/1.1 200 OK" ] && break
+  sleep 0.1
+done
+[ "$(head -n1 "$E2E_WORK/answer" | tr -d '\r')" = "HTTP/1.1 200 OK" ] || e2e_fail "the feed did not come back after the 32"
+
+kill -0 "$QUORVEL_PID" || e2e_fail "quorvel ended"
+e2e_log "PASS"

@@ -1,0 +1,513 @@
+// The feed against real loopback sockets: raw HTTP for every refusal, Qt's WebSocket client
+// for the pushed state and pictures, over a real screen model drawn offscreen.
+#include "feed/feedserver.h"
+#include "feed/statedocument.h"
+
+#include "base/config.h"
+#include "overlay/layout.h"
+#include "overlay/renderer.h"
+#include "wait.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPainter>
+#include <QTcpSocket>
+#include <QWebSocket>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+using namespace quorvel;
+using namespace quorvel::feed;
+using overlay::El;
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QJsonObject& object, std::ostream* out)
+{
+    *out << QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+inline void PrintTo(const QByteArray& bytes, std::ostream* out)
+{
+    *out << bytes.left(200).toStdString();
+}
+QT_END_NAMESPACE
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// Sends a request and reads until the feed closes the connection.
+QByteArray exchange(quint16 port, const QByteArray& request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    // written as soon as the connection is made: an answer can come and the connection
+    // close within one turn of the event loop
+    socket.write(request);
+    QByteArray answer;
+    const bool closed = waitUntil(
+        [&] {
+            answer += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        kWaitMs);
+    answer += socket.readAll();
+    return closed ? answer : "still open: " + answer;
+}
+
+QByteArray statusLine(const QByteArray& answer)
+{
+    return answer.left(answer.indexOf("\r\n"));
+}
+
+QByteArray body(const QByteArray& answer)
+{
+    const qsizetype end = answer.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray() : answer.mid(end + 4);
+}
+
+QByteArray get(const QByteArray& target, const QByteArray& headers = {})
+{
+    return "GET " + target + " HTTP/1.1\r\nHost: feed\r\n" + headers + "\r\n";
+}
+
+struct Client {
+    QWebSocket socket;
+    std::vector<QString> texts;
+    std::vector<QByteArray> pictures;
+
+    explicit Client(const QUrl& url)
+    {
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, [this](const QString& m) { texts.push_back(m); });
+        QObject::connect(&socket, &QWebSocket::binaryMessageReceived,
+                         [this](const QByteArray& m) { pictures.push_back(m); });
+        socket.open(url);
+    }
+    bool connected() { return waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs); }
+    bool closed() { return waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, kWaitMs); }
+};
+
+struct Picture {
+    QRect area;
+    QSize client;
+    QImage image;
+};
+
+Picture decode(const QByteArray& message)
+{
+    const auto* head = reinterpret_cast<const uchar*>(message.constData());
+    QImage image = QImage::fromData(message.mid(8), "PNG").convertToFormat(QImage::Format_ARGB32);
+    const QPoint at(qFromBigEndian<quint16>(head), qFromBigEndian<quint16>(head + 2));
+    return {QRect(at, image.size()), QSize(qFromBigEndian<quint16>(head + 4), qFromBigEndian<quint16>(head + 6)),
+            image};
+}
+
+// The renderer's own graphics of the client area, on magenta.
+QImage graphics(const overlay::Screen& screen)
+{
+    overlay::Renderer renderer;
+    QImage image(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
+    QPainter painter(&image);
+    renderer.paintGraphics(painter, screen, image.rect(), overlay::kMagenta);
+    return image;
+}
+
+bool near(QRgb a, QRgb b, int tolerance = 3)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
+           && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+// A picture with alpha matches the graphics at `area`: transparent exactly where they are
+// magenta, opaque and the same colour elsewhere. Returns how many pixels were of each kind.
+void expectKeyed(const QImage& picture, const QImage& reference, const QPoint& at, int* transparent, int* opaque)
+{
+    *transparent = *opaque = 0;
+    int wrong = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb p = picture.pixel(x, y);
+            const QRgb r = reference.pixel(at.x() + x, at.y() + y);
+            if (r == overlay::kMagenta) {
+                ++*transparent;
+                wrong += qAlpha(p) != 0;
+            } else {
+                ++*opaque;
+                wrong += qAlpha(p) != 255 || !near(p, r);
+            }
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+class FeedServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { screen.setTextMeasure(overlay::rendererTextMeasure()); }
+
+    void start(const QByteArray& token = {})
+    {
+        FeedSettings settings;
+        settings.address = QHostAddress(QHostAddress::LocalHost);
+        settings.port = 0;
+        settings.token = token;
+        ASSERT_TRUE(feed.listen(settings)) << feed.errorString().toStdString();
+    }
+    QUrl url(const char* path) const
+    {
+        return QUrl(QStringLiteral("ws://127.0.0.1:%1%2").arg(feed.port()).arg(QLatin1String(path)));
+    }
+
+    overlay::Screen screen;
+    FeedServer feed{screen};
+};
+
+} // namespace
+
+TEST_F(FeedServerTest, EachRefusalHasItsAnswerAndTheTokenComesFirst)
+{
+    start("s3cret");
+    const QByteArray bearer = "Authorization: Bearer s3cret\r\n";
+    const QByteArray upgrade = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
+    struct Case {
+        QByteArray request;
+        QByteArray status;
+    };
+    const Case cases[] = {
+        {get("/state"), "HTTP/1.1 401 Unauthorized"},
+        {get("/state", "Authorization: Bearer s3cre\r\n"), "HTTP/1.1 401 Unauthorized"},
+        {get("/state", "Authorization: Bearer s3cretX\r\n"), "HTTP/1.1 401 Unauthorized"},
+        {get("/state?token=wrong"), "HTTP/1.1 401 Unauthorized"},
+        {get("/nowhere"), "HTTP/1.1 401 Unauthorized"},
+        {"POST /state HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}", "HTTP/1.1 401 Unauthorized"},
+        {get("/events", upgrade), "HTTP/1.1 401 Unauthorized"},
+        {get("/program", upgrade), "HTTP/1.1 401 Unauthorized"},
+        {get("/state", bearer), "HTTP/1.1 200 OK"},
+        {get("/state?token=s3cret"), "HTTP/1.1 200 OK"},
+        {get("/nowhere", bearer), "HTTP/1.1 404 Not Found"},
+        {get("/state/", bearer), "HTTP/1.1 404 Not Found"},
+        {get("/state.png", bearer), "HTTP/1.1 404 Not Found"},
+        {"POST /state HTTP/1.1\r\n" + bearer + "Content-Length: 2\r\n\r\n{}", "HTTP/1.1 405 Method Not Allowed"},
+        {"PUT /program HTTP/1.1\r\n" + bearer + "\r\n", "HTTP/1.1 405 Method Not Allowed"},
+        {"DELETE /?token=s3cret HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
+        {get("/events", bearer), "HTTP/1.1 426 Upgrade Required"},
+        {"GET /state\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        {get("/state", bearer + "X: " + QByteArray(8200, 'x') + "\r\n"), "HTTP/1.1 431 Request Header Fields Too Large"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.request.left(60).toStdString());
+        const QByteArray answer = exchange(feed.port(), c.request);
+        EXPECT_EQ(statusLine(answer), c.status);
+        if (c.status.contains("401")) {
+            // nothing else: no body, no hint of what is served
+            EXPECT_TRUE(answer.contains("Content-Length: 0\r\n"));
+            EXPECT_EQ(body(answer), QByteArray());
+        }
+    }
+}
+
+TEST_F(FeedServerTest, ARequestThatNeverEndsIsCutAtEightKilobytes)
+{
+    start();
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, feed.port());
+    ASSERT_TRUE(waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs));
+    socket.write("GET / HTTP/1.1\r\nX: ");
+    // a head without its end, more than 8 KB of it, written in pieces
+    QByteArray answer;
+    for (int i = 0; i < 40 && socket.state() == QAbstractSocket::ConnectedState; ++i) {
+        socket.write(QByteArray(512, 'y'));
+        socket.flush();
+        runEventsFor(5);
+        answer += socket.readAll();
+    }
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            answer += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        kWaitMs));
+    // the refusal may be lost to the reset that the unread bytes cause; the close is not
+    if (!answer.isEmpty()) {
+        EXPECT_EQ(statusLine(answer), "HTTP/1.1 431 Request Header Fields Too Large");
+    }
+}
+
+TEST_F(FeedServerTest, ThirtyTwoClientsAtMostTheNextRefused)
+{
+    start();
+    std::vector<std::unique_ptr<Client>> clients;
+    for (int i = 0; i < FeedServer::kMaxClients; ++i)
+        clients.push_back(std::make_unique<Client>(url("/events")));
+    for (auto& client : clients)
+        ASSERT_TRUE(client->connected());
+    ASSERT_EQ(feed.clientCount(), FeedServer::kMaxClients);
+    EXPECT_EQ(statusLine(exchange(feed.port(), get("/state"))), "HTTP/1.1 503 Service Unavailable");
+    Client refused(url("/events"));
+    EXPECT_TRUE(refused.closed());
+
+    clients.front()->socket.close();
+    ASSERT_TRUE(waitUntil([&] { return feed.clientCount() == FeedServer::kMaxClients - 1; }, kWaitMs));
+    EXPECT_EQ(statusLine(exchange(feed.port(), get("/state"))), "HTTP/1.1 200 OK");
+}
+
+TEST_F(FeedServerTest, StateIsWhatTheElementsShowInUtf8)
+{
+    start();
+    screen.setText(El::lblPilotoA, "JO\xc3O (FERA)");
+    screen.setText(El::lblVeiculoA, "#77 | FUSCA");
+    screen.setText(El::lbl60A, "1.234");
+    screen.show(El::lbl60A);
+    screen.setText(El::lblPosB, "2");
+    const QByteArray answer = exchange(feed.port(), get("/state"));
+    ASSERT_EQ(statusLine(answer), "HTTP/1.1 200 OK");
+    EXPECT_TRUE(answer.contains("Content-Type: application/json\r\n"));
+    const QJsonObject state = QJsonDocument::fromJson(body(answer)).object();
+    EXPECT_EQ(state, stateDocument(screen));
+    const QJsonObject a = state[QStringLiteral("lanes")][QStringLiteral("A")].toObject();
+    EXPECT_EQ(a[QStringLiteral("pilot")].toString(), QStringLiteral("JO\u00c3O"));
+    EXPECT_EQ(a[QStringLiteral("nickname")].toString(), QStringLiteral("FERA"));
+    EXPECT_EQ(a[QStringLiteral("number")].toString(), QStringLiteral("77"));
+    EXPECT_EQ(a[QStringLiteral("times")][QStringLiteral("sixtyFeet")].toString(), QStringLiteral("1.234"));
+    EXPECT_TRUE(body(answer).contains("JO\xc3\x83O")); // UTF-8 on the wire
+}
+
+TEST_F(FeedServerTest, EventsStartWithTheStateThenPatchItInOrder)
+{
+    start();
+    Client client(url("/events"));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(waitUntil([&] { return client.texts.size() == 1; }, kWaitMs));
+    QJsonObject state = QJsonDocument::fromJson(client.texts[0].toUtf8()).object();
+    EXPECT_EQ(state, stateDocument(screen));
+
+    // one change at a time, each waited for, then several at once
+    const char* positions[] = {"1", "2", "3"};
+    size_t expected = 1;
+    for (const char* position : positions) {
+        screen.setText(El::lblPosA, position);
+        ++expected;
+        ASSERT_TRUE(waitUntil([&] { return client.texts.size() >= expected; }, kWaitMs));
+    }
+    screen.show(El::imgPreB);
+    screen.hide(El::imgPreB);
+    screen.show(El::imgStageB);
+    screen.appendLine(El::mLog, "Conectado");
+    const QJsonObject final = stateDocument(screen);
+
+    std::vector<QString> seen;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            while (client.texts.size() > 1 + seen.size()) {
+                const QJsonObject patch = QJsonDocument::fromJson(client.texts[1 + seen.size()].toUtf8()).object();
+                EXPECT_FALSE(patch.isEmpty());
+                state = applyMergePatch(state, patch);
+                seen.push_back(state[QStringLiteral("lanes")][QStringLiteral("A")][QStringLiteral("position")].toString());
+            }
+            return state == final;
+        },
+        kWaitMs));
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen[0], QStringLiteral("1"));
+    EXPECT_EQ(seen[1], QStringLiteral("2"));
+    EXPECT_EQ(seen[2], QStringLiteral("3"));
+    EXPECT_EQ(state[QStringLiteral("log")].toArray().last().toString(), QStringLiteral("Conectado"));
+}
+
+TEST_F(FeedServerTest, WhatClientsSendChangesNothingAndAFrameOverFourKilobytesEndsTheirConnection)
+{
+    start();
+    struct Counter : overlay::ScreenObserver {
+        int changes = 0;
+        void elementChanged(El, const QRect&) override { ++changes; }
+        void clientHeightChanged(int) override { ++changes; }
+    } counter;
+    screen.addObserver(&counter);
+    const QJsonObject before = stateDocument(screen);
+
+    Client events(url("/events"));
+    Client program(url("/program"));
+    ASSERT_TRUE(events.connected());
+    ASSERT_TRUE(program.connected());
+    events.socket.sendTextMessage(QStringLiteral(R"({"lanes":{"A":{"pilot":"X"}}})"));
+    program.socket.sendBinaryMessage(QByteArray(4096, 'z'));
+    events.socket.sendTextMessage(QString(4097, u'z'));
+    EXPECT_TRUE(events.closed());
+    EXPECT_EQ(events.socket.closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
+    // a frame of exactly 4 KB is no reason to close
+    runEventsFor(200);
+    EXPECT_EQ(program.socket.state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(counter.changes, 0);
+    EXPECT_EQ(stateDocument(screen), before);
+    screen.removeObserver(&counter);
+}
+
+TEST_F(FeedServerTest, PicturesHaveAlphaWhereTheWindowIsMagenta)
+{
+    start();
+    screen.setText(El::lblPilotoA, "JOAO");
+    screen.appendLine(El::mLog, "a widget's line, never on air");
+    const QImage reference = graphics(screen);
+
+    const QByteArray programAnswer = exchange(feed.port(), get("/program.png"));
+    ASSERT_EQ(statusLine(programAnswer), "HTTP/1.1 200 OK");
+    EXPECT_TRUE(programAnswer.contains("Content-Type: image/png\r\n"));
+    const QImage program = QImage::fromData(body(programAnswer), "PNG").convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(program.size(), QSize(kClientWidth, kClientHeight));
+    int transparent = 0, opaque = 0;
+    expectKeyed(program, reference, {0, 0}, &transparent, &opaque);
+    EXPECT_GT(transparent, 1000);
+    EXPECT_GT(opaque, 1000);
+
+    const QImage strip = QImage::fromData(body(exchange(feed.port(), get("/strip.png"))), "PNG");
+    EXPECT_EQ(strip.size(), QSize(program.width(), kStripHeight));
+    EXPECT_EQ(strip.convertToFormat(QImage::Format_ARGB32), program.copy(0, 0, program.width(), kStripHeight));
+
+    // the window as the operator sees it: widgets drawn, magenta kept
+    const QImage window = QImage::fromData(body(exchange(feed.port(), get("/window.png"))), "PNG");
+    ASSERT_EQ(window.size(), program.size());
+    EXPECT_FALSE(window.hasAlphaChannel());
+    const QRect log = screen.windowRect(El::mLog);
+    int differing = 0;
+    for (int y = log.top(); y <= log.bottom(); ++y)
+        for (int x = log.left(); x <= log.right(); ++x)
+            differing += !near(window.pixel(x, y), reference.pixel(x, y));
+    EXPECT_GT(differing, log.width() * log.height() / 2);
+}
+
+// A cover panel is part of the picture: where it lies over the pilot's photo the browser
+// source is transparent, and the photo beside it is drawn, on the socket as in the PNG.
+TEST_F(FeedServerTest, CoverPanelsAreTransparentOverWhatLiesUnderThem)
+{
+    start();
+    const QRgb blue = qRgb(0, 0, 200);
+    QImage photo(89, 96, QImage::Format_RGB32);
+    photo.fill(blue);
+    screen.setPicture(El::fotoPilotoA, photo);
+    screen.show(El::fotoPilotoA);
+    Client client(url("/program"));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(waitUntil([&] { return client.pictures.size() == 1; }, kWaitMs));
+    EXPECT_EQ(decode(client.pictures[0]).image.pixel(300, 200), blue);
+
+    screen.show(El::pnlEscondeA);
+    screen.show(El::pnlEscondeB);
+    const QImage program = QImage::fromData(body(exchange(feed.port(), get("/program.png"))), "PNG")
+                               .convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(program.size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_EQ(qAlpha(program.pixel(300, 200)), 0); // the photo's left edge, under pnlEscondeA
+    EXPECT_EQ(program.pixel(345, 200), blue);      // right of the panel
+    const QRect coverB = screen.windowRect(El::pnlEscondeB);
+    int opaqueUnderB = 0;
+    for (int y = coverB.top(); y <= coverB.bottom(); ++y)
+        for (int x = coverB.left(); x <= coverB.right(); ++x)
+            opaqueUnderB += qAlpha(program.pixel(x, y)) != 0;
+    EXPECT_EQ(opaqueUnderB, 0);
+
+    // the changed region comes in bands: one of them holds the covered photo's edge
+    const QPoint edge(300, 200);
+    std::optional<Picture> changed;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (size_t i = 1; i < client.pictures.size() && !changed; ++i) {
+                const Picture p = decode(client.pictures[i]);
+                if (p.area.contains(edge))
+                    changed = p;
+            }
+            return changed.has_value();
+        },
+        kWaitMs));
+    EXPECT_EQ(qAlpha(changed->image.pixel(edge - changed->area.topLeft())), 0);
+}
+
+TEST_F(FeedServerTest, ProgramSocketSendsTheWholePictureThenChangedRectangles)
+{
+    start();
+    Client client(url("/program"));
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(waitUntil([&] { return client.pictures.size() == 1; }, kWaitMs));
+    const Picture whole = decode(client.pictures[0]);
+    EXPECT_EQ(whole.area, QRect(0, 0, screen.clientWidth(), screen.clientHeight()));
+    EXPECT_EQ(whole.client, QSize(screen.clientWidth(), screen.clientHeight()));
+    int transparent = 0, opaque = 0;
+    expectKeyed(whole.image, graphics(screen), {0, 0}, &transparent, &opaque);
+
+    // a widget's change costs the browser source nothing
+    screen.appendLine(El::mLog, "not on air");
+    screen.setText(El::lblPosA, "1");
+    ASSERT_TRUE(waitUntil([&] { return client.pictures.size() >= 2; }, kWaitMs));
+    runEventsFor(100);
+    ASSERT_EQ(client.pictures.size(), 2u);
+    const Picture changed = decode(client.pictures[1]);
+    EXPECT_TRUE(changed.area.contains(screen.windowRect(El::lblPosA)));
+    EXPECT_LT(changed.area.width() * changed.area.height(), whole.area.width() * whole.area.height() / 10);
+    expectKeyed(changed.image, graphics(screen), changed.area.topLeft(), &transparent, &opaque);
+
+    // a client coming now gets the picture as it is now
+    Client late(url("/program"));
+    ASSERT_TRUE(waitUntil([&] { return late.pictures.size() == 1; }, kWaitMs));
+    const Picture now = decode(late.pictures[0]);
+    EXPECT_EQ(now.area, whole.area);
+    expectKeyed(now.image, graphics(screen), {0, 0}, &transparent, &opaque);
+    EXPECT_NE(now.image, whole.image);
+
+    // after the double click the picture is the strip's height, sent whole
+    screen.setClientHeight(kStripHeight);
+    ASSERT_TRUE(waitUntil([&] { return client.pictures.size() >= 3; }, kWaitMs));
+    const Picture shrunk = decode(client.pictures.back());
+    EXPECT_EQ(shrunk.client, QSize(screen.clientWidth(), kStripHeight));
+    EXPECT_EQ(shrunk.area, QRect(0, 0, screen.clientWidth(), kStripHeight));
+}
+
+TEST_F(FeedServerTest, AClientThatDoesNotReadIsDroppedAndTheOthersGoOn)
+{
+    start();
+    Client reader(url("/events"));
+    ASSERT_TRUE(reader.connected());
+
+    // a WebSocket client that reads its handshake answer and then nothing more
+    QTcpSocket stuck;
+    stuck.setReadBufferSize(64);
+    stuck.connectToHost(QHostAddress::LocalHost, feed.port());
+    ASSERT_TRUE(waitUntil([&] { return stuck.state() == QAbstractSocket::ConnectedState; }, kWaitMs));
+    stuck.write(get("/events", "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"));
+    QByteArray handshake;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            handshake += stuck.read(1);
+            return handshake.endsWith("\r\n\r\n");
+        },
+        kWaitMs));
+    ASSERT_TRUE(handshake.startsWith("HTTP/1.1 101"));
+    ASSERT_TRUE(waitUntil([&] { return feed.clientCount() == 2; }, kWaitMs));
+
+    // each patch carries the whole log: about 200 KB
+    const QByteArray line(4000, 'L');
+    int patches = 0;
+    for (; patches < 400 && feed.clientCount() == 2; ++patches) {
+        screen.appendLine(El::mLog, QByteArray::number(patches) + line);
+        const size_t before = reader.texts.size();
+        ASSERT_TRUE(waitUntil([&] { return reader.texts.size() > before; }, kWaitMs));
+    }
+    EXPECT_TRUE(waitUntil([&] { return feed.clientCount() == 1; }, kWaitMs)) << patches << " patches";
+    EXPECT_EQ(reader.socket.state(), QAbstractSocket::ConnectedState);
+    screen.setText(El::lblPosA, "9");
+    const size_t before = reader.texts.size();
+    EXPECT_TRUE(waitUntil([&] { return reader.texts.size() > before; }, kWaitMs));
+}
+
+TEST_F(FeedServerTest, PagesAreServed)
+{
+    start();
+    for (const char* page : {"/", "/program"}) {
+        const QByteArray answer = exchange(feed.port(), get(page));
+        EXPECT_EQ(statusLine(answer), "HTTP/1.1 200 OK") << page;
+        EXPECT_TRUE(answer.contains("Content-Type: text/html; charset=utf-8\r\n")) << page;
+        EXPECT_TRUE(body(answer).contains("<canvas") || body(answer).contains("<iframe")) << page;
+        EXPECT_TRUE(body(answer).contains("new WebSocket(")) << page;
+    }
+}
