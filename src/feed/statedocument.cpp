@@ -1,6 +1,7 @@
 #include "feed/statedocument.h"
 
 #include "base/cp1252.h"
+#include "overlay/boardrows.h"
 #include "overlay/screen.h"
 
 #include <QJsonArray>
@@ -8,6 +9,8 @@
 namespace quorvel::feed {
 
 using overlay::El;
+using overlay::BoardRow;
+using overlay::kBoardRows;
 using overlay::Screen;
 
 namespace {
@@ -34,23 +37,6 @@ constexpr LaneElements kLaneA{El::lbl60A,     El::lbl100A,    El::lblTPistaA, El
                               El::imgGanhouA, El::imgDesclaA, El::lblStatusA, El::lblPosA};
 constexpr LaneElements kLaneB{El::lbl60B,     El::lbl100B,    El::lblTPistaB, El::lblVelB, El::lblTTotalB,
                               El::imgGanhouB, El::imgDesclaB, El::lblStatusB, El::lblPosB};
-
-struct BoardRow {
-    El number, pilot, time;
-};
-
-constexpr BoardRow kBoardRows[] = {
-    {El::lblClassNum01, El::lblClassPil01, El::lblClassTempo01},
-    {El::lblClassNum02, El::lblClassPil02, El::lblClassTempo02},
-    {El::lblClassNum03, El::lblClassPil03, El::lblClassTempo03},
-    {El::lblClassNum04, El::lblClassPil04, El::lblClassTempo04},
-    {El::lblClassNum05, El::lblClassPil05, El::lblClassTempo05},
-    {El::lblClassNum06, El::lblClassPil06, El::lblClassTempo06},
-    {El::lblClassNum07, El::lblClassPil07, El::lblClassTempo07},
-    {El::lblClassNum08, El::lblClassPil08, El::lblClassTempo08},
-    {El::lblClassNum09, El::lblClassPil09, El::lblClassTempo09},
-    {El::lblClassNum10, El::lblClassPil10, El::lblClassTempo10},
-};
 
 QString text(const Screen& screen, El e)
 {

@@ -3,6 +3,7 @@
 #include "base/timer.h"
 #include "base/userlocale.h"
 #include "db/datamodule.h"
+#include "overlay/boardrows.h"
 #include "overlay/screen.h"
 #include "race/names.h"
 #include "race/racedisplay.h"
@@ -12,27 +13,8 @@
 namespace quorvel::race {
 
 using overlay::El;
-
-namespace {
-
-struct BoardRow {
-    El number, pilot, time;
-};
-
-constexpr BoardRow kRows[10] = {
-    {El::lblClassNum01, El::lblClassPil01, El::lblClassTempo01},
-    {El::lblClassNum02, El::lblClassPil02, El::lblClassTempo02},
-    {El::lblClassNum03, El::lblClassPil03, El::lblClassTempo03},
-    {El::lblClassNum04, El::lblClassPil04, El::lblClassTempo04},
-    {El::lblClassNum05, El::lblClassPil05, El::lblClassTempo05},
-    {El::lblClassNum06, El::lblClassPil06, El::lblClassTempo06},
-    {El::lblClassNum07, El::lblClassPil07, El::lblClassTempo07},
-    {El::lblClassNum08, El::lblClassPil08, El::lblClassTempo08},
-    {El::lblClassNum09, El::lblClassPil09, El::lblClassTempo09},
-    {El::lblClassNum10, El::lblClassPil10, El::lblClassTempo10},
-};
-
-} // namespace
+using overlay::BoardRow;
+using overlay::kBoardRows;
 
 Text decimalSeparatorFromLocale()
 {
@@ -67,7 +49,7 @@ Board::Board(overlay::Screen& screen, db::DataModule& dm, RaceDisplay& race, Tim
 void Board::limpadadosClass()
 {
     m_screen.setText(El::lblClassCat, Text());
-    for (const BoardRow& row : kRows) {
+    for (const BoardRow& row : kBoardRows) {
         m_screen.setText(row.number, Text());
         m_screen.setText(row.pilot, Text());
         m_screen.setText(row.time, Text());
@@ -123,10 +105,10 @@ void Board::fillRow(int row)
 {
     const db::Query& vehicle = m_dm.qryDadosVeiculo();
     const Text pilot = vehicle.asText("PILOTO");
-    m_screen.setText(kRows[row].number, vehicle.asText("PLACA"));
+    m_screen.setText(kBoardRows[row].number, vehicle.asText("PLACA"));
     // Rows 9 and 10 have room for the whole name.
-    m_screen.setText(kRows[row].pilot, row < 8 ? FirstWord(pilot) : pilot);
-    m_screen.setText(kRows[row].time, formatBestTime(m_dm.qryListaPilotos().asFloat("min"), m_decimalSeparator));
+    m_screen.setText(kBoardRows[row].pilot, row < 8 ? FirstWord(pilot) : pilot);
+    m_screen.setText(kBoardRows[row].time, formatBestTime(m_dm.qryListaPilotos().asFloat("min"), m_decimalSeparator));
 }
 
 } // namespace quorvel::race
