@@ -68,6 +68,9 @@ inline constexpr int kFirstPaintFallbackMs = 1000;
 // line it shows, and a flood of messages would otherwise spend its time on a log that no
 // eye can read at that pace. The strip's own elements repaint at once.
 inline constexpr int kMemoRepaintMs = 20;
+// Pictures scaled and keyed for drawing are kept up to this much (in KB): the lamps and
+// the strip's background stay, photos of runs long gone give way.
+inline constexpr int kPreparedPicturesKB = 32 * 1024;
 
 // The single-instance locks: one folder every account of the computer can use, so that
 // a copy started by any account sees the others. Tests name a folder of their own in the

@@ -138,23 +138,25 @@ const LabelLayout& Renderer::labelLayout(const Element& label)
 
 const QImage& Renderer::preparedPicture(const QImage& picture, QSize drawn, bool transparent)
 {
-    // Twin lamps share one picture and so one prepared copy; photos replaced over a long
-    // run must not pile up, so the cache is dropped when it grows.
-    const QString key = QStringLiteral("%1/%2x%3/%4")
-                            .arg(picture.cacheKey())
-                            .arg(drawn.width())
-                            .arg(drawn.height())
-                            .arg(transparent ? 1 : 0);
-    auto found = m_pictures.constFind(key);
-    if (found != m_pictures.constEnd())
+    const PictureKey key{picture.cacheKey(), drawn, transparent};
+    if (const QImage* found = m_pictures.object(key))
         return *found;
-    if (m_pictures.size() > 64)
-        m_pictures.clear();
-    return *m_pictures.insert(key, preparePicture(picture, drawn, transparent));
+    auto* prepared = new QImage(preparePicture(picture, drawn, transparent));
+    const qsizetype costKB = std::max<qsizetype>(1, prepared->sizeInBytes() / 1024);
+    if (costKB > m_pictures.maxCost()) {
+        m_uncached = std::move(*prepared);
+        delete prepared;
+        return m_uncached;
+    }
+    m_pictures.insert(key, prepared, costKB);
+    return *prepared;
 }
 
 QImage renderScreen(const Screen& screen, const QRect& area)
 {
+    // Tests and benchmarks render many pictures: one renderer keeps its caches between
+    // them. Never destroyed, since its fonts and images must not outlive the application
+    // object, which a function's static would.
     static Renderer& renderer = *new Renderer;
     QImage image(area.size(), QImage::Format_RGB32);
     QPainter painter(&image);

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "base/config.h"
 #include "overlay/labellayout.h"
 #include "overlay/screen.h"
 
-#include <QHash>
+#include <QCache>
 #include <QImage>
 #include <QPainter>
 
@@ -50,7 +51,22 @@ private:
         LabelLayout layout;
     };
     std::array<CachedLayout, kElementCount> m_layouts;
-    QHash<QString, QImage> m_pictures;
+
+    // A picture as drawn: its source, the size it is drawn at, whether keyed.
+    struct PictureKey {
+        qint64 source = 0;
+        QSize drawn;
+        bool transparent = false;
+        friend bool operator==(const PictureKey&, const PictureKey&) = default;
+        friend size_t qHash(const PictureKey& k, size_t seed = 0)
+        {
+            return qHashMulti(seed, k.source, k.drawn.width(), k.drawn.height(), k.transparent);
+        }
+    };
+    // Twin lamps share one picture and so one prepared copy; photos replaced over a long
+    // run must not pile up, so the least recently drawn go first past the budget (in KB).
+    QCache<PictureKey, QImage> m_pictures{kPreparedPicturesKB};
+    QImage m_uncached; // a prepared picture larger than the whole budget, drawn once
     // the window's own magenta, and every widget drawn, but while painting graphics alone
     QRgb m_keyColour = qRgb(255, 0, 255);
     bool m_graphicsOnly = false;
