@@ -2,6 +2,7 @@
 #include "db/datamodule.h"
 #include "db/racequeries.h"
 #include "mariadb_server.h"
+#include "novehicles.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
 #include "race/board.h"
@@ -144,15 +145,6 @@ void openEventQueries(DataModule& dm)
     dm.qryCateg().open();
 }
 
-// No lane lookups happen on the board's ticks.
-class NoVehicles : public race::LaneVehicles {
-public:
-    void closeVehicle(race::Lane) override { }
-    void openVehicle(race::Lane, qint32) override { }
-    void preparePhotoFolder() override { }
-    void storePhoto(race::Lane) override { }
-    void loadPhoto(race::Lane, overlay::El) override { }
-};
 
 // One page tick of the board as the program runs it: the next category, its standings, up
 // to ten vehicles (12 statements for a full page, 2 for an empty one) and the 31 labels,
@@ -165,7 +157,7 @@ void BM_BoardPage(benchmark::State& state)
     screen.setTextMeasure(overlay::rendererTextMeasure());
     Timer tmrIntervalo {"tmrIntervalo", 60000};
     Timer tmrResult {"tmrResult", 100};
-    NoVehicles vehicles;
+    bench::NoVehicles vehicles;
     race::RaceDisplay raceDisplay {screen, tmrIntervalo, vehicles};
     const Config config;
     DataModule dm {config};

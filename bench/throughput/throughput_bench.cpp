@@ -9,6 +9,7 @@
 #include "race/readhandler.h"
 #include "race/lanevehicles.h"
 #include "race/racedisplay.h"
+#include "novehicles.h"
 
 #include "residentmemory.h"
 
@@ -106,21 +107,12 @@ Text chunkOf(int count, size_t first = 0)
     return chunk;
 }
 
-// No database: these keys never ask for it.
-class NoVehicles : public race::LaneVehicles {
-public:
-    void closeVehicle(Lane) override { }
-    void openVehicle(Lane, qint32) override { }
-    void preparePhotoFolder() override { }
-    void storePhoto(Lane) override { }
-    void loadPhoto(Lane, El) override { }
-};
 
 struct Display {
     overlay::Screen screen;
     Timer tmrResult {"tmrResult", 5000};
     Timer tmrIntervalo {"tmrIntervalo", 60000};
-    NoVehicles vehicles;
+    bench::NoVehicles vehicles;
     race::RaceDisplay race {screen, tmrIntervalo, vehicles};
     race::ReadHandler framing {screen, tmrResult, tmrIntervalo};
     Display()

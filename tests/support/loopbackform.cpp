@@ -1,24 +1,8 @@
 #include "loopbackform.h"
 
-#include <QHostAddress>
-#include <QTcpServer>
-#include <QUdpSocket>
+#include "freeport.h"
 
 namespace quorvel::test {
-
-quint16 freeTcpPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-quint16 freeUdpPort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 Config loopbackFormConfig(const QString& photoFolder)
 {

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "base/config.h"
+#include "freeport.h"
 
 #include <QString>
 
 namespace quorvel::test {
 
-// A loopback port nobody listens on at this moment.
-quint16 freeTcpPort();
-quint16 freeUdpPort();
 
 // The configuration of a whole form in one process: the timing server is played on a free
 // loopback TCP port, discovery asks a free loopback UDP port where nobody answers (so every

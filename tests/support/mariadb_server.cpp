@@ -1,11 +1,11 @@
 #include "mariadb_server.h"
 
+#include "freeport.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QHostAddress>
 #include <QProcess>
-#include <QTcpServer>
 #include <QThread>
 
 #include <signal.h>
@@ -35,10 +35,10 @@ QString scriptPath()
 
 quint16 freeLoopbackPort()
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        fail(QStringLiteral("no free TCP port on 127.0.0.1: ") + probe.errorString());
-    return probe.serverPort();
+    const quint16 port = freeTcpPort();
+    if (port == 0)
+        fail(QStringLiteral("no free TCP port on 127.0.0.1"));
+    return port;
 }
 
 // A process that has ended may linger as a zombie until its new parent reaps it; its
