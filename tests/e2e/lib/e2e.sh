@@ -44,10 +44,19 @@ e2e_cleanup() {
   for pid in "${E2E_PIDS[@]}"; do
     wait "$pid" 2>/dev/null || true
   done
+  # The database server is no child of this shell: wait until it has gone, since one still
+  # writing its files makes the removal fail, and the cleanup must never change the result.
+  local i
+  for pid in "${E2E_PIDS[@]}"; do
+    for i in $(seq 1 300); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
   if [ -n "${E2E_KEEP:-}" ]; then
     e2e_log "work folder kept: $E2E_WORK"
   else
-    rm -rf "$E2E_WORK"
+    rm -rf "$E2E_WORK" 2>/dev/null || rm -rf "$E2E_WORK" || true
   fi
 }
 trap e2e_cleanup EXIT
