@@ -63,6 +63,8 @@ TcpClient::TcpClient(LinkEvents& events, Text host, quint16 port, QObject* paren
             writable();
     });
     m_connectDeadline.setSingleShot(true);
+    // a coarse timer may end the attempt up to 5 % early: the deadline is the deadline
+    m_connectDeadline.setTimerType(Qt::PreciseTimer);
     m_connectDeadline.setInterval(connectTimeoutMs);
     connect(&m_connectDeadline, &QTimer::timeout, this, [this] { connectDeadlinePassed(); });
 }
