@@ -1,6 +1,7 @@
 // The database going away in the middle of the board: errors in mLog, the overlay alive,
 // and once the server is back the next open reconnects while the timing link stays up.
 #include "../app/appfixture.h"
+#include "season.h"
 #include "jpegbytes.h"
 #include "../discovery/responder.h"
 
@@ -112,15 +113,7 @@ protected:
     void SetUp() override
     {
         AppFixture::SetUp();
-        test::MariaDbServer::shared().execute(
-            "USE vyd;"
-            "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa');"
-            "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
-            "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);"
-            "INSERT INTO categoria (CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) VALUES ('Turbo', 1, 'N', 'N', 'N');"
-            "INSERT INTO veiculo (CODIGO, PLACA, PILOTO) VALUES (11, '111', 'Ana Souza');"
-            "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
-            "(10, 1, 11, '1', 6.5, 'Valido');");
+        test::MariaDbServer::shared().execute(kOneVehicleSeason);
         // As on air: discovery answers and points the database link at the server over TCP.
         config.fixedServerAddress = "127.0.0.1";
         responder = std::make_unique<Responder>(config.discoveryPort);

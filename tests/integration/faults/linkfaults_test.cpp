@@ -1,5 +1,6 @@
 // A timing server that misbehaves: the overlay says what happened in mLog and goes on.
 #include "../app/appfixture.h"
+#include "season.h"
 #include "../discovery/responder.h"
 
 #include <QRandomGenerator>
@@ -77,14 +78,7 @@ TEST_F(LinkFaults, TenMegabytesOfRandomBytesPassAndTheNextMessageIsApplied)
 TEST_F(LinkFaults, AServerThatFallsSilentAfterOneMessageBringsTheBoardAfterTheIdleInterval)
 {
     auto& db = test::MariaDbServer::shared();
-    db.execute("USE vyd;"
-               "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa');"
-               "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
-               "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);"
-               "INSERT INTO categoria (CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) VALUES ('Turbo', 1, 'N', 'N', 'N');"
-               "INSERT INTO veiculo (CODIGO, PLACA, PILOTO) VALUES (11, '111', 'Ana Souza');"
-               "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
-               "(10, 1, 11, '1', 6.5, 'Valido');");
+    db.execute(kOneVehicleSeason);
     config.fixedServerAddress = "127.0.0.1";
     config.idleIntervalMs = 1500;
     Responder responder(config.discoveryPort);
