@@ -4,17 +4,21 @@
  * "Nova", counts what the idle window damages.
  *
  * Run (inside a private network namespace, with DISPLAY set):
- *   bench_damage WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID [CHUNKS]]
+ *   bench_damage WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID [CHUNKS [NOISE-MB]]]
  * X Y W H is the changed label's rectangle in the window (lbl60A, written by "PA"),
- * CX CY CW CH the clock's (lblHora); with PID, the overlay's processor time while idle,
- * and with CHUNKS its resident memory after that many writes of ten messages each.
+ * CX CY CW CH the clock's (lblHora); with PID, the overlay's processor time while idle;
+ * with CHUNKS, a flood of that many writes of ten messages each, timed until the overlay
+ * has applied the last of them, and its resident memory; with NOISE-MB, that many
+ * megabytes of random bytes, timed until the overlay has digested them.
  * Prints "figure<TAB>value" lines.
  */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
 
 #include <arpa/inet.h>
+#include <errno.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -130,10 +134,129 @@ static long long waitForDamage(Display* dpy, Rect target, int timeoutMs)
     }
 }
 
+/* The label's pixels as the X server holds them now; the caller frees them with XDestroyImage. */
+static XImage* grabLabel(Display* dpy, Window window, Rect label)
+{
+    return XGetImage(dpy, window, label.x, label.y, (unsigned)label.w, (unsigned)label.h, AllPlanes, ZPixmap);
+}
+
+static int samePixels(XImage* a, XImage* b)
+{
+    if (!a || !b || a->width != b->width || a->height != b->height)
+        return 0;
+    for (int y = 0; y < a->height; ++y)
+        for (int x = 0; x < a->width; ++x)
+            if (XGetPixel(a, x, y) != XGetPixel(b, x, y))
+                return 0;
+    return 1;
+}
+
+/* Writes all of `data`, reading what the overlay sends meanwhile so neither side blocks. */
+static int writeAll(int fd, const char* data, size_t length)
+{
+    while (length > 0) {
+        struct pollfd p = {fd, POLLOUT | POLLIN, 0};
+        poll(&p, 1, 1000);
+        if (p.revents & POLLIN)
+            drain(fd);
+        if (!(p.revents & POLLOUT))
+            continue;
+        ssize_t sent = send(fd, data, length > 65536 ? 65536 : length, MSG_DONTWAIT);
+        if (sent < 0 && errno != EAGAIN) {
+            perror("write");
+            return -1;
+        }
+        if (sent > 0) {
+            data += sent;
+            length -= (size_t)sent;
+        }
+    }
+    return 0;
+}
+
+/* The marker's value on the label: "PA:9.876". The overlay applies items in order, so once
+ * the label shows exactly the marker's pixels, everything written before it was applied.
+ * A damage alone does not tell: the backlog still repaints the label with other values. */
+static const char kMarker[] = "@PA:9.876@";
+
+/* Writes the marker and returns when the label shows `reference` (the marker's pixels), or 0
+ * after timeoutMs. */
+static long long waitForMarker(Display* dpy, Window window, int peer, Rect label, XImage* reference, int timeoutMs)
+{
+    discardDamage(dpy);
+    if (writeAll(peer, kMarker, sizeof kMarker - 1))
+        return 0;
+    long long deadline = nowNs() + (long long)timeoutMs * 1000000LL;
+    for (;;) {
+        long long left = (deadline - nowNs()) / 1000000LL;
+        if (left <= 0)
+            return 0;
+        long long at = waitForDamage(dpy, label, (int)(left < 1000 ? left : 1000));
+        drain(peer);
+        if (!at)
+            continue;
+        XImage* now = grabLabel(dpy, window, label);
+        int same = samePixels(now, reference);
+        if (now)
+            XDestroyImage(now);
+        if (same)
+            return at;
+    }
+}
+
+/* Writes `items`, which change the label, and returns its pixels once it has stopped changing
+ * (no damage for 300 ms after the first), or NULL if it never changed within ten seconds. */
+static XImage* settleLabel(Display* dpy, Window window, int peer, Rect label, const char* items)
+{
+    discardDamage(dpy);
+    if (writeAll(peer, items, strlen(items)) || !waitForDamage(dpy, label, 10000))
+        return NULL;
+    while (waitForDamage(dpy, label, 300))
+        drain(peer);
+    return grabLabel(dpy, window, label);
+}
+
+/* Moves the label away from the marker's value, so that only the marker brings it back. */
+static int changeLabel(Display* dpy, Window window, int peer, Rect label)
+{
+    XImage* shown = settleLabel(dpy, window, peer, label, "@PA:1.111@");
+    if (!shown) {
+        fprintf(stderr, "the label never changed\n");
+        return 0;
+    }
+    XDestroyImage(shown);
+    return 1;
+}
+
+/* Random bytes of the kind a broken line or a wrong program delivers: "@" and ":" each about
+ * one byte in sixteen, NUL, CR and LF one in thirty-two, letters and digits between them.
+ * Fixed seed: every run digests the same bytes. */
+static char* noiseBytes(size_t length)
+{
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    char* bytes = malloc(length);
+    unsigned long long state = 0x9E3779B97F4A7C15ULL;
+    for (size_t i = 0; i < length; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        unsigned draw = (unsigned)(state >> 32) % 32;
+        switch (draw) {
+        case 0: case 1: bytes[i] = '@'; break;
+        case 2: case 3: bytes[i] = ':'; break;
+        case 4: bytes[i] = 0; break;
+        case 5: bytes[i] = '\r'; break;
+        case 6: bytes[i] = '\n'; break;
+        default: bytes[i] = letters[(state >> 8) % (sizeof letters - 1)]; break;
+        }
+    }
+    return bytes;
+}
+
 int main(int argc, char** argv)
 {
-    if (argc < 14 || argc > 16) {
-        fprintf(stderr, "usage: %s WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID [CHUNKS]]\n", argv[0]);
+    if (argc < 14 || argc > 17) {
+        fprintf(stderr, "usage: %s WINDOW-ID ADDRESS PORT MESSAGES IDLE-SECONDS X Y W H CX CY CW CH [PID [CHUNKS [NOISE-MB]]]\n", argv[0]);
         return 2;
     }
     Window window = (Window)strtoul(argv[1], NULL, 0);
@@ -145,6 +268,7 @@ int main(int argc, char** argv)
     Rect clockBox = {atoi(argv[10]), atoi(argv[11]), atoi(argv[12]), atoi(argv[13])};
     const char* pid = argc >= 15 ? argv[14] : NULL;
     int chunks = argc >= 16 ? atoi(argv[15]) : 0;
+    int noiseMB = argc >= 17 ? atoi(argv[16]) : 0;
 
     Display* dpy = XOpenDisplay(NULL);
     if (!dpy) {
@@ -216,8 +340,21 @@ int main(int argc, char** argv)
         fflush(stdout);
     }
 
-    /* A flood of ten messages a write; the overlay's memory halfway and once it has caught up. */
+    /* The marker's pixels, for knowing when a backlog has been applied. */
+    XImage* marker = NULL;
+    if (chunks > 0 || noiseMB > 0) {
+        marker = settleLabel(dpy, window, peer, label, kMarker);
+        if (!marker) {
+            fprintf(stderr, "the marker never reached the label\n");
+            return 1;
+        }
+    }
+
+    /* A flood of ten messages a write, timed until the overlay has applied the last of them;
+     * its memory halfway through the writing and once it has caught up. */
     if (pid && chunks > 0) {
+        if (!changeLabel(dpy, window, peer, label))
+            return 1;
         char chunk[256];
         int length = snprintf(chunk, sizeof chunk,
                               "RA:0.412@PA:1.623@CA:5.418@VA:187.4@TPA:7.845@FA:8.257@posA:1@"
@@ -225,41 +362,54 @@ int main(int argc, char** argv)
         long long half = 0;
         long long floodStart = nowNs();
         for (int c = 0; c < chunks; ++c) {
-            const char* at = chunk;
-            int left = length;
-            while (left > 0) {
-                ssize_t sent = write(peer, at, (size_t)left);
-                if (sent <= 0) {
-                    perror("write");
-                    return 1;
-                }
-                at += sent;
-                left -= (int)sent;
-            }
-            if ((c & 255) == 0) {
-                drain(peer);
+            if (writeAll(peer, chunk, (size_t)length))
+                return 1;
+            if ((c & 255) == 0)
                 XSync(dpy, True); /* the damage of the flood is not needed */
-            }
             if (c == chunks / 2)
                 half = residentBytes(pid);
         }
-        /* caught up once its processor time stands still */
-        long long ticks = cpuTicks(pid), previous = -1;
-        while (ticks != previous) {
-            previous = ticks;
-            usleep(500000);
-            drain(peer);
-            XSync(dpy, True);
-            ticks = cpuTicks(pid);
+        long long applied = waitForMarker(dpy, window, peer, label, marker, 600000);
+        if (!applied) {
+            fprintf(stderr, "the flood was not applied within ten minutes\n");
+            return 1;
         }
+        double seconds = (applied - floodStart) / 1e9;
         long long end = residentBytes(pid);
         printf("flood_messages\t%d\n", chunks * 10);
-        printf("flood_seconds\t%.1f\n", (nowNs() - floodStart) / 1e9);
+        printf("flood_seconds\t%.2f\n", seconds);
+        printf("flood_messages_per_s\t%.0f\n", chunks * 10 / seconds);
         printf("flood_rss_half_MB\t%.1f\n", half / 1e6);
         printf("flood_rss_end_MB\t%.1f\n", end / 1e6);
         printf("flood_second_half_growth_MB\t%.1f\n", (end - half) / 1e6);
         fflush(stdout);
     }
+
+    /* Random bytes, timed from the first written until the overlay has digested them all. */
+    if (noiseMB > 0) {
+        if (!changeLabel(dpy, window, peer, label))
+            return 1;
+        size_t length = (size_t)noiseMB * 1000000;
+        char* noise = noiseBytes(length);
+        long long noiseStart = nowNs();
+        for (size_t at = 0; at < length; at += 1000000) {
+            if (writeAll(peer, noise + at, length - at < 1000000 ? length - at : 1000000))
+                return 1;
+            XSync(dpy, True);
+        }
+        long long digested = waitForMarker(dpy, window, peer, label, marker, 600000);
+        free(noise);
+        if (!digested) {
+            fprintf(stderr, "the random bytes were not digested within ten minutes\n");
+            return 1;
+        }
+        printf("noise_MB\t%d\n", noiseMB);
+        printf("noise_seconds\t%.2f\n", (digested - noiseStart) / 1e9);
+        printf("noise_rss_end_MB\t%.1f\n", residentBytes(pid) / 1e6);
+        fflush(stdout);
+    }
+    if (marker)
+        XDestroyImage(marker);
 
     /* Idle: "Nova" stops the idle countdown; from then on only the clock should change. */
     /* without a separator after it: an empty item would arm the idle countdown again */

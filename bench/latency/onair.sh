@@ -3,9 +3,10 @@
 # the timing server on the fixed server address, times each message to the X server's
 # DAMAGE on the changed label, then watches the idle window and its processor time.
 #   QUORVEL_BIN=... QUORVEL_SIM=... QUORVEL_SOURCE_DIR=... QUORVEL_DAMAGE=... \
-#     onair.sh MESSAGES IDLE-SECONDS FLOOD-CHUNKS [output]
+#     [NOISE_MB=10] onair.sh MESSAGES IDLE-SECONDS FLOOD-CHUNKS [output]
 # With "output", a second screen carries the program output and the damage is watched
 # there, on the output's strip, while the operator's window stays at full height beside it.
+# With NOISE_MB, that many megabytes of random bytes follow the flood, timed until digested.
 # Prints "figure<TAB>value" lines on stdout.
 : "${QUORVEL_SOURCE_DIR:?}"
 source "$QUORVEL_SOURCE_DIR/tests/e2e/lib/e2e.sh"
@@ -43,4 +44,4 @@ if [ "$output" = output ]; then
 fi
 e2e_log "window $win; $messages messages, then $idle s idle"
 "$QUORVEL_DAMAGE" "$win" "$QUORVEL_FIXED_SERVER" 3335 "$messages" "$idle" \
-  "${label[@]}" "${clock[@]}" "$QUORVEL_PID" "$chunks" || e2e_fail "the damage probe failed"
+  "${label[@]}" "${clock[@]}" "$QUORVEL_PID" "$chunks" "${NOISE_MB:-0}" || e2e_fail "the damage probe failed"

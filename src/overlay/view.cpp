@@ -39,8 +39,14 @@ QListWidget* makeListBox(const Element& list, QWidget* parent)
 void fillListBox(QListWidget* box, const TextList& items)
 {
     box->clear();
-    for (const Text& item : items)
-        (new QListWidgetItem(fromCp1252(item), box))->setSizeHint(QSize(0, kListItemHeight));
+    // Items are made without the box and added whole: an item made inside the box looks
+    // itself up in the box's list at every property it is given, before it is in it, and
+    // the thousands of items a chunk of noise brings made each fill cost their square.
+    for (const Text& text : items) {
+        auto* item = new QListWidgetItem(fromCp1252(text));
+        item->setSizeHint(QSize(0, kListItemHeight));
+        box->addItem(item);
+    }
 }
 
 // The window is a broadcast picture, not a document: the mixer keys and crops it by device
