@@ -183,6 +183,45 @@ void BM_BoardPage(benchmark::State& state)
 }
 BENCHMARK(BM_BoardPage)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
+// Where a page's time goes: the ten vehicle rows a full page reads, by the board's own
+// statement (every column, the photo included), by the same statement without the photo,
+// and the photos alone. The board does not show the photos; the difference is what reading
+// them costs each page.
+void BM_PageVehicleRows(benchmark::State& state)
+{
+    demoServer();
+    const int variant = int(state.range(0));
+    const char* const sql[] = {
+        "select * from VEICULO\nwhere codigo=:cod_veiculo",
+        "select CODIGO, PLACA, VEICULO, PILOTO, CIDADE, DETALHES_VEICULO, EQUIPE, EMAIL, CELULAR\n"
+        "from VEICULO where codigo=:cod_veiculo",
+        "select FOTO_PILOTO from VEICULO\nwhere codigo=:cod_veiculo",
+    };
+    const QList<ColumnDeclaration> photoOnly = {{"FOTO_PILOTO", ColumnKind::Blob}};
+    QList<ColumnDeclaration> withoutPhoto = {{"CODIGO", ColumnKind::Integer}};
+    for (const char* name : {"PLACA", "VEICULO", "PILOTO", "CIDADE", "DETALHES_VEICULO", "EQUIPE", "EMAIL", "CELULAR"})
+        withoutPhoto.append({name, ColumnKind::String});
+    Connection link {Config {}};
+    std::unique_ptr<Query> rows = variant == 0 ? makeDadosVeiculoQuery(link)
+                                               : std::make_unique<Query>(link, "page", sql[variant],
+                                                                         variant == 2 ? photoOnly : withoutPhoto);
+    const int first = demoServer().select("SELECT MIN(CODIGO) FROM vyd.veiculo").value(0).value(0).toInt();
+    int code = first;
+    for (auto _ : state) {
+        for (int n = 0; n < 10; ++n, ++code) {
+            if (code >= first + 2000)
+                code = first;
+            rows->close();
+            rows->setParam("cod_veiculo", code);
+            rows->open();
+            benchmark::DoNotOptimize(rows->recordCount());
+        }
+    }
+    state.SetLabel(variant == 0 ? "the board's statement" : variant == 1 ? "without the photo" : "the photos alone");
+}
+BENCHMARK(BM_PageVehicleRows)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
 // The slowest statement the board sends: the standings (qryListaPilotos) of the category
 // with the most results of the open event, grouped over thousands of rows. The database
 // link's read time-out must stay far above it.
