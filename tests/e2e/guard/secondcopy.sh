@@ -57,8 +57,12 @@ for _ in $(seq 1 600); do
   sleep 0.05
 done
 [ "$(guard_top_window)" != "$first" ] || e2e_fail "the overlay could not be covered"
+# The pointer rests on the bare screen, so no crossing event gives the overlay a fresh
+# server time before it takes the focus back from the box.
+xdotool mousemove 5 5
 refuse covered
-guard_raised_and_active "$first" || e2e_fail "the overlay was not raised above the covering window and activated"
+guard_raised_and_active "$first" ||
+  e2e_fail "the overlay ($first) was not raised above the covering window and activated: on top $(guard_top_window), focus $(guard_focus)"
 kill "$cover"
 
 # Minimised: after OK the overlay is restored.
