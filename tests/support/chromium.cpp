@@ -72,13 +72,19 @@ bool Chromium::open(const QString& url, const QSize& size)
         return false;
     const QString target =
         QJsonDocument::fromJson(reply->readAll()).object()[QStringLiteral("webSocketDebuggerUrl")].toString();
+    // a further tab: the DevTools connection follows it, and the ones before stay open
+    if (m_devTools.state() != QAbstractSocket::UnconnectedState) {
+        m_devTools.abort();
+        m_replies.clear();
+    }
     m_devTools.open(QUrl(target));
     if (!waitUntil([&] { return m_devTools.state() == QAbstractSocket::ConnectedState; }, kWaitMs))
         return false;
-    call("Emulation.setDeviceMetricsOverride", {{QStringLiteral("width"), size.width()},
-                                                {QStringLiteral("height"), size.height()},
-                                                {QStringLiteral("deviceScaleFactor"), 1},
-                                                {QStringLiteral("mobile"), false}});
+    if (size.isValid())
+        call("Emulation.setDeviceMetricsOverride", {{QStringLiteral("width"), size.width()},
+                                                    {QStringLiteral("height"), size.height()},
+                                                    {QStringLiteral("deviceScaleFactor"), 1},
+                                                    {QStringLiteral("mobile"), false}});
     call("Emulation.setDefaultBackgroundColorOverride",
          {{QStringLiteral("color"), QJsonObject{{QStringLiteral("r"), 0},
                                                 {QStringLiteral("g"), 0},

@@ -26,7 +26,9 @@ public:
     // Whether Debian's chromium is on the PATH.
     static bool installed();
 
-    // Opens a page in a tab of the given size with a transparent background.
+    // Opens a page in a new tab of the given size with a transparent background; from then
+    // on evaluate() and screenshot() are about that tab. Without a size, the tab is as large
+    // as the window.
     bool open(const QString& url, const QSize& size);
 
     // A JavaScript expression's value in the page.
