@@ -31,7 +31,14 @@ QImage graphics(const overlay::Screen& screen)
 
 } // namespace
 
-TEST(BrowserSource, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagentaAndKeepsThemCurrent)
+// The page decodes the pictures with ImageDecoder where the browser offers it (a secure
+// context: a feed on loopback), and through a Blob where it does not (a feed on the LAN,
+// here the fixed server address, which the private network puts on loopback).
+class BrowserSourceAt : public testing::TestWithParam<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(Addresses, BrowserSourceAt, testing::Values("127.0.0.1", "192.168.0.100"));
+
+TEST_P(BrowserSourceAt, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagentaAndKeepsThemCurrent)
 {
     if (!Chromium::installed())
         GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
@@ -41,15 +48,19 @@ TEST(BrowserSource, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagentaAndK
     screen.appendLine(El::mLog, "a widget's line, never on air");
     FeedServer feed(screen);
     FeedSettings settings;
+    settings.address = QHostAddress(QLatin1String(GetParam()));
     settings.port = 0;
     settings.token = "s3cret";
-    ASSERT_TRUE(feed.listen(settings));
+    ASSERT_TRUE(feed.listen(settings)) << feed.errorString().toStdString();
 
     Chromium chromium;
-    ASSERT_TRUE(chromium.open(QStringLiteral("http://127.0.0.1:%1/program?token=s3cret").arg(feed.port()),
-                              QSize(screen.clientWidth(), screen.clientHeight())));
+    ASSERT_TRUE(chromium.open(
+        QStringLiteral("http://%1:%2/program?token=s3cret").arg(QLatin1String(GetParam())).arg(feed.port()),
+        QSize(screen.clientWidth(), screen.clientHeight())));
     const auto drawn = [&] { return chromium.evaluate(QStringLiteral("window.quorvelMessages || 0")).toInt(); };
     ASSERT_TRUE(waitUntil([&] { return drawn() >= 1; }, kWaitMs));
+    EXPECT_EQ(chromium.evaluate(QStringLiteral("typeof ImageDecoder === 'function'")).toBool(),
+              settings.address.isLoopback());
     Keying keying = compareKeyed(chromium.screenshot(), graphics(screen));
     EXPECT_GT(keying.transparent, 1000);
     EXPECT_GT(keying.opaque, 1000);
