@@ -4,6 +4,9 @@
 # reports DAMAGE on the changed time's box. Here, beside each other in one run:
 #   overlay_alone    the overlay's window, with the feed on and no client
 #   overlay_clients  the same with CLIENTS headless Chromium tabs on /program
+#   overlay_sockets  the same with CLIENTS plain WebSockets on /program instead, which read
+#                    and do nothing more: the overlay's side alone, without the browsers'
+#                    work on the same processors
 #   feed_page        /program in a Chromium window (the browser source)
 #   handwritten_page bench/feed/overlay.html in a Chromium window, each message sent to it
 #                    over a WebSocket by bench_feed_sender: what a crew would write by hand
@@ -40,7 +43,7 @@ probe() {
   sed -n "s/^damage_/${name}_/p" "$E2E_WORK/$name.tsv"
 }
 
-# start_browser NAME [--window] URL N READY: bench_feed_clients, kept until stop_browser NAME
+# start_browser NAME ARGS...: bench_feed_clients ARGS, kept until stop_browser NAME
 start_browser() {
   local name=$1 answer=""
   shift
@@ -82,6 +85,9 @@ probe overlay_alone "$win" "$QUORVEL_FIXED_SERVER" 3335
 start_browser clients "http://$feed/program" "$clients" "window.quorvelMessages >= 1"
 probe overlay_clients "$win" "$QUORVEL_FIXED_SERVER" 3335
 stop_browser clients
+start_browser sockets --sockets "ws://$feed/program" "$clients"
+probe overlay_sockets "$win" "$QUORVEL_FIXED_SERVER" 3335
+stop_browser sockets
 
 # The browser source in a window over the overlay's (the overlay draws the feed's
 # pictures itself, shown or not).
