@@ -55,6 +55,7 @@ void BM_ChangedRectanglePng(benchmark::State& state)
         screen.setText(El::lblReaA, QByteArray::number(0.4 + (n++ % 100) / 1000.0, 'f', 3));
         const QByteArray png = pngBytes(programPicture(renderer, screen, screen.windowRect(El::lblReaA)));
         benchmark::DoNotOptimize(png.constData());
+        state.counters["png_kB"] = png.size() / 1000.0;
     }
 }
 
@@ -68,6 +69,7 @@ void BM_WholeProgramPng(benchmark::State& state)
     for (auto _ : state) {
         const QByteArray png = pngBytes(programPicture(renderer, screen, area));
         benchmark::DoNotOptimize(png.constData());
+        state.counters["png_kB"] = png.size() / 1000.0;
     }
 }
 

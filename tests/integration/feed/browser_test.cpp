@@ -2,21 +2,13 @@
 // what it shows must be the overlay's graphics, transparent where the window is magenta.
 #include "feed/feedserver.h"
 
+#include "chromium.h"
+#include "keying.h"
 #include "overlay/layout.h"
 #include "overlay/renderer.h"
 #include "wait.h"
 
-#include <QFile>
-#include <QHash>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPainter>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QWebSocket>
 
 #include <gtest/gtest.h>
 
@@ -26,104 +18,7 @@ using overlay::El;
 
 namespace {
 
-constexpr int kWaitMs = 60000;
-
-// Headless Chromium driven over its DevTools protocol, so that a test waits for what the
-// page has done (in real time, with a bound) before it looks.
-class Chromium {
-public:
-    Chromium()
-    {
-        m_process.start(QStringLiteral("chromium"),
-                        {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                         QStringLiteral("--hide-scrollbars"), QStringLiteral("--force-device-scale-factor=1"),
-                         QStringLiteral("--remote-debugging-address=127.0.0.1"),
-                         QStringLiteral("--remote-debugging-port=0"),
-                         QStringLiteral("--user-data-dir=") + m_dir.path(), QStringLiteral("about:blank")});
-        QObject::connect(&m_devTools, &QWebSocket::textMessageReceived, [this](const QString& message) {
-            const QJsonObject reply = QJsonDocument::fromJson(message.toUtf8()).object();
-            if (reply.contains(QStringLiteral("id")))
-                m_replies.insert(reply[QStringLiteral("id")].toInt(), reply);
-        });
-    }
-    ~Chromium()
-    {
-        m_devTools.abort();
-        // asked to end first, so that it takes its helper processes with it
-        m_process.terminate();
-        if (!m_process.waitForFinished(20000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    // Opens a page in a tab of the given size with a transparent background.
-    bool open(const QString& url, const QSize& size)
-    {
-        QFile portFile(m_dir.filePath(QStringLiteral("DevToolsActivePort")));
-        if (!waitUntil([&] { return portFile.exists() && portFile.size() > 0; }, kWaitMs))
-            return false;
-        portFile.open(QIODevice::ReadOnly);
-        const QByteArray port = portFile.readLine().trimmed();
-        QNetworkAccessManager network;
-        QNetworkReply* reply = network.sendCustomRequest(
-            QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/json/new?about:blank")
-                                     .arg(QString::fromLatin1(port)))),
-            "PUT");
-        if (!waitUntil([&] { return reply->isFinished(); }, kWaitMs))
-            return false;
-        const QString target = QJsonDocument::fromJson(reply->readAll())
-                                   .object()[QStringLiteral("webSocketDebuggerUrl")]
-                                   .toString();
-        m_devTools.open(QUrl(target));
-        if (!waitUntil([&] { return m_devTools.state() == QAbstractSocket::ConnectedState; }, kWaitMs))
-            return false;
-        call("Emulation.setDeviceMetricsOverride",
-             {{QStringLiteral("width"), size.width()},
-              {QStringLiteral("height"), size.height()},
-              {QStringLiteral("deviceScaleFactor"), 1},
-              {QStringLiteral("mobile"), false}});
-        call("Emulation.setDefaultBackgroundColorOverride",
-             {{QStringLiteral("color"),
-               QJsonObject{{QStringLiteral("r"), 0}, {QStringLiteral("g"), 0}, {QStringLiteral("b"), 0},
-                           {QStringLiteral("a"), 0}}}});
-        return !call("Page.navigate", {{QStringLiteral("url"), url}}).isEmpty();
-    }
-
-    // A JavaScript expression's value in the page.
-    QJsonValue evaluate(const QString& expression)
-    {
-        return call("Runtime.evaluate",
-                    {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}})
-            [QStringLiteral("result")][QStringLiteral("value")];
-    }
-
-    QImage screenshot()
-    {
-        const QJsonObject shot = call("Page.captureScreenshot", {{QStringLiteral("format"), QStringLiteral("png")}});
-        return QImage::fromData(QByteArray::fromBase64(shot[QStringLiteral("data")].toString().toLatin1()), "PNG")
-            .convertToFormat(QImage::Format_ARGB32);
-    }
-
-private:
-    QJsonObject call(const char* method, const QJsonObject& params)
-    {
-        const int id = ++m_lastId;
-        m_devTools.sendTextMessage(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{QStringLiteral("id"), id},
-                                      {QStringLiteral("method"), QLatin1String(method)},
-                                      {QStringLiteral("params"), params}})
-                .toJson(QJsonDocument::Compact)));
-        waitUntil([&] { return m_replies.contains(id); }, kWaitMs);
-        return m_replies.take(id)[QStringLiteral("result")].toObject();
-    }
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QWebSocket m_devTools;
-    QHash<int, QJsonObject> m_replies;
-    int m_lastId = 0;
-};
+constexpr int kWaitMs = Chromium::kWaitMs;
 
 QImage graphics(const overlay::Screen& screen)
 {
@@ -134,45 +29,18 @@ QImage graphics(const overlay::Screen& screen)
     return reference;
 }
 
-// How the page's pixels differ from the graphics: they must be the graphics where those
-// are not magenta, within 3 units a channel, and transparent where they are.
-struct Keying {
-    int transparent = 0, opaque = 0, wrong = 0;
-};
-
-Keying compare(const QImage& shot, const QImage& reference)
-{
-    Keying k;
-    if (shot.width() < reference.width() || shot.height() < reference.height()) {
-        k.wrong = reference.width() * reference.height();
-        return k;
-    }
-    for (int y = 0; y < reference.height(); ++y)
-        for (int x = 0; x < reference.width(); ++x) {
-            const QRgb s = shot.pixel(x, y);
-            const QRgb r = reference.pixel(x, y);
-            if (r == overlay::kMagenta) {
-                ++k.transparent;
-                k.wrong += qAlpha(s) != 0;
-            } else {
-                ++k.opaque;
-                k.wrong += qAlpha(s) != 255 || qAbs(qRed(s) - qRed(r)) > 3 || qAbs(qGreen(s) - qGreen(r)) > 3
-                           || qAbs(qBlue(s) - qBlue(r)) > 3;
-            }
-        }
-    return k;
-}
-
-bool haveChromium()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty();
-}
-
 } // namespace
 
-TEST(BrowserSource, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagentaAndKeepsThemCurrent)
+// The page decodes the pictures with ImageDecoder where the browser offers it (a secure
+// context: a feed on loopback), and through a Blob where it does not (a feed on the LAN,
+// here the fixed server address, which the private network puts on loopback).
+class BrowserSourceAt : public testing::TestWithParam<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(Addresses, BrowserSourceAt, testing::Values("127.0.0.1", "192.168.0.100"));
+
+TEST_P(BrowserSourceAt, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagentaAndKeepsThemCurrent)
 {
-    if (!haveChromium())
+    if (!Chromium::installed())
         GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
     overlay::Screen screen;
     screen.setTextMeasure(overlay::rendererTextMeasure());
@@ -180,16 +48,20 @@ TEST(BrowserSource, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagentaAndK
     screen.appendLine(El::mLog, "a widget's line, never on air");
     FeedServer feed(screen);
     FeedSettings settings;
+    settings.address = QHostAddress(QLatin1String(GetParam()));
     settings.port = 0;
     settings.token = "s3cret";
-    ASSERT_TRUE(feed.listen(settings));
+    ASSERT_TRUE(feed.listen(settings)) << feed.errorString().toStdString();
 
     Chromium chromium;
-    ASSERT_TRUE(chromium.open(QStringLiteral("http://127.0.0.1:%1/program?token=s3cret").arg(feed.port()),
-                              QSize(screen.clientWidth(), screen.clientHeight())));
+    ASSERT_TRUE(chromium.open(
+        QStringLiteral("http://%1:%2/program?token=s3cret").arg(QLatin1String(GetParam())).arg(feed.port()),
+        QSize(screen.clientWidth(), screen.clientHeight())));
     const auto drawn = [&] { return chromium.evaluate(QStringLiteral("window.quorvelMessages || 0")).toInt(); };
     ASSERT_TRUE(waitUntil([&] { return drawn() >= 1; }, kWaitMs));
-    Keying keying = compare(chromium.screenshot(), graphics(screen));
+    EXPECT_EQ(chromium.evaluate(QStringLiteral("typeof ImageDecoder === 'function'")).toBool(),
+              settings.address.isLoopback());
+    Keying keying = compareKeyed(chromium.screenshot(), graphics(screen));
     EXPECT_GT(keying.transparent, 1000);
     EXPECT_GT(keying.opaque, 1000);
     EXPECT_EQ(keying.wrong, 0);
@@ -203,14 +75,14 @@ TEST(BrowserSource, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagentaAndK
     ASSERT_TRUE(waitUntil([&] { return drawn() > before; }, kWaitMs));
     // the change may come as several rectangles
     const QImage reference = graphics(screen);
-    EXPECT_TRUE(waitUntil([&] { return (keying = compare(chromium.screenshot(), reference)).wrong == 0; }, kWaitMs))
+    EXPECT_TRUE(waitUntil([&] { return (keying = compareKeyed(chromium.screenshot(), reference)).wrong == 0; }, kWaitMs))
         << keying.wrong << " pixels differ";
     EXPECT_GT(keying.opaque, 1000);
 }
 
 TEST(BrowserSource, TheStatusPageShowsTheStateItIsSent)
 {
-    if (!haveChromium())
+    if (!Chromium::installed())
         GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
     overlay::Screen screen;
     screen.setText(El::lblPilotoB, "ANA (FLECHA)");
