@@ -391,6 +391,7 @@ int main(int argc, char** argv)
             return 1;
         size_t length = (size_t)noiseMB * 1000000;
         char* noise = noiseBytes(length);
+        long long ticksBefore = cpuTicks(pid);
         long long noiseStart = nowNs();
         for (size_t at = 0; at < length; at += 1000000) {
             if (writeAll(peer, noise + at, length - at < 1000000 ? length - at : 1000000))
@@ -403,8 +404,22 @@ int main(int argc, char** argv)
             fprintf(stderr, "the random bytes were not digested within ten minutes\n");
             return 1;
         }
+        long long ticksAtMarker = cpuTicks(pid);
+        /* Work that goes on after the marker shows would mean the marker came too early:
+         * the processor time from then until it stands still is printed beside the figure. */
+        long long ticks = ticksAtMarker, previous = -1;
+        while (ticks != previous) {
+            previous = ticks;
+            usleep(500000);
+            drain(peer);
+            XSync(dpy, True);
+            ticks = cpuTicks(pid);
+        }
+        double tick = (double)sysconf(_SC_CLK_TCK);
         printf("noise_MB\t%d\n", noiseMB);
         printf("noise_seconds\t%.2f\n", (digested - noiseStart) / 1e9);
+        printf("noise_cpu_seconds\t%.2f\n", (ticksAtMarker - ticksBefore) / tick);
+        printf("noise_cpu_after_marker_seconds\t%.2f\n", (ticks - ticksAtMarker) / tick);
         printf("noise_rss_end_MB\t%.1f\n", residentBytes(pid) / 1e6);
         fflush(stdout);
     }
