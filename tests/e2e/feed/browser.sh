@@ -21,6 +21,15 @@ awk -v dir="$E2E_WORK" '
   /^# phase: / { print "!wait-file " dir "/phase-" ++n }
 ' "$QUORVEL_SOURCE_DIR/tests/e2e/race/run.txt" >"$E2E_WORK/run.txt"
 release() { : >"$E2E_WORK/phase-$1"; }
+# hold N WHAT: waits until the script has stopped at hold N, before WHAT
+hold() {
+  e2e_wait_log "$E2E_WORK/sim.log" "waiting for file .*/phase-$1" 60 || e2e_fail "the script stalled before $2"
+}
+# go_on_to N WHAT: lets the script past hold N - 1 and waits until it stops at hold N
+go_on_to() {
+  release $(($1 - 1))
+  hold "$@"
+}
 
 e2e_start_x
 MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"
@@ -106,7 +115,7 @@ e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' 40 || e2e_fail
 # then). "mostraTempo" shows the times, which nothing covers yet: no change. "cod_pilotoA"
 # and "cod_pilotoB" look the vehicles up in the database; their photos are the lights-off
 # view's, checked below.
-e2e_wait_log "$E2E_WORK/sim.log" 'waiting for file .*/phase-1' 60 || e2e_fail "the script stalled before the pre-stage"
+hold 1 "the pre-stage"
 keys_changed <<'EOF'
 num_pilotoA .lanes.A.number "2"
 pilA        .lanes.A.pilot "Patrícia Tavares"
@@ -121,21 +130,18 @@ BatB        .lanes.B.heat "1"
 carB        .lanes.B.vehicle "Uno Turbo"
 APS-HIGH    .lanes.A.lamps.preStage true
 EOF
-release 1
-e2e_wait_log "$E2E_WORK/sim.log" 'waiting for file .*/phase-2' 60 || e2e_fail "the script stalled before the staged lamps"
+go_on_to 2 "the staged lamps"
 keys_changed <<'EOF'
 e_AA-HIGH .lanes.A.lamps.stage true
 BPS-HIGH  .lanes.B.lamps.preStage true
 e_BA-HIGH .lanes.B.lamps.stage true
 EOF
-release 2
-e2e_wait_log "$E2E_WORK/sim.log" 'waiting for file .*/phase-3' 60 || e2e_fail "the script stalled before the green"
+go_on_to 3 "the green"
 keys_changed <<'EOF'
 sA_Verde .lanes.A.lamps.green true
 sB_Verde .lanes.B.lamps.green true
 EOF
-release 3
-e2e_wait_log "$E2E_WORK/sim.log" 'waiting for file .*/phase-4' 60 || e2e_fail "the script stalled before the times"
+go_on_to 4 "the times"
 keys_changed <<'EOF'
 RA     .lanes.A.times.reaction "0.412"
 RB     .lanes.B.times.reaction "0.389"
@@ -162,8 +168,7 @@ matches times '[ "$opaque" -gt 20000 ] && [ "$transparent" -gt 500000 ] && [ "$w
 xdotool mousemove --window "$win" 182 118 click 1
 key_changed "the camera box" .cameraSwap true
 key_changed "the camera box" .lanes.A.row '"bottom"'
-release 4
-e2e_wait_log "$E2E_WORK/sim.log" 'waiting for file .*/phase-5' 60 || e2e_fail "the script stalled before the lights-off view"
+go_on_to 5 "the lights-off view"
 keys_changed <<'EOF'
 DesligouLampadas .lanes.A.lamps.green false
 DesligouLampadas .lanes.B.lamps.green false
