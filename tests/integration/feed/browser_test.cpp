@@ -6,9 +6,9 @@
 #include "keying.h"
 #include "overlay/layout.h"
 #include "overlay/renderer.h"
+#include "rendergraphics.h"
 #include "wait.h"
 
-#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -19,15 +19,6 @@ using overlay::El;
 namespace {
 
 constexpr int kWaitMs = Chromium::kWaitMs;
-
-QImage graphics(const overlay::Screen& screen)
-{
-    overlay::Renderer renderer;
-    QImage reference(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
-    QPainter painter(&reference);
-    renderer.paintGraphics(painter, screen, reference.rect(), overlay::kMagenta);
-    return reference;
-}
 
 } // namespace
 
@@ -61,7 +52,7 @@ TEST_P(BrowserSourceAt, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagenta
     ASSERT_TRUE(waitUntil([&] { return drawn() >= 1; }, kWaitMs));
     EXPECT_EQ(chromium.evaluate(QStringLiteral("typeof ImageDecoder === 'function'")).toBool(),
               settings.address.isLoopback());
-    Keying keying = compareKeyed(chromium.screenshot(), graphics(screen));
+    Keying keying = compareKeyed(chromium.screenshot(), test::rendererGraphics(screen));
     EXPECT_GT(keying.transparent, 1000);
     EXPECT_GT(keying.opaque, 1000);
     EXPECT_EQ(keying.wrong, 0);
@@ -74,7 +65,7 @@ TEST_P(BrowserSourceAt, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagenta
     screen.show(El::lblERT);
     ASSERT_TRUE(waitUntil([&] { return drawn() > before; }, kWaitMs));
     // the change may come as several rectangles
-    const QImage reference = graphics(screen);
+    const QImage reference = test::rendererGraphics(screen);
     EXPECT_TRUE(waitUntil([&] { return (keying = compareKeyed(chromium.screenshot(), reference)).wrong == 0; }, kWaitMs))
         << keying.wrong << " pixels differ";
     EXPECT_GT(keying.opaque, 1000);

@@ -6,11 +6,11 @@
 #include "base/config.h"
 #include "overlay/layout.h"
 #include "overlay/renderer.h"
+#include "rendergraphics.h"
 #include "wait.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QPainter>
 #include <QTcpSocket>
 #include <QWebSocket>
 #include <QtEndian>
@@ -106,15 +106,6 @@ Picture decode(const QByteArray& message)
             image};
 }
 
-// The renderer's own graphics of the client area, on magenta.
-QImage graphics(const overlay::Screen& screen)
-{
-    overlay::Renderer renderer;
-    QImage image(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
-    QPainter painter(&image);
-    renderer.paintGraphics(painter, screen, image.rect(), overlay::kMagenta);
-    return image;
-}
 
 bool near(QRgb a, QRgb b, int tolerance = 3)
 {
@@ -350,7 +341,7 @@ TEST_F(FeedServerTest, PicturesHaveAlphaWhereTheWindowIsMagenta)
     start();
     screen.setText(El::lblPilotoA, "JOAO");
     screen.appendLine(El::mLog, "a widget's line, never on air");
-    const QImage reference = graphics(screen);
+    const QImage reference = test::rendererGraphics(screen);
 
     const QByteArray programAnswer = exchange(feed.port(), get("/program.png"));
     ASSERT_EQ(statusLine(programAnswer), "HTTP/1.1 200 OK");
@@ -433,7 +424,7 @@ TEST_F(FeedServerTest, ProgramSocketSendsTheWholePictureThenChangedRectangles)
     EXPECT_EQ(whole.area, QRect(0, 0, screen.clientWidth(), screen.clientHeight()));
     EXPECT_EQ(whole.client, QSize(screen.clientWidth(), screen.clientHeight()));
     int transparent = 0, opaque = 0;
-    expectKeyed(whole.image, graphics(screen), {0, 0}, &transparent, &opaque);
+    expectKeyed(whole.image, test::rendererGraphics(screen), {0, 0}, &transparent, &opaque);
 
     // a widget's change costs the browser source nothing
     screen.appendLine(El::mLog, "not on air");
@@ -444,14 +435,14 @@ TEST_F(FeedServerTest, ProgramSocketSendsTheWholePictureThenChangedRectangles)
     const Picture changed = decode(client.pictures[1]);
     EXPECT_TRUE(changed.area.contains(screen.windowRect(El::lblPosA)));
     EXPECT_LT(changed.area.width() * changed.area.height(), whole.area.width() * whole.area.height() / 10);
-    expectKeyed(changed.image, graphics(screen), changed.area.topLeft(), &transparent, &opaque);
+    expectKeyed(changed.image, test::rendererGraphics(screen), changed.area.topLeft(), &transparent, &opaque);
 
     // a client coming now gets the picture as it is now
     Client late(url("/program"));
     ASSERT_TRUE(waitUntil([&] { return late.pictures.size() == 1; }, kWaitMs));
     const Picture now = decode(late.pictures[0]);
     EXPECT_EQ(now.area, whole.area);
-    expectKeyed(now.image, graphics(screen), {0, 0}, &transparent, &opaque);
+    expectKeyed(now.image, test::rendererGraphics(screen), {0, 0}, &transparent, &opaque);
     EXPECT_NE(now.image, whole.image);
 
     // after the double click the picture is the strip's height, sent whole
