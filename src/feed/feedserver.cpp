@@ -60,6 +60,8 @@ FeedServer::FeedServer(overlay::Screen& screen, QObject* parent)
     connect(&m_server, &QTcpServer::newConnection, this, &FeedServer::acceptConnections);
     connect(&m_webSockets, &QWebSocketServer::newConnection, this, &FeedServer::acceptWebSockets);
     m_webSockets.setHandshakeTimeout(kRequestTimeoutMs);
+    m_watch.setInterval(100);
+    connect(&m_watch, &QTimer::timeout, this, &FeedServer::dropFloodedClients);
     m_screen.addObserver(this);
 }
 
@@ -85,7 +87,10 @@ FeedServer::~FeedServer()
 bool FeedServer::listen(const FeedSettings& settings)
 {
     m_settings = settings;
-    return m_server.listen(settings.address, settings.port);
+    if (!m_server.listen(settings.address, settings.port))
+        return false;
+    m_watch.start();
+    return true;
 }
 
 int FeedServer::clientCount()
@@ -205,6 +210,11 @@ void FeedServer::upgrade(QTcpSocket* socket)
     socket->disconnect(this);
     disconnect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     delete socket->findChild<QTimer*>(QStringLiteral("deadline"));
+    // Not only what the feed sends waits in the socket: the WebSocket answers each ping of
+    // the client itself. What waits is looked at after each read the WebSocket has acted
+    // on, and on the timer, whoever wrote it.
+    m_upgraded.emplace_back(socket);
+    connect(socket, &QTcpSocket::readyRead, this, &FeedServer::dropFloodedClients, Qt::QueuedConnection);
     // From here the WebSocket server owns the socket and reads the handshake again.
     m_webSockets.handleConnection(socket);
 }
@@ -254,6 +264,14 @@ void FeedServer::send(QWebSocket* client, const QByteArray& message, bool binary
         client->sendBinaryMessage(message);
     else
         client->sendTextMessage(QString::fromUtf8(message));
+}
+
+void FeedServer::dropFloodedClients()
+{
+    countOpen(m_upgraded);
+    for (const QPointer<QTcpSocket>& socket : std::vector<QPointer<QTcpSocket>>(m_upgraded))
+        if (socket && socket->bytesToWrite() > kMaxQueuedBytes)
+            socket->abort();
 }
 
 QRect FeedServer::clientRect() const

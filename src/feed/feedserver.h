@@ -65,6 +65,7 @@ private:
     void upgrade(QTcpSocket* socket);
     void acceptWebSockets();
     void send(QWebSocket* client, const QByteArray& message, bool binary);
+    void dropFloodedClients();
 
     void changed();
     void flush();
@@ -79,6 +80,7 @@ private:
     QWebSocketServer m_webSockets;
     std::vector<QPointer<QTcpSocket>> m_connections;
     std::vector<QPointer<QTcpSocket>> m_refused; // over the limit: read, then told so
+    std::vector<QPointer<QTcpSocket>> m_upgraded; // under the WebSockets
     std::vector<QWebSocket*> m_events;  // /events: merge patches of the state
     std::vector<QWebSocket*> m_program; // /program: changed rectangles as PNG
     QJsonObject m_sent;                 // the state the /events clients have
@@ -86,6 +88,7 @@ private:
     QRegion m_dirty;
     QByteArray m_wholePicture; // the last whole picture sent, while nothing on it changed
     QTimer m_flush;
+    QTimer m_watch; // looks at what waits to be sent to each WebSocket
     std::function<LinkStatus()> m_status;
 };
 

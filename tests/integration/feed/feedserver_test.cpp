@@ -9,6 +9,8 @@
 #include "rendergraphics.h"
 #include "wait.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpSocket>
@@ -17,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -73,6 +78,36 @@ QByteArray body(const QByteArray& answer)
 QByteArray get(const QByteArray& target, const QByteArray& headers = {})
 {
     return "GET " + target + " HTTP/1.1\r\nHost: feed\r\n" + headers + "\r\n";
+}
+
+const QByteArray kUpgradeHeaders = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
+
+// A WebSocket client made by hand, which reads its handshake's answer and then nothing more
+// (its socket reads at most a few bytes): what the feed sends it stays with the feed.
+bool openStuckWebSocket(QTcpSocket& socket, quint16 port, const QByteArray& path, const QByteArray& headers = {})
+{
+    socket.setReadBufferSize(64);
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs))
+        return false;
+    socket.write(get(path, kUpgradeHeaders + headers));
+    QByteArray handshake;
+    waitUntil(
+        [&] {
+            handshake += socket.read(1);
+            return handshake.endsWith("\r\n\r\n");
+        },
+        kWaitMs);
+    return handshake.startsWith("HTTP/1.1 101");
+}
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
 struct Client {
@@ -459,21 +494,8 @@ TEST_F(FeedServerTest, AClientThatDoesNotReadIsDroppedAndTheOthersGoOn)
     Client reader(url("/events"));
     ASSERT_TRUE(reader.connected());
 
-    // a WebSocket client that reads its handshake answer and then nothing more
     QTcpSocket stuck;
-    stuck.setReadBufferSize(64);
-    stuck.connectToHost(QHostAddress::LocalHost, feed.port());
-    ASSERT_TRUE(waitUntil([&] { return stuck.state() == QAbstractSocket::ConnectedState; }, kWaitMs));
-    stuck.write(get("/events", "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"));
-    QByteArray handshake;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            handshake += stuck.read(1);
-            return handshake.endsWith("\r\n\r\n");
-        },
-        kWaitMs));
-    ASSERT_TRUE(handshake.startsWith("HTTP/1.1 101"));
+    ASSERT_TRUE(openStuckWebSocket(stuck, feed.port(), "/events"));
     ASSERT_TRUE(waitUntil([&] { return feed.clientCount() == 2; }, kWaitMs));
 
     // each patch carries the whole log: about 200 KB
@@ -487,6 +509,43 @@ TEST_F(FeedServerTest, AClientThatDoesNotReadIsDroppedAndTheOthersGoOn)
     EXPECT_TRUE(waitUntil([&] { return feed.clientCount() == 1; }, kWaitMs)) << patches << " patches";
     EXPECT_EQ(reader.socket.state(), QAbstractSocket::ConnectedState);
     screen.setText(El::lblPosA, "9");
+    const size_t before = reader.texts.size();
+    EXPECT_TRUE(waitUntil([&] { return reader.texts.size() > before; }, kWaitMs));
+}
+
+// The WebSocket answers pings by itself; a client that sends them and never reads the
+// answers must not make them pile up in the feed.
+TEST_F(FeedServerTest, AClientFloodingPingsWithoutReadingIsDroppedBeforeMemoryGrows)
+{
+    start();
+    Client reader(url("/events"));
+    ASSERT_TRUE(reader.connected());
+    for (const char* path : {"/events", "/program"}) {
+        SCOPED_TRACE(path);
+        QTcpSocket flood;
+        ASSERT_TRUE(openStuckWebSocket(flood, feed.port(), path));
+        // pings of 125 bytes, masked with a zero key
+        const QByteArray ping = QByteArray("\x89\xfd\0\0\0\0", 6) + QByteArray(125, 'p');
+        const QByteArray burst = ping.repeated(500);
+        const qint64 before = residentBytes();
+        qint64 peak = before;
+        qint64 sent = 0;
+        const QDeadlineTimer deadline(30000);
+        while (flood.state() == QAbstractSocket::ConnectedState && sent < 64 * 1024 * 1024 && !deadline.hasExpired()) {
+            if (flood.bytesToWrite() < 1024 * 1024) {
+                flood.write(burst);
+                sent += burst.size();
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            peak = std::max(peak, residentBytes());
+        }
+        EXPECT_LT(peak - before, 20 * 1024 * 1024) << sent << " bytes of pings sent";
+        EXPECT_TRUE(waitUntil([&] { return flood.state() == QAbstractSocket::UnconnectedState; }, kWaitMs))
+            << sent << " bytes of pings sent";
+    }
+    // the client that reads is still served
+    EXPECT_TRUE(waitUntil([&] { return feed.clientCount() == 1; }, kWaitMs));
+    screen.setText(El::lblPosA, "7");
     const size_t before = reader.texts.size();
     EXPECT_TRUE(waitUntil([&] { return reader.texts.size() > before; }, kWaitMs));
 }
