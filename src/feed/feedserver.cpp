@@ -147,6 +147,15 @@ void FeedServer::readRequest(QTcpSocket* socket)
 void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
 {
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    // Without a token only this computer's own pages may read the feed: a page of another
+    // site whose name was made to point here still names that site in Host. With one, the
+    // crew may reach the computer by any name; the token guards it.
+    const bool hostAccepted = head.hosts == 1 && !head.host.isEmpty()
+                              && (!m_settings.token.isEmpty() || isLoopbackHost(head.host));
+    if (!hostAccepted) {
+        reply(socket, "421 Misdirected Request");
+        return;
+    }
     if (!m_settings.token.isEmpty() && !tokenMatches(head.bearer, m_settings.token)
         && !tokenMatches(head.queryToken, m_settings.token)) {
         reply(socket, "401 Unauthorized", nullptr, {}, "WWW-Authenticate: Bearer\r\n");
@@ -160,6 +169,12 @@ void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
     if (path == "/events" || (path == "/program" && head.webSocket)) {
         if (!head.webSocket) {
             reply(socket, "426 Upgrade Required", nullptr, {}, "Upgrade: websocket\r\n");
+            return;
+        }
+        // A browser says which page opens a WebSocket, and lets any page open one: only the
+        // feed's own pages, or a client that is no page, may.
+        if (head.origins > 1 || (head.origins == 1 && !originIsHost(head.origin, head.host))) {
+            reply(socket, "403 Forbidden");
             return;
         }
         upgrade(socket);

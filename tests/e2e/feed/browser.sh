@@ -77,7 +77,7 @@ matches() {
 get_state() {
   local fd
   exec {fd}<>"/dev/tcp/${feed%:*}/${feed#*:}" || e2e_fail "cannot connect to the feed"
-  printf 'GET /state HTTP/1.1\r\nHost: feed\r\n\r\n' >&"$fd"
+  printf 'GET /state HTTP/1.1\r\nHost: localhost\r\n\r\n' >&"$fd"
   timeout 30 cat <&"$fd" | tr -d '\r' | sed '1,/^$/d' >"$E2E_WORK/state.json"
   exec {fd}>&-
 }

@@ -77,7 +77,7 @@ QByteArray body(const QByteArray& answer)
 
 QByteArray get(const QByteArray& target, const QByteArray& headers = {})
 {
-    return "GET " + target + " HTTP/1.1\r\nHost: feed\r\n" + headers + "\r\n";
+    return "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n" + headers + "\r\n";
 }
 
 const QByteArray kUpgradeHeaders = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
@@ -208,7 +208,10 @@ TEST_F(FeedServerTest, EachRefusalHasItsAnswerAndTheTokenComesFirst)
         {get("/state", "Authorization: Bearer s3cretX\r\n"), "HTTP/1.1 401 Unauthorized"},
         {get("/state?token=wrong"), "HTTP/1.1 401 Unauthorized"},
         {get("/nowhere"), "HTTP/1.1 401 Unauthorized"},
-        {"POST /state HTTP/1.1\r\nContent-Length: 2\r\n\r\n{}", "HTTP/1.1 401 Unauthorized"},
+        {"POST /state HTTP/1.1\r\nHost: feed\r\nContent-Length: 2\r\n\r\n{}", "HTTP/1.1 401 Unauthorized"},
+        // a request that names no host is refused before its token is looked at
+        {"GET /state HTTP/1.1\r\n" + bearer + "\r\n", "HTTP/1.1 421 Misdirected Request"},
+        {"GET /state?token=wrong HTTP/1.1\r\n\r\n", "HTTP/1.1 421 Misdirected Request"},
         {get("/events", upgrade), "HTTP/1.1 401 Unauthorized"},
         {get("/program", upgrade), "HTTP/1.1 401 Unauthorized"},
         {get("/state", bearer), "HTTP/1.1 200 OK"},
@@ -216,9 +219,9 @@ TEST_F(FeedServerTest, EachRefusalHasItsAnswerAndTheTokenComesFirst)
         {get("/nowhere", bearer), "HTTP/1.1 404 Not Found"},
         {get("/state/", bearer), "HTTP/1.1 404 Not Found"},
         {get("/state.png", bearer), "HTTP/1.1 404 Not Found"},
-        {"POST /state HTTP/1.1\r\n" + bearer + "Content-Length: 2\r\n\r\n{}", "HTTP/1.1 405 Method Not Allowed"},
-        {"PUT /program HTTP/1.1\r\n" + bearer + "\r\n", "HTTP/1.1 405 Method Not Allowed"},
-        {"DELETE /?token=s3cret HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
+        {"POST /state HTTP/1.1\r\nHost: feed\r\n" + bearer + "Content-Length: 2\r\n\r\n{}", "HTTP/1.1 405 Method Not Allowed"},
+        {"PUT /program HTTP/1.1\r\nHost: feed\r\n" + bearer + "\r\n", "HTTP/1.1 405 Method Not Allowed"},
+        {"DELETE /?token=s3cret HTTP/1.1\r\nHost: feed\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
         {get("/events", bearer), "HTTP/1.1 426 Upgrade Required"},
         {"GET /state\r\n\r\n", "HTTP/1.1 400 Bad Request"},
         {get("/state", bearer + "X: " + QByteArray(8200, 'x') + "\r\n"), "HTTP/1.1 431 Request Header Fields Too Large"},
@@ -233,6 +236,111 @@ TEST_F(FeedServerTest, EachRefusalHasItsAnswerAndTheTokenComesFirst)
             EXPECT_EQ(body(answer), QByteArray());
         }
     }
+}
+
+// Only a single Host naming this computer is answered without a token: a page whose own
+// name was made to point at 127.0.0.1 sends that name. With a token any name is taken.
+TEST_F(FeedServerTest, WithoutATokenOnlyALoopbackHostIsAnswered)
+{
+    start();
+    const QByteArray port = QByteArray::number(feed.port());
+    struct Case {
+        QByteArray headers;
+        QByteArray status;
+    };
+    const QByteArray misdirected = "HTTP/1.1 421 Misdirected Request";
+    const Case cases[] = {
+        {"Host: 127.0.0.1:" + port + "\r\n", "HTTP/1.1 200 OK"},
+        {"Host: 127.3.2.1\r\n", "HTTP/1.1 200 OK"},
+        {"Host: [::1]:" + port + "\r\n", "HTTP/1.1 200 OK"},
+        {"Host: LocalHost:" + port + "\r\n", "HTTP/1.1 200 OK"},
+        {"Host: evil.example\r\n", misdirected},
+        {"Host: evil.example:" + port + "\r\n", misdirected},
+        {"Host: localhost.evil.example\r\n", misdirected},
+        {"Host: 127.0.0.1.evil.example\r\n", misdirected},
+        {"Host: 10.0.0.1:" + port + "\r\n", misdirected},
+        {"Host: [::2]\r\n", misdirected},
+        {"Host: 127.0.0.1:x\r\n", misdirected},
+        {"", misdirected},
+        {"Host:\r\n", misdirected},
+        {"Host: localhost\r\nHost: localhost\r\n", misdirected},
+        {"Host: localhost\r\nHost: evil.example\r\n", misdirected},
+    };
+    for (const char* path : {"/state", "/window.png"})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(path + (" " + c.headers).toStdString());
+            const QByteArray answer = exchange(feed.port(), "GET " + QByteArray(path) + " HTTP/1.1\r\n" + c.headers + "\r\n");
+            EXPECT_EQ(statusLine(answer), c.status);
+            if (c.status == misdirected) {
+                EXPECT_EQ(body(answer), QByteArray());
+            }
+        }
+}
+
+TEST_F(FeedServerTest, WithATokenAnyNameIsAnsweredButNotAMissingOrRepeatedHost)
+{
+    start("s3cret");
+    const QByteArray bearer = "Authorization: Bearer s3cret\r\n";
+    struct Case {
+        QByteArray headers;
+        QByteArray status;
+    };
+    const Case cases[] = {
+        {"Host: overlay.track.lan:8765\r\n" + bearer, "HTTP/1.1 200 OK"},
+        {"Host: 192.0.2.10\r\n" + bearer, "HTTP/1.1 200 OK"},
+        {bearer, "HTTP/1.1 421 Misdirected Request"},
+        {"Host: \r\n" + bearer, "HTTP/1.1 421 Misdirected Request"},
+        {"Host: a\r\nHost: a\r\n" + bearer, "HTTP/1.1 421 Misdirected Request"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.headers.toStdString());
+        EXPECT_EQ(statusLine(exchange(feed.port(), "GET /state HTTP/1.1\r\n" + c.headers + "\r\n")), c.status);
+    }
+}
+
+// Any page the operator's browser opens may open a WebSocket to the feed; the browser says
+// which page it is. Only the feed's own pages, or clients that are no page, get one.
+TEST_F(FeedServerTest, AWebSocketIsOpenedOnlyForTheFeedsOwnPagesOrWithoutOrigin)
+{
+    start();
+    const QByteArray port = QByteArray::number(feed.port());
+    const QByteArray host = "127.0.0.1:" + port;
+    struct Case {
+        QByteArray host;
+        QByteArray origin; // the whole header line, or none
+        bool opened;
+    };
+    const Case cases[] = {
+        {host, {}, true},
+        {host, "Origin: http://127.0.0.1:" + port + "\r\n", true},
+        {"localhost:" + port, "Origin: http://LOCALHOST:" + port + "\r\n", true},
+        {"localhost", "Origin: http://localhost\r\n", true},
+        {host, "Origin: http://evil.example\r\n", false},
+        {host, "Origin: http://evil.example:" + port + "\r\n", false},
+        {host, "Origin: http://localhost:" + port + "\r\n", false},
+        {host, "Origin: http://127.0.0.1:1" + port + "\r\n", false},
+        {host, "Origin: http://127.0.0.1\r\n", false},
+        {host, "Origin: null\r\n", false},
+        {host, "Origin: file://\r\n", false},
+        {host, "Origin: http://127.0.0.1:" + port + "\r\nOrigin: http://evil.example\r\n", false},
+    };
+    for (const char* path : {"/events", "/program"})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(path + (" " + c.host + " " + c.origin).toStdString());
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, feed.port());
+            socket.write("GET " + QByteArray(path) + " HTTP/1.1\r\nHost: " + c.host + "\r\n" + kUpgradeHeaders
+                         + c.origin + "\r\n");
+            QByteArray answer;
+            ASSERT_TRUE(waitUntil(
+                [&] {
+                    answer += socket.readAll();
+                    return answer.contains("\r\n\r\n");
+                },
+                kWaitMs));
+            EXPECT_EQ(statusLine(answer), c.opened ? "HTTP/1.1 101 Switching Protocols" : "HTTP/1.1 403 Forbidden");
+        }
+    EXPECT_TRUE(waitUntil([&] { return feed.clientCount() == 0; }, kWaitMs));
 }
 
 TEST_F(FeedServerTest, ARequestThatNeverEndsIsCutAtEightKilobytes)
