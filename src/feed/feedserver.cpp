@@ -59,7 +59,10 @@ FeedServer::FeedServer(overlay::Screen& screen, QObject* parent)
     connect(&m_flush, &QTimer::timeout, this, &FeedServer::flush);
     connect(&m_server, &QTcpServer::newConnection, this, &FeedServer::acceptConnections);
     connect(&m_webSockets, &QWebSocketServer::newConnection, this, &FeedServer::acceptWebSockets);
-    m_webSockets.setHandshakeTimeout(kRequestTimeoutMs);
+    m_webSockets.setHandshakeTimeout(m_timing.requestMs);
+    m_ping.setInterval(m_timing.pingIntervalMs);
+    connect(&m_ping, &QTimer::timeout, this, &FeedServer::pingWebSockets);
+    m_clock.start();
     m_watch.setInterval(100);
     connect(&m_watch, &QTimer::timeout, this, &FeedServer::dropFloodedClients);
     m_screen.addObserver(this);
@@ -76,7 +79,7 @@ FeedServer::~FeedServer()
         client->disconnect(this);
         delete client;
     }
-    for (auto* sockets : {&m_connections, &m_refused})
+    for (auto* sockets : {&m_waiting, &m_connections, &m_refused})
         for (const QPointer<QTcpSocket>& socket : *sockets)
             if (socket && socket->parent() == this) {
                 socket->disconnect(this);
@@ -90,6 +93,7 @@ bool FeedServer::listen(const FeedSettings& settings)
     if (!m_server.listen(settings.address, settings.port))
         return false;
     m_watch.start();
+    m_ping.start();
     return true;
 }
 
@@ -98,28 +102,38 @@ int FeedServer::clientCount()
     return countOpen(m_connections);
 }
 
+void FeedServer::setTiming(const Timing& timing)
+{
+    m_timing = timing;
+    m_webSockets.setHandshakeTimeout(timing.requestMs);
+    m_ping.setInterval(timing.pingIntervalMs);
+}
+
 void FeedServer::acceptConnections()
 {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         socket->setParent(this);
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        if (clientCount() < kMaxClients) {
-            m_connections.emplace_back(socket);
-        } else if (countOpen(m_refused) < kMaxClients) {
-            // Its request is read before the refusal goes out: closing on a request not
-            // yet read would reset the connection, and the refusal could be lost with it.
-            m_refused.emplace_back(socket);
-        } else {
-            socket->abort();
+        // A place among the clients is taken only once the request is read and answered;
+        // until then one address may hold a few connections, so that connections opened
+        // and left idle keep no one else out.
+        const QHostAddress peer = socket->peerAddress();
+        countOpen(m_waiting);
+        const auto fromPeer = std::count_if(m_waiting.begin(), m_waiting.end(), [&](const QPointer<QTcpSocket>& s) {
+            return s->peerAddress() == peer;
+        });
+        if (fromPeer >= kMaxWaitingPerAddress || int(m_waiting.size()) >= kMaxWaiting) {
+            refuse(socket, "503 Service Unavailable");
             continue;
         }
+        m_waiting.emplace_back(socket);
         // A head that does not fit is refused without reading on.
         socket->setReadBufferSize(kMaxRequestBytes + 1);
         auto* deadline = new QTimer(socket);
         deadline->setObjectName(QStringLiteral("deadline"));
         deadline->setSingleShot(true);
         connect(deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
-        deadline->start(kRequestTimeoutMs);
+        deadline->start(m_timing.requestMs);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
         if (socket->bytesAvailable() > 0)
             readRequest(socket);
@@ -132,16 +146,29 @@ void FeedServer::readRequest(QTcpSocket* socket)
     const RequestHead head = parseRequestHead(socket->peek(kMaxRequestBytes + 1));
     if (head.status == RequestHead::Status::Incomplete)
         return;
-    if (std::find(m_refused.begin(), m_refused.end(), socket) != m_refused.end()) {
-        reply(socket, "503 Service Unavailable");
-        return;
-    }
+    std::erase(m_waiting, socket);
     switch (head.status) {
     case RequestHead::Status::Incomplete: return;
-    case RequestHead::Status::TooLarge: reply(socket, "431 Request Header Fields Too Large"); return;
-    case RequestHead::Status::Malformed: reply(socket, "400 Bad Request"); return;
+    case RequestHead::Status::TooLarge: refuse(socket, "431 Request Header Fields Too Large"); return;
+    case RequestHead::Status::Malformed: refuse(socket, "400 Bad Request"); return;
     case RequestHead::Status::Complete: answer(socket, head); return;
     }
+}
+
+void FeedServer::refuse(QTcpSocket* socket, const char* status, const char* extraHeaders)
+{
+    if (countOpen(m_refused) >= kMaxRefusing) {
+        socket->abort();
+        return;
+    }
+    m_refused.emplace_back(socket);
+    if (!socket->findChild<QTimer*>(QStringLiteral("deadline"))) {
+        auto* deadline = new QTimer(socket);
+        deadline->setObjectName(QStringLiteral("deadline"));
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, &QTcpSocket::abort);
+    }
+    reply(socket, status, nullptr, {}, extraHeaders);
 }
 
 void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
@@ -153,30 +180,42 @@ void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
     const bool hostAccepted = head.hosts == 1 && !head.host.isEmpty()
                               && (!m_settings.token.isEmpty() || isLoopbackHost(head.host));
     if (!hostAccepted) {
-        reply(socket, "421 Misdirected Request");
+        refuse(socket, "421 Misdirected Request");
         return;
     }
     if (!m_settings.token.isEmpty() && !tokenMatches(head.bearer, m_settings.token)
         && !tokenMatches(head.queryToken, m_settings.token)) {
-        reply(socket, "401 Unauthorized", nullptr, {}, "WWW-Authenticate: Bearer\r\n");
+        refuse(socket, "401 Unauthorized", "WWW-Authenticate: Bearer\r\n");
         return;
     }
     if (head.method != "GET") {
-        reply(socket, "405 Method Not Allowed", nullptr, {}, "Allow: GET\r\n");
+        refuse(socket, "405 Method Not Allowed", "Allow: GET\r\n");
         return;
     }
     const QByteArray& path = head.path;
-    if (path == "/events" || (path == "/program" && head.webSocket)) {
-        if (!head.webSocket) {
-            reply(socket, "426 Upgrade Required", nullptr, {}, "Upgrade: websocket\r\n");
-            return;
-        }
-        // A browser says which page opens a WebSocket, and lets any page open one: only the
-        // feed's own pages, or a client that is no page, may.
-        if (head.origins > 1 || (head.origins == 1 && !originIsHost(head.origin, head.host))) {
-            reply(socket, "403 Forbidden");
-            return;
-        }
+    const bool webSocket = path == "/events" || (path == "/program" && head.webSocket);
+    const bool known = webSocket || path == "/" || path == "/program" || path == "/state" || path == "/program.png"
+                       || path == "/strip.png" || path == "/window.png";
+    if (!known) {
+        refuse(socket, "404 Not Found");
+        return;
+    }
+    if (webSocket && !head.webSocket) {
+        refuse(socket, "426 Upgrade Required", "Upgrade: websocket\r\n");
+        return;
+    }
+    // A browser says which page opens a WebSocket, and lets any page open one: only the
+    // feed's own pages, or a client that is no page, may.
+    if (webSocket && (head.origins > 1 || (head.origins == 1 && !originIsHost(head.origin, head.host)))) {
+        refuse(socket, "403 Forbidden");
+        return;
+    }
+    if (clientCount() >= kMaxClients) {
+        refuse(socket, "503 Service Unavailable");
+        return;
+    }
+    m_connections.emplace_back(socket);
+    if (webSocket) {
         upgrade(socket);
         return;
     }
@@ -195,8 +234,6 @@ void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
               pngBytes(programPicture(m_renderer, m_screen, client & QRect(0, 0, client.width(), kStripHeight))));
     else if (path == "/window.png")
         reply(socket, "200 OK", "image/png", pngBytes(windowPicture(m_renderer, m_screen)));
-    else
-        reply(socket, "404 Not Found");
 }
 
 void FeedServer::reply(QTcpSocket* socket, const char* status, const char* type, const QByteArray& body,
@@ -242,6 +279,12 @@ void FeedServer::acceptWebSockets()
         client->setMaxAllowedIncomingFrameSize(kMaxClientFrameBytes);
         client->setMaxAllowedIncomingMessageSize(kMaxClientFrameBytes);
         const bool events = client->requestUrl().path() == QLatin1String("/events");
+        // A client that no longer answers the pings is gone, whatever its socket says.
+        client->setProperty("heard", m_clock.elapsed());
+        const auto heard = [this, client] { client->setProperty("heard", m_clock.elapsed()); };
+        connect(client, &QWebSocket::pong, this, heard);
+        connect(client, &QWebSocket::textMessageReceived, this, heard);
+        connect(client, &QWebSocket::binaryMessageReceived, this, heard);
         std::vector<QWebSocket*>& clients = events ? m_events : m_program;
         connect(client, &QWebSocket::disconnected, this, [this, client] {
             removeClient(m_events, client);
@@ -279,6 +322,18 @@ void FeedServer::send(QWebSocket* client, const QByteArray& message, bool binary
         client->sendBinaryMessage(message);
     else
         client->sendTextMessage(QString::fromUtf8(message));
+}
+
+void FeedServer::pingWebSockets()
+{
+    const qint64 now = m_clock.elapsed();
+    for (auto* clients : {&m_events, &m_program})
+        for (QWebSocket* client : std::vector<QWebSocket*>(*clients)) {
+            if (now - client->property("heard").toLongLong() > m_timing.silenceMs)
+                client->abort();
+            else
+                client->ping();
+        }
 }
 
 void FeedServer::dropFloodedClients()

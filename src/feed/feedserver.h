@@ -6,6 +6,7 @@
 #include "overlay/screen.h"
 
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QRegion>
@@ -30,20 +31,37 @@ struct RequestHead;
 class FeedServer : public QObject, private overlay::ScreenObserver {
     Q_OBJECT
 public:
+    // Clients answered at once: requests being answered and WebSockets.
     static constexpr int kMaxClients = 32;
+    // Connections whose request has not come whole yet, from one address and from all. A
+    // streaming computer whose browser sources all come back at once may open as many as
+    // there are places.
+    static constexpr int kMaxWaitingPerAddress = kMaxClients;
+    static constexpr int kMaxWaiting = 8 * kMaxClients;
+    // Connections being told they are refused; past these they are closed unanswered.
+    static constexpr int kMaxRefusing = 256;
     static constexpr qint64 kMaxClientFrameBytes = 4096;
     static constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;
-    static constexpr int kRequestTimeoutMs = 10000;
     static constexpr int kResponseTimeoutMs = 30000;
+
+    // How long a request's head may take, and how long a WebSocket may stay silent (it
+    // answers the feed's pings) before it is closed. Tests shorten them.
+    struct Timing {
+        int requestMs = 2000;
+        int pingIntervalMs = 20000;
+        int silenceMs = 60000;
+    };
 
     explicit FeedServer(overlay::Screen& screen, QObject* parent = nullptr);
     ~FeedServer() override;
 
     // False, with errorString(), when the address cannot be listened on.
     bool listen(const FeedSettings& settings);
+    void setTiming(const Timing& timing);
     quint16 port() const { return m_server.serverPort(); }
     QString errorString() const { return m_server.errorString(); }
-    // Open connections: requests being read or answered, and WebSockets.
+    // Clients answered: requests being answered, and WebSockets. Connections whose request
+    // is being read or refused are not among them.
     int clientCount();
 
     // Where the links' state is read, each time the state document is made; without one
@@ -60,12 +78,14 @@ private:
     void acceptConnections();
     void readRequest(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const RequestHead& head);
+    void refuse(QTcpSocket* socket, const char* status, const char* extraHeaders = "");
     void reply(QTcpSocket* socket, const char* status, const char* type = nullptr, const QByteArray& body = {},
                const char* extraHeaders = "");
     void upgrade(QTcpSocket* socket);
     void acceptWebSockets();
     void send(QWebSocket* client, const QByteArray& message, bool binary);
     void dropFloodedClients();
+    void pingWebSockets();
 
     void changed();
     void flush();
@@ -78,8 +98,10 @@ private:
     FeedSettings m_settings;
     QTcpServer m_server;
     QWebSocketServer m_webSockets;
-    std::vector<QPointer<QTcpSocket>> m_connections;
-    std::vector<QPointer<QTcpSocket>> m_refused; // over the limit: read, then told so
+    Timing m_timing;
+    std::vector<QPointer<QTcpSocket>> m_waiting;     // their request is being read
+    std::vector<QPointer<QTcpSocket>> m_connections; // answered: the clients counted
+    std::vector<QPointer<QTcpSocket>> m_refused;     // being told they are refused
     std::vector<QPointer<QTcpSocket>> m_upgraded; // under the WebSockets
     std::vector<QWebSocket*> m_events;  // /events: merge patches of the state
     std::vector<QWebSocket*> m_program; // /program: changed rectangles as PNG
@@ -89,6 +111,8 @@ private:
     QByteArray m_wholePicture; // the last whole picture sent, while nothing on it changed
     QTimer m_flush;
     QTimer m_watch; // looks at what waits to be sent to each WebSocket
+    QTimer m_ping;
+    QElapsedTimer m_clock;
     std::function<LinkStatus()> m_status;
 };
 

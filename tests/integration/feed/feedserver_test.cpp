@@ -10,6 +10,7 @@
 #include "wait.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -386,6 +387,66 @@ TEST_F(FeedServerTest, ThirtyTwoClientsAtMostTheNextRefused)
     clients.front()->socket.close();
     ASSERT_TRUE(waitUntil([&] { return feed.clientCount() == FeedServer::kMaxClients - 1; }, kWaitMs));
     EXPECT_EQ(statusLine(exchange(feed.port(), get("/state"))), "HTTP/1.1 200 OK");
+}
+
+// Connections opened and left idle, more of them than there are places, keep out neither
+// a client with the token nor each other's refusal: they are cut after two seconds, an
+// address past its share is told 503 at once, and no place is taken before the answer.
+TEST_F(FeedServerTest, IdleConnectionsTakeNoPlaceAndAreCutWithinTheHeadDeadline)
+{
+    start("s3cret");
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (const char* from : {"127.0.0.2", "127.0.0.3"})
+        for (int i = 0; i < FeedServer::kMaxWaitingPerAddress; ++i) {
+            idle.push_back(std::make_unique<QTcpSocket>());
+            ASSERT_TRUE(idle.back()->bind(QHostAddress(QLatin1String(from))));
+            idle.back()->connectToHost(QHostAddress::LocalHost, feed.port());
+        }
+    for (auto& socket : idle)
+        ASSERT_TRUE(waitUntil([&] { return socket->state() == QAbstractSocket::ConnectedState; }, kWaitMs));
+    ASSERT_GT(int(idle.size()), FeedServer::kMaxClients);
+
+    // one connection more from an address that has its share: refused, not reset
+    QTcpSocket extra;
+    extra.bind(QHostAddress(QStringLiteral("127.0.0.2")));
+    extra.connectToHost(QHostAddress::LocalHost, feed.port());
+    QByteArray refusal;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            refusal += extra.readAll();
+            return extra.state() == QAbstractSocket::UnconnectedState;
+        },
+        kWaitMs));
+    refusal += extra.readAll();
+    EXPECT_EQ(statusLine(refusal), "HTTP/1.1 503 Service Unavailable");
+
+    // the crew's own request is answered while they wait
+    EXPECT_EQ(statusLine(exchange(feed.port(), get("/state", "Authorization: Bearer s3cret\r\n"))), "HTTP/1.1 200 OK");
+    EXPECT_EQ(feed.clientCount(), 0);
+
+    // and the idle ones are cut at the head's deadline
+    for (auto& socket : idle)
+        EXPECT_TRUE(waitUntil([&] { return socket->state() == QAbstractSocket::UnconnectedState; }, kWaitMs));
+    EXPECT_LT(clock.elapsed(), 6000);
+}
+
+// The feed pings each WebSocket; one that stays silent longer than it may is closed, one
+// that answers stays.
+TEST_F(FeedServerTest, AWebSocketThatStopsAnsweringPingsIsClosed)
+{
+    feed.setTiming({2000, 100, 1000});
+    start();
+    Client answering(url("/program"));
+    ASSERT_TRUE(answering.connected());
+    QTcpSocket silent;
+    ASSERT_TRUE(openStuckWebSocket(silent, feed.port(), "/events"));
+    ASSERT_TRUE(waitUntil([&] { return feed.clientCount() == 2; }, kWaitMs));
+    EXPECT_TRUE(waitUntil([&] { return feed.clientCount() == 1; }, kWaitMs));
+    runEventsFor(2500);
+    EXPECT_EQ(answering.socket.state(), QAbstractSocket::ConnectedState);
+    EXPECT_EQ(feed.clientCount(), 1);
 }
 
 TEST_F(FeedServerTest, StateIsWhatTheElementsShowInUtf8)
