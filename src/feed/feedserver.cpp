@@ -219,7 +219,6 @@ void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
         upgrade(socket);
         return;
     }
-    const QRect client = clientRect();
     if (path == "/")
         reply(socket, "200 OK", "text/html; charset=utf-8", resource("status.html"));
     else if (path == "/program")
@@ -228,12 +227,43 @@ void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
         reply(socket, "200 OK", "application/json",
               QJsonDocument(state()).toJson(QJsonDocument::Compact));
     else if (path == "/program.png")
-        reply(socket, "200 OK", "image/png", pngBytes(programPicture(m_renderer, m_screen, client)));
+        servePicture(socket, PictureCache::Kind::Program);
     else if (path == "/strip.png")
-        reply(socket, "200 OK", "image/png",
-              pngBytes(programPicture(m_renderer, m_screen, client & QRect(0, 0, client.width(), kStripHeight))));
+        servePicture(socket, PictureCache::Kind::Strip);
     else if (path == "/window.png")
-        reply(socket, "200 OK", "image/png", pngBytes(windowPicture(m_renderer, m_screen)));
+        servePicture(socket, PictureCache::Kind::Window);
+}
+
+void FeedServer::servePicture(QTcpSocket* socket, PictureCache::Kind kind)
+{
+    // Its answer may wait its turn: from now it has an answer's time.
+    if (auto* deadline = socket->findChild<QTimer*>(QStringLiteral("deadline")))
+        deadline->start(kResponseTimeoutMs);
+    const QString peer = socket->peerAddress().toString();
+    m_pictureQueues[peer].push_back({socket, kind});
+    // The next one's turn comes when this connection is gone: its answer taken, or cut.
+    connect(socket, &QObject::destroyed, this, [this, peer](QObject* gone) { nextPicture(peer, gone); });
+    nextPicture(peer, nullptr);
+}
+
+void FeedServer::nextPicture(const QString& peer, QObject* gone)
+{
+    const auto found = m_pictureQueues.find(peer);
+    if (found == m_pictureQueues.end())
+        return;
+    std::deque<PictureRequest>& queue = found->second;
+    std::erase_if(queue, [gone](const PictureRequest& r) { return r.socket == gone; });
+    if (queue.empty()) {
+        m_pictureQueues.erase(found);
+        return;
+    }
+    PictureRequest& first = queue.front();
+    if (first.started)
+        return;
+    first.started = true;
+    QTcpSocket* socket = first.socket;
+    m_pictures.request(first.kind, socket,
+                       [this, socket](const QByteArray& png) { reply(socket, "200 OK", "image/png", png); });
 }
 
 void FeedServer::reply(QTcpSocket* socket, const char* status, const char* type, const QByteArray& body,
@@ -352,6 +382,7 @@ QRect FeedServer::clientRect() const
 void FeedServer::elementChanged(El e, const QRect& before)
 {
     const overlay::Element& element = m_screen.element(e);
+    m_pictures.changed(isOperatorWidget(element.kind));
     if (!isOperatorWidget(element.kind))
         m_wholePicture.clear();
     if (m_events.empty() && m_program.empty())
@@ -381,6 +412,7 @@ QJsonObject FeedServer::state() const
 void FeedServer::clientHeightChanged(int)
 {
     m_wholePicture.clear();
+    m_pictures.changed(false);
     m_stateChanged = true;
     // the canvas takes the new size, which clears it
     m_dirty = clientRect();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "feed/feedsettings.h"
+#include "feed/picturecache.h"
 #include "feed/statedocument.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
@@ -14,7 +15,9 @@
 #include <QTimer>
 #include <QWebSocketServer>
 
+#include <deque>
 #include <functional>
+#include <map>
 #include <vector>
 
 class QTcpSocket;
@@ -70,6 +73,8 @@ public:
     // The program says the links' state changed: it goes out as a patch, after the
     // overlay's own changes of the same turn.
     void statusChanged();
+    // How many pictures were encoded for the /*.png requests so far.
+    int picturesEncoded() const { return m_pictures.encoded(); }
 
 private:
     void elementChanged(overlay::El e, const QRect& before) override;
@@ -81,6 +86,8 @@ private:
     void refuse(QTcpSocket* socket, const char* status, const char* extraHeaders = "");
     void reply(QTcpSocket* socket, const char* status, const char* type = nullptr, const QByteArray& body = {},
                const char* extraHeaders = "");
+    void servePicture(QTcpSocket* socket, PictureCache::Kind kind);
+    void nextPicture(const QString& peer, QObject* gone);
     void upgrade(QTcpSocket* socket);
     void acceptWebSockets();
     void send(QWebSocket* client, const QByteArray& message, bool binary);
@@ -109,6 +116,15 @@ private:
     bool m_stateChanged = false;
     QRegion m_dirty;
     QByteArray m_wholePicture; // the last whole picture sent, while nothing on it changed
+    PictureCache m_pictures{m_renderer, m_screen};
+    struct PictureRequest {
+        QTcpSocket* socket;
+        PictureCache::Kind kind;
+        bool started = false;
+    };
+    // Each address's picture requests, served one at a time: a client asking for pictures
+    // in a loop over many connections waits for each.
+    std::map<QString, std::deque<PictureRequest>> m_pictureQueues;
     QTimer m_flush;
     QTimer m_watch; // looks at what waits to be sent to each WebSocket
     QTimer m_ping;

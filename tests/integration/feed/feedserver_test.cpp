@@ -573,6 +573,62 @@ TEST_F(FeedServerTest, PicturesHaveAlphaWhereTheWindowIsMagenta)
     EXPECT_GT(differing, log.width() * log.height() / 2);
 }
 
+// Clients asking for pictures in a loop cost one picture per change of the screen, encoded
+// once for all of them; a change of the operator's widgets alone leaves the program's
+// pictures as they were.
+TEST_F(FeedServerTest, EachPictureIsMadeOncePerChangeWhoeverAsksForIt)
+{
+    start();
+    const auto askTogether = [&](const QByteArray& path, int clients) {
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        std::vector<QByteArray> answers(static_cast<size_t>(clients));
+        for (int i = 0; i < clients; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            sockets.back()->connectToHost(QHostAddress::LocalHost, feed.port());
+            sockets.back()->write(get(path));
+        }
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                bool all = true;
+                for (size_t i = 0; i < sockets.size(); ++i) {
+                    answers[i] += sockets[i]->readAll();
+                    all = all && sockets[i]->state() == QAbstractSocket::UnconnectedState;
+                }
+                return all;
+            },
+            kWaitMs));
+        for (const QByteArray& answer : answers) {
+            EXPECT_EQ(statusLine(answer), "HTTP/1.1 200 OK");
+            EXPECT_EQ(body(answer), body(answers.front()));
+        }
+        return QImage::fromData(body(answers.front()), "PNG");
+    };
+
+    const QImage first = askTogether("/window.png", 8);
+    EXPECT_EQ(feed.picturesEncoded(), 1);
+    EXPECT_EQ(askTogether("/window.png", 3), first);
+    EXPECT_EQ(feed.picturesEncoded(), 1);
+
+    screen.setText(El::lblPilotoA, "JOAO");
+    const QImage second = askTogether("/window.png", 8);
+    EXPECT_EQ(feed.picturesEncoded(), 2);
+    EXPECT_NE(second, first);
+    const QImage program = askTogether("/program.png", 4);
+    EXPECT_EQ(feed.picturesEncoded(), 3);
+
+    screen.appendLine(El::mLog, "a line for the operator");
+    EXPECT_EQ(askTogether("/program.png", 4), program);
+    EXPECT_EQ(feed.picturesEncoded(), 3);
+    EXPECT_NE(askTogether("/window.png", 2), second);
+    EXPECT_EQ(feed.picturesEncoded(), 4);
+
+    // what is served is what the screen shows now
+    int transparent = 0, opaque = 0;
+    expectKeyed(program.convertToFormat(QImage::Format_ARGB32), test::rendererGraphics(screen), {0, 0}, &transparent,
+                &opaque);
+    EXPECT_GT(opaque, 1000);
+}
+
 // A cover panel is part of the picture: where it lies over the pilot's photo the browser
 // source is transparent, and the photo beside it is drawn, on the socket as in the PNG.
 TEST_F(FeedServerTest, CoverPanelsAreTransparentOverWhatLiesUnderThem)
