@@ -23,6 +23,34 @@ QString valueText(const QSettings& settings, const QString& key)
     return value.toString().trimmed();
 }
 
+// One value as the file holds it, without QSettings' reading: no escapes taken, no list
+// made of commas, no conversion of its bytes. Up to a ';', which starts a comment; the
+// last such line counts, as with QSettings.
+QByteArray rawValueText(const QString& path, QByteArrayView section, QByteArrayView key)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray value;
+    QByteArray current;
+    for (QByteArray line : file.readAll().split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith('[') && line.endsWith(']')) {
+            current = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0 || current != section || line.first(eq).trimmed() != key)
+            continue;
+        value = line.mid(eq + 1);
+        const qsizetype comment = value.indexOf(';');
+        if (comment >= 0)
+            value.truncate(comment);
+        value = value.trimmed();
+    }
+    return value;
+}
+
 std::optional<quint32> parseColour(const QString& text)
 {
     static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
@@ -87,9 +115,10 @@ const std::vector<Setting>& settings()
              c.feedListen = toCp1252(v);
              return QString();
          }},
+        // The token is taken from the file's own bytes (see readConfigFile): the feed
+        // refuses what it cannot compare as written.
         {"Feed", "Token",
-         [](Config& c, const QString& v) {
-             c.feedToken = toCp1252(v);
+         [](Config&, const QString&) {
              return QString();
          }},
     };
@@ -175,6 +204,10 @@ ConfigFile readConfigFile(const QString& path, bool mustExist, const Config& def
         if (!known) {
             file.refusal = configRefusal(path, section, key, QStringLiteral("no such setting"));
             return file;
+        }
+        if (section == QLatin1String("Feed") && key == QLatin1String("Token")) {
+            file.config.feedToken = rawValueText(path, "Feed", "Token");
+            continue;
         }
         const QString value = valueText(ini, name);
         if (value.isEmpty())

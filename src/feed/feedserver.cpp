@@ -183,10 +183,21 @@ void FeedServer::answer(QTcpSocket* socket, const RequestHead& head)
         refuse(socket, "421 Misdirected Request");
         return;
     }
-    if (!m_settings.token.isEmpty() && !tokenMatches(head.bearer, m_settings.token)
-        && !tokenMatches(head.queryToken, m_settings.token)) {
-        refuse(socket, "401 Unauthorized", "WWW-Authenticate: Bearer\r\n");
-        return;
+    if (!m_settings.token.isEmpty()) {
+        // Tokens are not to be guessed: an address that keeps giving wrong ones is not
+        // listened to for a while, whatever it gives.
+        const QString peer = socket->peerAddress().toString();
+        if (tokenBlocked(peer)) {
+            refuse(socket, "429 Too Many Requests",
+                   QByteArray("Retry-After: " + QByteArray::number((m_timing.tokenBlockMs + 999) / 1000) + "\r\n")
+                       .constData());
+            return;
+        }
+        if (!tokenMatches(head.bearer, m_settings.token) && !tokenMatches(head.queryToken, m_settings.token)) {
+            tokenFailed(peer);
+            refuse(socket, "401 Unauthorized", "WWW-Authenticate: Bearer\r\n");
+            return;
+        }
     }
     if (head.method != "GET") {
         refuse(socket, "405 Method Not Allowed", "Allow: GET\r\n");
@@ -352,6 +363,31 @@ void FeedServer::send(QWebSocket* client, const QByteArray& message, bool binary
         client->sendBinaryMessage(message);
     else
         client->sendTextMessage(QString::fromUtf8(message));
+}
+
+bool FeedServer::tokenBlocked(const QString& peer)
+{
+    const auto found = m_tokenFailures.find(peer);
+    return found != m_tokenFailures.end() && m_clock.elapsed() < found->second.blockedUntil;
+}
+
+void FeedServer::tokenFailed(const QString& peer)
+{
+    const qint64 now = m_clock.elapsed();
+    const auto forgotten = [&](const TokenFailures& f) {
+        return now >= f.blockedUntil && (f.times.empty() || now - f.times.back() >= m_timing.tokenBlockMs);
+    };
+    // what is past is forgotten, so that many addresses trying once cost nothing lasting
+    if (m_tokenFailures.size() > 64)
+        std::erase_if(m_tokenFailures, [&](const auto& entry) { return forgotten(entry.second); });
+    TokenFailures& failures = m_tokenFailures[peer];
+    while (!failures.times.empty() && now - failures.times.front() >= m_timing.tokenBlockMs)
+        failures.times.pop_front();
+    failures.times.push_back(now);
+    if (int(failures.times.size()) >= kMaxFailedTokens) {
+        failures.times.clear();
+        failures.blockedUntil = now + m_timing.tokenBlockMs;
+    }
 }
 
 void FeedServer::pingWebSockets()

@@ -53,7 +53,11 @@ public:
         int requestMs = 2000;
         int pingIntervalMs = 20000;
         int silenceMs = 60000;
+        // An address that gave kMaxFailedTokens wrong tokens within this time is refused
+        // for as long.
+        int tokenBlockMs = 60000;
     };
+    static constexpr int kMaxFailedTokens = 10;
 
     explicit FeedServer(overlay::Screen& screen, QObject* parent = nullptr);
     ~FeedServer() override;
@@ -93,6 +97,8 @@ private:
     void send(QWebSocket* client, const QByteArray& message, bool binary);
     void dropFloodedClients();
     void pingWebSockets();
+    bool tokenBlocked(const QString& peer);
+    void tokenFailed(const QString& peer);
 
     void changed();
     void flush();
@@ -125,6 +131,11 @@ private:
     // Each address's picture requests, served one at a time: a client asking for pictures
     // in a loop over many connections waits for each.
     std::map<QString, std::deque<PictureRequest>> m_pictureQueues;
+    struct TokenFailures {
+        std::deque<qint64> times; // within the last tokenBlockMs
+        qint64 blockedUntil = -1;
+    };
+    std::map<QString, TokenFailures> m_tokenFailures; // by address
     QTimer m_flush;
     QTimer m_watch; // looks at what waits to be sent to each WebSocket
     QTimer m_ping;

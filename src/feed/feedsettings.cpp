@@ -54,14 +54,18 @@ FeedSettingsResult parseFeedSettings(const QString& listen, const QString& token
         settings.port = *port;
     }
 
+    // Compared byte for byte as the installer wrote it: nothing a file reader or a URL
+    // could read otherwise (a blank, an escape, a list's comma, a quote).
     for (QChar c : token)
-        if (c.unicode() < 0x21 || c.unicode() > 0x7e)
-            return refused("Token", QStringLiteral("the token may hold only printable ASCII characters without blanks"));
+        if (c.unicode() < 0x21 || c.unicode() > 0x7e || c == u'\\' || c == u',' || c == u'"' || c == u'\'')
+            return refused("Token", QStringLiteral("the token may hold only printable ASCII characters without blanks, "
+                                                   "backslashes, commas or quotes"));
     settings.token = token.toLatin1();
-    if (settings.token.isEmpty() && !settings.address.isLoopback())
-        return refused("Token",
-                       QStringLiteral("a feed on %1, which is not a loopback address, needs a token")
-                           .arg(settings.address.toString()));
+    if (!settings.address.isLoopback() && settings.token.size() < kMinNetworkTokenLength)
+        return refused("Token", QStringLiteral("a feed on %1, which is not a loopback address, needs a token of at "
+                                               "least %2 characters")
+                                    .arg(settings.address.toString())
+                                    .arg(kMinNetworkTokenLength));
     return {settings, {}, {}};
 }
 

@@ -26,10 +26,13 @@ struct FeedSettingsResult {
     QString error;
 };
 
+// A token that guards the feed on a network is long enough not to be guessed.
+inline constexpr int kMinNetworkTokenLength = 16;
+
 // Listen: empty for no feed; a port alone ("8765") for 127.0.0.1 at that port; or
-// address:port ("0.0.0.0:8765", "[::1]:8765"). Token: printable ASCII without blanks;
-// required when the address is not a loopback one, because the feed then reaches the
-// whole network.
+// address:port ("0.0.0.0:8765", "[::1]:8765"). Token: printable ASCII without blanks,
+// backslashes, commas or quotes; required, of at least kMinNetworkTokenLength characters,
+// when the address is not a loopback one, because the feed then reaches the whole network.
 FeedSettingsResult parseFeedSettings(const QString& listen, const QString& token);
 
 // The refusal of the file's [Feed] keys, naming the file and the key; empty when they are

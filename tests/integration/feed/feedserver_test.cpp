@@ -344,6 +344,58 @@ TEST_F(FeedServerTest, AWebSocketIsOpenedOnlyForTheFeedsOwnPagesOrWithoutOrigin)
     EXPECT_TRUE(waitUntil([&] { return feed.clientCount() == 0; }, kWaitMs));
 }
 
+// A token is compared as the installer wrote it: a '+' in the query is a '+'.
+TEST_F(FeedServerTest, APlusInTheQueryTokenIsItself)
+{
+    start("ab+cd/ef=gh%ij");
+    EXPECT_EQ(statusLine(exchange(feed.port(), get("/state?token=ab+cd/ef=gh%25ij"))), "HTTP/1.1 200 OK");
+    EXPECT_EQ(statusLine(exchange(feed.port(), get("/state?token=ab%2Bcd%2Fef%3Dgh%25ij"))), "HTTP/1.1 200 OK");
+    EXPECT_EQ(statusLine(exchange(feed.port(), get("/state?token=ab%20cd/ef=gh%25ij"))), "HTTP/1.1 401 Unauthorized");
+}
+
+// An address that keeps guessing the token is not listened to for a while, not even with
+// the right one; other addresses are.
+TEST_F(FeedServerTest, TenWrongTokensFromAnAddressAndItIsRefusedForAWhile)
+{
+    FeedServer::Timing timing;
+    timing.tokenBlockMs = 3000;
+    feed.setTiming(timing);
+    start("s3cret");
+    const auto from = [&](const char* address, const QByteArray& request) {
+        QTcpSocket socket;
+        socket.bind(QHostAddress(QLatin1String(address)));
+        socket.connectToHost(QHostAddress::LocalHost, feed.port());
+        socket.write(request);
+        QByteArray answer;
+        waitUntil(
+            [&] {
+                answer += socket.readAll();
+                return socket.state() == QAbstractSocket::UnconnectedState;
+            },
+            kWaitMs);
+        return statusLine(answer + socket.readAll());
+    };
+    const QByteArray right = get("/state?token=s3cret");
+    for (int i = 0; i < FeedServer::kMaxFailedTokens; ++i)
+        EXPECT_EQ(from("127.0.0.2", get("/state?token=guess" + QByteArray::number(i))), "HTTP/1.1 401 Unauthorized");
+    QElapsedTimer blocked;
+    blocked.start();
+    EXPECT_EQ(from("127.0.0.2", right), "HTTP/1.1 429 Too Many Requests");
+    EXPECT_EQ(from("127.0.0.2", get("/events", "Authorization: Bearer s3cret\r\n" + kUpgradeHeaders)),
+              "HTTP/1.1 429 Too Many Requests");
+    EXPECT_EQ(from("127.0.0.3", right), "HTTP/1.1 200 OK");
+    if (blocked.elapsed() < 2500) { // still within the time
+        EXPECT_EQ(from("127.0.0.2", right), "HTTP/1.1 429 Too Many Requests");
+    }
+    EXPECT_TRUE(waitUntil([&] { return from("127.0.0.2", right) == "HTTP/1.1 200 OK"; }, kWaitMs));
+    EXPECT_GE(blocked.elapsed(), 2900);
+
+    // nine wrong ones are no reason
+    for (int i = 0; i < FeedServer::kMaxFailedTokens - 1; ++i)
+        from("127.0.0.4", get("/state?token=typo"));
+    EXPECT_EQ(from("127.0.0.4", right), "HTTP/1.1 200 OK");
+}
+
 TEST_F(FeedServerTest, ARequestThatNeverEndsIsCutAtEightKilobytes)
 {
     start();

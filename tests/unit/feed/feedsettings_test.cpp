@@ -29,13 +29,21 @@ TEST(FeedSettings, ListenAndTokenTakeTheirMeaningOrAreRefusedNamingTheKey)
         {"127.0.0.1:9000", "", "127.0.0.1", 9000, ""},
         {"127.1.2.3:9000", "", "127.1.2.3", 9000, ""}, // all of 127/8 is loopback
         {"[::1]:9000", "", "::1", 9000, ""},
-        {"0.0.0.0:8765", "abc", "0.0.0.0", 8765, ""},
-        {"192.0.2.7:8765", "abc", "192.0.2.7", 8765, ""},
+        {"0.0.0.0:8765", "0123456789abcdef", "0.0.0.0", 8765, ""},
+        {"192.0.2.7:8765", "p+x/Y=!#$%&*-.^_~", "192.0.2.7", 8765, ""},
+        {"8765", "a", "127.0.0.1", 8765, ""},                   // short on loopback: this computer only
+        {"0.0.0.0:8765", "0123456789abcde", "", 0, "Token"},   // too short for a network
+        {"192.0.2.7:8765", "s3cret", "", 0, "Token"},
         {"0.0.0.0:8765", "", "", 0, "Token"},  // the whole network without a token
         {"192.0.2.7:8765", "", "", 0, "Token"},
         {"[::]:8765", "", "", 0, "Token"},
         {"8765", "two words", "", 0, "Token"},
         {"8765", "caf\xc3\xa9", "", 0, "Token"},
+        {"8765", "ab\\x41cd", "", 0, "Token"},
+        {"8765", "ab,cd", "", 0, "Token"},
+        {"8765", "\"abcd\"", "", 0, "Token"},
+        {"8765", "ab'cd", "", 0, "Token"},
+        {"8765", "ab\tcd", "", 0, "Token"},
         {"0", "", "", 0, "Listen"},
         {"65536", "", "", 0, "Listen"},
         {"-1", "", "", 0, "Listen"},
@@ -66,6 +74,32 @@ TEST(FeedSettings, ListenAndTokenTakeTheirMeaningOrAreRefusedNamingTheKey)
 // The installer's file: a feed that would reach the network without a token, or a Listen
 // that does not parse, is refused naming the file and the key; a good or absent [Feed]
 // section is no refusal.
+// The token is what the file holds, byte for byte, up to a comment.
+TEST(FeedSettings, TheFilesTokenIsItsOwnText)
+{
+    const struct {
+        const char* line;
+        const char* token;
+    } cases[] = {
+        {"Token=0123456789abcdef", "0123456789abcdef"},
+        {"Token = p+x/Y=!#$%&*-.^_~   ; the crew's", "p+x/Y=!#$%&*-.^_~"},
+        {"Token=ab%41cd+", "ab%41cd+"},
+    };
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const QString path = dir.filePath(QStringLiteral("quorvel.conf"));
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(QByteArray("[Feed]\nListen=8765\n") + c.line + "\n");
+        out.close();
+        const ConfigFile file = readConfigFile(path, true);
+        ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
+        EXPECT_TRUE(feedRefusal(file).isEmpty());
+        EXPECT_EQ(file.config.feedToken, QByteArray(c.token));
+    }
+}
+
 TEST(FeedSettings, TheFilesFeedKeysAreRefusedNamingTheFileAndTheKey)
 {
     const struct {
@@ -75,7 +109,13 @@ TEST(FeedSettings, TheFilesFeedKeysAreRefusedNamingTheFileAndTheKey)
         {"", ""},
         {"[Feed]\nListen=\nToken=\n", ""},
         {"[Feed]\nListen=8765\n", ""},
-        {"[Feed]\nListen=0.0.0.0:8765\nToken=s3cret\n", ""},
+        {"[Feed]\nListen=0.0.0.0:8765\nToken=0123456789abcdef ; the crew's\n", ""},
+        {"[Feed]\nListen=0.0.0.0:8765\nToken=s3cret\n", "[Feed] Token"},
+        // the file's own bytes: not converted, no escape taken, no list made of commas
+        {"[Feed]\nListen=8765\nToken=\xd0\xbf\xd0\xb0\xd1\x80\xd0\xbe\xd0\xbb\xd1\x8c\n", "[Feed] Token"},
+        {"[Feed]\nListen=8765\nToken=ab\\x41cd\n", "[Feed] Token"},
+        {"[Feed]\nListen=8765\nToken=ab, cd\n", "[Feed] Token"},
+        {"[Feed]\nListen=8765\nToken=ab,cd\n", "[Feed] Token"},
         {"[Feed]\nListen=0.0.0.0:8765\n", "[Feed] Token"},
         {"[Feed]\nListen=192.0.2.7:8765\nToken=\n", "[Feed] Token"},
         {"[Feed]\nListen=8765\nToken=\"two words\"\n", "[Feed] Token"},
