@@ -193,7 +193,7 @@ protected:
 
 } // namespace
 
-TEST_F(FeedServerTest, EachRefusalHasItsAnswerAndTheTokenComesFirst)
+TEST_F(FeedServerTest, EachRefusalHasItsAnswerInItsOrder)
 {
     start("s3cret");
     const QByteArray bearer = "Authorization: Bearer s3cret\r\n";
@@ -225,6 +225,9 @@ TEST_F(FeedServerTest, EachRefusalHasItsAnswerAndTheTokenComesFirst)
         {"DELETE /?token=s3cret HTTP/1.1\r\nHost: feed\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
         {get("/events", bearer), "HTTP/1.1 426 Upgrade Required"},
         {"GET /state\r\n\r\n", "HTTP/1.1 400 Bad Request"},
+        // lines ended by LF alone: refused at once, before the token
+        {"GET /state HTTP/1.1\nHost: feed\n\n", "HTTP/1.1 400 Bad Request"},
+        {"GET /state?token=s3cret HTTP/1.1\nHost: feed\n", "HTTP/1.1 400 Bad Request"},
         {get("/state", bearer + "X: " + QByteArray(8200, 'x') + "\r\n"), "HTTP/1.1 431 Request Header Fields Too Large"},
     };
     for (const Case& c : cases) {
