@@ -274,7 +274,11 @@ void FeedServer::nextPicture(const QString& peer, QObject* gone)
     first.started = true;
     QTcpSocket* socket = first.socket;
     m_pictures.request(first.kind, socket,
-                       [this, socket](const QByteArray& png) { reply(socket, "200 OK", "image/png", png); });
+                       [this, socket](const QByteArray& png) {
+                           // a client that went while its picture was made is not written to
+                           if (socket->state() == QAbstractSocket::ConnectedState)
+                               reply(socket, "200 OK", "image/png", png);
+                       });
 }
 
 void FeedServer::reply(QTcpSocket* socket, const char* status, const char* type, const QByteArray& body,

@@ -29,8 +29,9 @@ struct RequestHead;
 
 // The read-only feed: what the overlay shows, over HTTP and WebSocket, to browser sources
 // and remote eyes. It reads the screen model and draws with its own renderer; nothing a
-// client sends reaches the model. Everything runs on the main thread, so every client has
-// bounds (request size, time, queued bytes) and is dropped at them: the air never waits.
+// client sends reaches the model. Everything but the encoding of the /*.png pictures runs
+// on the main thread, so every client has bounds (request size, time, queued bytes) and is
+// dropped at them: the air never waits.
 class FeedServer : public QObject, private overlay::ScreenObserver {
     Q_OBJECT
 public:
