@@ -52,6 +52,8 @@ public:
     // The program says the links' state changed: it goes out as a patch, after the
     // overlay's own changes of the same turn.
     void statusChanged();
+    // Where the race's side of the lanes and the board is read, with the links' state.
+    void setRaceSource(std::function<RaceState()> source) { m_race = std::move(source); }
 
 private:
     void elementChanged(overlay::El e, const QRect& before) override;
@@ -87,6 +89,7 @@ private:
     QByteArray m_wholePicture; // the last whole picture sent, while nothing on it changed
     QTimer m_flush;
     std::function<LinkStatus()> m_status;
+    std::function<RaceState()> m_race;
 };
 
 } // namespace quorvel::feed

@@ -248,8 +248,9 @@ TEST_F(FeedServerTest, ThirtyTwoClientsAtMostTheNextRefused)
 TEST_F(FeedServerTest, StateIsWhatTheElementsShowInUtf8)
 {
     start();
-    screen.setText(El::lblPilotoA, "JO\xc3O (FERA)");
-    screen.setText(El::lblVeiculoA, "#77 | FUSCA");
+    RaceState race;
+    race.headers[0] = {"JO\xc3O", "FERA", "77", "FUSCA", "", ""}; // the race's Windows-1252
+    feed.setRaceSource([&] { return race; });
     screen.setText(El::lbl60A, "1.234");
     screen.show(El::lbl60A);
     screen.setText(El::lblPosB, "2");
@@ -257,7 +258,7 @@ TEST_F(FeedServerTest, StateIsWhatTheElementsShowInUtf8)
     ASSERT_EQ(statusLine(answer), "HTTP/1.1 200 OK");
     EXPECT_TRUE(answer.contains("Content-Type: application/json\r\n"));
     const QJsonObject state = QJsonDocument::fromJson(body(answer)).object();
-    EXPECT_EQ(state, stateDocument(screen));
+    EXPECT_EQ(state, stateDocument(screen, {}, race));
     const QJsonObject a = state[QStringLiteral("lanes")][QStringLiteral("A")].toObject();
     EXPECT_EQ(a[QStringLiteral("pilot")].toString(), QStringLiteral("JO\u00c3O"));
     EXPECT_EQ(a[QStringLiteral("nickname")].toString(), QStringLiteral("FERA"));
