@@ -6,6 +6,7 @@
 #include "base/config.h"
 #include "overlay/layout.h"
 #include "overlay/renderer.h"
+#include "keying.h"
 #include "rendergraphics.h"
 #include "wait.h"
 
@@ -114,7 +115,8 @@ bool near(QRgb a, QRgb b, int tolerance = 3)
 }
 
 // A picture with alpha matches the graphics at `area`: transparent exactly where they are
-// magenta, opaque and the same colour elsewhere. Returns how many pixels were of each kind.
+// magenta, opaque and the same colour elsewhere, but at the soft edges of what is drawn over
+// magenta, partly transparent (keying.h). Returns how many pixels were of each kind.
 void expectKeyed(const QImage& picture, const QImage& reference, const QPoint& at, int* transparent, int* opaque)
 {
     *transparent = *opaque = 0;
@@ -123,13 +125,8 @@ void expectKeyed(const QImage& picture, const QImage& reference, const QPoint& a
         for (int x = 0; x < picture.width(); ++x) {
             const QRgb p = picture.pixel(x, y);
             const QRgb r = reference.pixel(at.x() + x, at.y() + y);
-            if (r == overlay::kMagenta) {
-                ++*transparent;
-                wrong += qAlpha(p) != 0;
-            } else {
-                ++*opaque;
-                wrong += qAlpha(p) != 255 || !near(p, r);
-            }
+            ++*(r == overlay::kMagenta ? transparent : opaque);
+            wrong += keyedPixel(p, r, false) == KeyedPixel::Wrong;
         }
     EXPECT_EQ(wrong, 0);
 }
