@@ -54,14 +54,14 @@ QJsonObject laneDocument(const Screen& screen, const RaceState& race, Lane lane)
     const RaceState::Header& header = race.header(lane);
     const auto lit = [&](Indication what) { return shownOn(screen, race, lane, what).has_value(); };
 
+    const std::optional<Side> reaction = shownOn(screen, race, lane, Indication::Reaction);
     // The row of the lamps and reaction time it shows; with none shown, where the next go.
-    std::optional<Side> row = shownOn(screen, race, lane, Indication::Reaction);
+    std::optional<Side> row = reaction;
     for (Indication lamp : {Indication::PreStage, Indication::Stage, Indication::Green, Indication::Foul})
         if (!row)
             row = shownOn(screen, race, lane, lamp);
     if (!row)
         row = screen.checked(El::ckCameraPos) == (lane == Lane::A) ? Side::B : Side::A;
-    const std::optional<Side> reaction = shownOn(screen, race, lane, Indication::Reaction);
 
     QString outcome;
     if (screen.visible(own.disqualified))
