@@ -4,8 +4,35 @@
 #include "base/cp1252.h"
 #include "db/datamodule.h"
 #include "feed/feedserver.h"
+#include "race/board.h"
+#include "race/racedisplay.h"
 
 namespace quorvel::app {
+
+namespace {
+
+feed::Lane feedLane(race::Lane lane)
+{
+    return lane == race::Lane::A ? feed::Lane::A : feed::Lane::B;
+}
+
+} // namespace
+
+feed::RaceState raceState(const race::RaceDisplay& race, const race::Board& board)
+{
+    feed::RaceState state;
+    for (race::Lane lane : {race::Lane::A, race::Lane::B}) {
+        const race::LaneRecord& shown = race.shownHeader(lane);
+        state.headers[static_cast<size_t>(feedLane(lane))] = {shown.pilot,    shown.nickname, shown.number,
+                                                              shown.car,      shown.category, shown.heat};
+    }
+    for (overlay::Side side : {overlay::Side::A, overlay::Side::B})
+        for (int what = 0; what < overlay::kIndicationCount; ++what)
+            state.shownBy[static_cast<size_t>(side)][static_cast<size_t>(what)] =
+                feedLane(race.shownBy(side, static_cast<overlay::Indication>(what)));
+    state.boardRows = board.rowsShown();
+    return state;
+}
 
 void connectFeedToLinks(feed::FeedServer& feed, Form& form, db::DataModule& dm)
 {
@@ -21,6 +48,9 @@ void connectFeedToLinks(feed::FeedServer& feed, Form& form, db::DataModule& dm)
         status.databaseServer = fromCp1252(dm.Zconet().host());
         return status;
     });
+    // Every message the race applies goes to Memo1 first, so the feed makes its document
+    // again after each: what changes on the race's side alone needs no telling.
+    feed.setRaceSource([&form] { return raceState(form.race(), form.board()); });
     form.onLinksChanged = [&feed] { feed.statusChanged(); };
 }
 

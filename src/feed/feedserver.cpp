@@ -446,7 +446,7 @@ void FeedServer::statusChanged()
 
 QJsonObject FeedServer::state() const
 {
-    return stateDocument(m_screen, m_status ? m_status() : LinkStatus{});
+    return stateDocument(m_screen, m_status ? m_status() : LinkStatus{}, m_race ? m_race() : RaceState{});
 }
 
 void FeedServer::clientHeightChanged(int)

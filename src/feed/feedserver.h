@@ -78,6 +78,8 @@ public:
     // The program says the links' state changed: it goes out as a patch, after the
     // overlay's own changes of the same turn.
     void statusChanged();
+    // Where the race's side of the lanes and the board is read, with the links' state.
+    void setRaceSource(std::function<RaceState()> source) { m_race = std::move(source); }
     // How many pictures were encoded for the /*.png requests so far.
     int picturesEncoded() const { return m_pictures.encoded(); }
 
@@ -142,6 +144,7 @@ private:
     QTimer m_ping;
     QElapsedTimer m_clock;
     std::function<LinkStatus()> m_status;
+    std::function<RaceState()> m_race;
 };
 
 } // namespace quorvel::feed

@@ -11,14 +11,16 @@ namespace quorvel::feed {
 
 QImage programPicture(overlay::Renderer& renderer, const overlay::Screen& screen, const QRect& area)
 {
-    QImage image(area.size(), QImage::Format_ARGB32);
+    // Drawn on nothing, so the soft edges of letters over the key colour are partly
+    // transparent rather than partly magenta.
+    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         painter.translate(-area.topLeft());
-        renderer.paintGraphics(painter, screen, area, overlay::kMagenta);
+        renderer.paintGraphics(painter, screen, area, overlay::kTransparentKey);
     }
-    // Only the key colour itself: the soft edges of text over magenta stay as drawn, as a
-    // chroma keyer would see them.
+    // Pictures may hold the window's magenta too, which the mixer keys out of the window.
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)

@@ -12,7 +12,8 @@ class Screen;
 namespace quorvel::feed {
 
 // The graphics of the client area within `area` (window coordinates) as a browser source
-// takes them: the renderer's own pixels, transparent where the window shows magenta.
+// takes them: the renderer's own pixels, premultiplied, transparent where the window shows
+// magenta, and partly transparent at the soft edges of what is drawn over it.
 QImage programPicture(overlay::Renderer& renderer, const overlay::Screen& screen, const QRect& area);
 
 // The client area as the operator sees it, widgets included.

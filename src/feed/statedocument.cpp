@@ -2,41 +2,26 @@
 
 #include "base/cp1252.h"
 #include "overlay/boardrows.h"
+#include "overlay/laneelements.h"
 #include "overlay/screen.h"
 
 #include <QJsonArray>
 
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
 namespace quorvel::feed {
 
-using overlay::El;
 using overlay::BoardRow;
+using overlay::El;
+using overlay::Indication;
 using overlay::kBoardRows;
 using overlay::Screen;
+using overlay::Side;
+using overlay::sideElements;
 
 namespace {
-
-// The elements of one row of the strip.
-struct Row {
-    El pilot, vehicle, category;
-    El preStage, stage, green, foul;
-    El reaction;
-};
-
-constexpr Row kTopRow{El::lblPilotoA, El::lblVeiculoA, El::lblCategA, El::imgPreA,
-                      El::imgStageA,  El::imgStartA,   El::imgQueA,   El::lblReaA};
-constexpr Row kBottomRow{El::lblPilotoB, El::lblVeiculoB, El::lblCategB, El::imgPreB,
-                         El::imgStageB,  El::imgStartB,   El::imgQueB,   El::lblReaB};
-
-// What stays with the lane whatever the camera box says.
-struct LaneElements {
-    El sixtyFeet, hundredMetres, track, speed, total;
-    El winner, disqualified, status, position;
-};
-
-constexpr LaneElements kLaneA{El::lbl60A,     El::lbl100A,    El::lblTPistaA, El::lblVelA, El::lblTTotalA,
-                              El::imgGanhouA, El::imgDesclaA, El::lblStatusA, El::lblPosA};
-constexpr LaneElements kLaneB{El::lbl60B,     El::lbl100B,    El::lblTPistaB, El::lblVelB, El::lblTTotalB,
-                              El::imgGanhouB, El::imgDesclaB, El::lblStatusB, El::lblPosB};
 
 QString text(const Screen& screen, El e)
 {
@@ -49,54 +34,81 @@ QString shownText(const Screen& screen, El e)
     return screen.visible(e) ? text(screen, e) : QString();
 }
 
-QJsonObject laneDocument(const Screen& screen, const Row& row, const Row& headerRow, const LaneElements& lane,
-                         const char* rowName)
+Side ownSide(Lane lane)
 {
-    const PilotHeader pilot = splitPilotHeader(text(screen, headerRow.pilot));
-    const VehicleHeader vehicle = splitVehicleHeader(text(screen, headerRow.vehicle));
-    const CategoryHeader category = splitCategoryHeader(text(screen, headerRow.category));
+    return lane == Lane::A ? Side::A : Side::B;
+}
+
+// The side on which the lane's indication shows now, if it shows at all.
+std::optional<Side> shownOn(const Screen& screen, const RaceState& race, Lane lane, Indication what)
+{
+    for (Side side : {ownSide(lane), ownSide(lane) == Side::A ? Side::B : Side::A})
+        if (race.owner(side, what) == lane && screen.visible(sideElements(side).element(what)))
+            return side;
+    return std::nullopt;
+}
+
+QJsonObject laneDocument(const Screen& screen, const RaceState& race, Lane lane)
+{
+    const overlay::SideElements& own = sideElements(ownSide(lane));
+    const RaceState::Header& header = race.header(lane);
+    const auto lit = [&](Indication what) { return shownOn(screen, race, lane, what).has_value(); };
+
+    const std::optional<Side> reaction = shownOn(screen, race, lane, Indication::Reaction);
+    // The row of the lamps and reaction time it shows; with none shown, where the next go.
+    std::optional<Side> row = reaction;
+    for (Indication lamp : {Indication::PreStage, Indication::Stage, Indication::Green, Indication::Foul})
+        if (!row)
+            row = shownOn(screen, race, lane, lamp);
+    if (!row)
+        row = screen.checked(El::ckCameraPos) == (lane == Lane::A) ? Side::B : Side::A;
+
     QString outcome;
-    if (screen.visible(lane.disqualified))
+    if (screen.visible(own.disqualified))
         outcome = QStringLiteral("disqualified");
-    else if (screen.visible(lane.winner))
+    else if (screen.visible(own.winner))
         outcome = QStringLiteral("winner");
     return QJsonObject{
-        {QStringLiteral("row"), QLatin1String(rowName)},
-        {QStringLiteral("pilot"), pilot.pilot},
-        {QStringLiteral("nickname"), pilot.nickname},
-        {QStringLiteral("number"), vehicle.number},
-        {QStringLiteral("vehicle"), vehicle.vehicle},
-        {QStringLiteral("category"), category.category},
-        {QStringLiteral("heat"), category.heat},
+        {QStringLiteral("row"), *row == Side::A ? QStringLiteral("top") : QStringLiteral("bottom")},
+        {QStringLiteral("pilot"), fromCp1252(header.pilot)},
+        {QStringLiteral("nickname"), fromCp1252(header.nickname)},
+        {QStringLiteral("number"), fromCp1252(header.number)},
+        {QStringLiteral("vehicle"), fromCp1252(header.car)},
+        {QStringLiteral("category"), fromCp1252(header.category)},
+        {QStringLiteral("heat"), fromCp1252(header.heat)},
         {QStringLiteral("lamps"),
-         QJsonObject{{QStringLiteral("preStage"), screen.visible(row.preStage)},
-                     {QStringLiteral("stage"), screen.visible(row.stage)},
-                     {QStringLiteral("green"), screen.visible(row.green)},
-                     {QStringLiteral("foul"), screen.visible(row.foul)}}},
+         QJsonObject{{QStringLiteral("preStage"), lit(Indication::PreStage)},
+                     {QStringLiteral("stage"), lit(Indication::Stage)},
+                     {QStringLiteral("green"), lit(Indication::Green)},
+                     {QStringLiteral("foul"), lit(Indication::Foul)}}},
         {QStringLiteral("times"),
-         QJsonObject{{QStringLiteral("reaction"), shownText(screen, row.reaction)},
-                     {QStringLiteral("sixtyFeet"), shownText(screen, lane.sixtyFeet)},
-                     {QStringLiteral("hundredMetres"), shownText(screen, lane.hundredMetres)},
-                     {QStringLiteral("track"), shownText(screen, lane.track)},
-                     {QStringLiteral("speed"), shownText(screen, lane.speed)},
-                     {QStringLiteral("total"), shownText(screen, lane.total)}}},
+         QJsonObject{{QStringLiteral("reaction"),
+                      reaction ? text(screen, sideElements(*reaction).reaction.label) : QString()},
+                     {QStringLiteral("sixtyFeet"), shownText(screen, own.sixtyFeet.label)},
+                     {QStringLiteral("hundredMetres"), shownText(screen, own.hundredMetres.label)},
+                     {QStringLiteral("track"), shownText(screen, own.track.label)},
+                     {QStringLiteral("speed"), shownText(screen, own.speed.label)},
+                     {QStringLiteral("total"), shownText(screen, own.total.label)}}},
         {QStringLiteral("outcome"), outcome},
-        {QStringLiteral("status"), text(screen, lane.status)},
-        {QStringLiteral("position"), text(screen, lane.position)},
+        {QStringLiteral("status"), text(screen, own.status)},
+        {QStringLiteral("position"), text(screen, own.position)},
     };
 }
 
-QJsonObject boardDocument(const Screen& screen)
+// The rows of the board's page; none, and no category, before it has read one: the labels
+// then hold the layout's own texts.
+QJsonObject boardDocument(const Screen& screen, const RaceState& race)
 {
     QJsonArray rows;
-    for (const BoardRow& row : kBoardRows) {
-        if (screen.text(row.number).isEmpty() && screen.text(row.pilot).isEmpty() && screen.text(row.time).isEmpty())
-            continue;
+    const int count = std::clamp(race.boardRows, 0, int(std::size(kBoardRows)));
+    for (int i = 0; i < count; ++i) {
+        const BoardRow& row = kBoardRows[i];
         rows.append(QJsonObject{{QStringLiteral("number"), text(screen, row.number)},
                                 {QStringLiteral("pilot"), text(screen, row.pilot)},
                                 {QStringLiteral("time"), text(screen, row.time)}});
     }
-    return QJsonObject{{QStringLiteral("category"), text(screen, El::lblClassCat)}, {QStringLiteral("rows"), rows}};
+    return QJsonObject{{QStringLiteral("category"), count > 0 ? text(screen, El::lblClassCat) : QString()},
+                       {QStringLiteral("rows"), rows}};
 }
 
 QString linkName(LinkStatus::Link link)
@@ -111,30 +123,21 @@ QString linkName(LinkStatus::Link link)
 
 } // namespace
 
-QJsonObject stateDocument(const Screen& screen, const LinkStatus& status)
+QJsonObject stateDocument(const Screen& screen, const LinkStatus& status, const RaceState& race)
 {
-    // The camera box puts lane A's lamps and reaction time on the bottom row, and lane B's
-    // on the top one.
-    const bool swapped = screen.checked(El::ckCameraPos);
-    const Row& rowA = swapped ? kBottomRow : kTopRow;
-    const Row& rowB = swapped ? kTopRow : kBottomRow;
-    const bool headersSwapped = swapped && !splitVehicleHeader(text(screen, El::lblVeiculoA)).lightsOff;
-    const Row& headerA = headersSwapped ? kBottomRow : kTopRow;
-    const Row& headerB = headersSwapped ? kTopRow : kBottomRow;
-
     QJsonArray log;
     for (const Text& line : screen.lastLines(El::mLog, kStateLogLines))
         log.append(fromCp1252(line));
 
     return QJsonObject{
         {QStringLiteral("lanes"),
-         QJsonObject{{QStringLiteral("A"), laneDocument(screen, rowA, headerA, kLaneA, swapped ? "bottom" : "top")},
-                     {QStringLiteral("B"), laneDocument(screen, rowB, headerB, kLaneB, swapped ? "top" : "bottom")}}},
-        {QStringLiteral("cameraSwap"), swapped},
+         QJsonObject{{QStringLiteral("A"), laneDocument(screen, race, Lane::A)},
+                     {QStringLiteral("B"), laneDocument(screen, race, Lane::B)}}},
+        {QStringLiteral("cameraSwap"), screen.checked(El::ckCameraPos)},
         {QStringLiteral("mode"), screen.isShowing(El::pnlClass) ? QStringLiteral("board") : QStringLiteral("strip")},
         {QStringLiteral("timesCovered"), screen.visible(El::pnlEscondeA)},
         {QStringLiteral("height"), screen.clientHeight()},
-        {QStringLiteral("board"), boardDocument(screen)},
+        {QStringLiteral("board"), boardDocument(screen, race)},
         {QStringLiteral("log"), log},
         {QStringLiteral("link"),
          QJsonObject{{QStringLiteral("state"), linkName(status.link)}, {QStringLiteral("server"), status.server}}},
@@ -176,37 +179,6 @@ QJsonObject applyMergePatch(const QJsonObject& target, const QJsonObject& patch)
             result.insert(it.key(), it.value());
     }
     return result;
-}
-
-PilotHeader splitPilotHeader(const QString& text)
-{
-    // the nickname is the last bracketed part; a name may hold brackets of its own
-    if (text.endsWith(u')')) {
-        const qsizetype open = text.lastIndexOf(QStringLiteral(" ("));
-        if (open >= 0)
-            return {text.left(open), text.mid(open + 2, text.size() - open - 3)};
-    }
-    return {text, {}};
-}
-
-VehicleHeader splitVehicleHeader(const QString& text)
-{
-    const QString header = text.startsWith(u'#') ? text.mid(1) : text;
-    qsizetype separator = header.indexOf(QStringLiteral(" | "));
-    if (separator >= 0)
-        return {header.left(separator), header.mid(separator + 3), false};
-    separator = header.indexOf(QStringLiteral(" - "));
-    if (separator >= 0)
-        return {header.left(separator), header.mid(separator + 3), true};
-    return {header, {}, false};
-}
-
-CategoryHeader splitCategoryHeader(const QString& text)
-{
-    const qsizetype separator = text.lastIndexOf(QStringLiteral(" | B: "));
-    if (separator < 0)
-        return {text, {}};
-    return {text.left(separator), text.mid(separator + 6)};
 }
 
 } // namespace quorvel::feed

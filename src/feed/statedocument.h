@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/text.h"
+#include "feed/racestate.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -21,10 +22,12 @@ struct LinkStatus {
     QString databaseServer;  // empty: the database server of this computer
 };
 
-// What is on air, read from the screen model: both lanes as the timing server names them,
-// the row of the strip each shows on, the strip or the board, the board's page and the
-// last lines of mLog; and the links' state. Texts are UTF-8, converted from Windows-1252.
-QJsonObject stateDocument(const overlay::Screen& screen, const LinkStatus& status = {});
+// What is on air: both lanes as the timing server names them, with the lamps, times and
+// outcome the strip shows of each, the strip or the board, the board's page, the last lines
+// of mLog, and the links' state. The screen model tells what is shown, the race whose it
+// is (`race`: without one, each side shows its own lane, with empty headers and no board).
+// Texts are UTF-8, converted from Windows-1252.
+QJsonObject stateDocument(const overlay::Screen& screen, const LinkStatus& status = {}, const RaceState& race = {});
 
 // The JSON merge patch (RFC 7396) that turns `from` into `to`; empty when they are equal.
 // Arrays are replaced whole, keys gone from `to` become null.
@@ -32,23 +35,6 @@ QJsonObject mergePatch(const QJsonObject& from, const QJsonObject& to);
 
 // `patch` applied to `target` (RFC 7396).
 QJsonObject applyMergePatch(const QJsonObject& target, const QJsonObject& patch);
-
-// The lane headers as the strip writes them, taken apart again.
-struct PilotHeader {
-    QString pilot, nickname;
-};
-struct VehicleHeader {
-    QString number, vehicle;
-    // The lights-off view writes " - " between number and vehicle, and writes each lane's
-    // header on its own row whatever the camera box says; the start of a run writes " | ".
-    bool lightsOff = false;
-};
-struct CategoryHeader {
-    QString category, heat;
-};
-PilotHeader splitPilotHeader(const QString& text);       // "JOAO SILVA (FERA)"
-VehicleHeader splitVehicleHeader(const QString& text);   // "#123 | OPALA", "#123 - OPALA"
-CategoryHeader splitCategoryHeader(const QString& text); // "TURBO | B: 2"
 
 inline constexpr int kStateLogLines = 50;
 

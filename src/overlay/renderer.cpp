@@ -26,7 +26,7 @@ void Renderer::paintGraphics(QPainter& painter, const Screen& screen, const QRec
 {
     m_keyColour = keyColour;
     m_graphicsOnly = true;
-    painter.fillRect(area, QColor::fromRgb(keyColour));
+    fillArea(painter, area, kMagenta);
     for (El e : childrenOf(El::frmPrincipal))
         paintChild(painter, screen, screen.element(e), area, true);
     m_graphicsOnly = false;
@@ -35,7 +35,22 @@ void Renderer::paintGraphics(QPainter& painter, const Screen& screen, const QRec
 
 QColor Renderer::fill(QRgb colour) const
 {
-    return QColor::fromRgb(colour == kMagenta ? m_keyColour : colour);
+    return QColor::fromRgba(colour == kMagenta ? m_keyColour : colour);
+}
+
+void Renderer::fillArea(QPainter& painter, const QRect& area, QRgb colour) const
+{
+    const QColor colourDrawn = fill(colour);
+    if (colourDrawn.alpha() == 255) {
+        painter.fillRect(area, colourDrawn);
+        return;
+    }
+    // A magenta panel over graphics hides them: without a colour of its own it must clear
+    // them, not blend nothing over them.
+    const QPainter::CompositionMode mode = painter.compositionMode();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(area, colourDrawn);
+    painter.setCompositionMode(mode);
 }
 
 void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed)
@@ -44,7 +59,7 @@ void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, con
     const QRect clip = area & QRect(QPoint(0, 0), self.box.size());
     if (clip.isEmpty())
         return;
-    painter.fillRect(clip, fill(self.color));
+    fillArea(painter, clip, self.color);
     const std::vector<El>& children = childrenOf(panel);
     for (El e : children) {
         const Element& child = screen.element(e);
@@ -71,7 +86,7 @@ void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element
     switch (child.kind) {
     case Kind::Label: paintLabel(painter, child, visible); break;
     case Kind::Picture: paintPicture(painter, child, visible); break;
-    case Kind::Shape: painter.fillRect(visible, fill(child.color)); break;
+    case Kind::Shape: fillArea(painter, visible, child.color); break;
     case Kind::Panel:
         painter.save();
         painter.translate(child.box.topLeft());

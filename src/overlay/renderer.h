@@ -30,11 +30,15 @@ public:
 
     // The graphics of the client area alone, in window coordinates, clipped to `area`: what
     // the mixer keys, without the windowed widgets, and with `keyColour` wherever the window
-    // fills with magenta (its background, magenta panels and shapes).
+    // fills with magenta (its background, magenta panels and shapes). A key colour with no
+    // alpha (kTransparentKey) leaves those places transparent, on a device with alpha: text
+    // and pictures are then blended with nothing, so the soft edges of letters are partly
+    // transparent instead of partly magenta.
     void paintGraphics(QPainter& painter, const Screen& screen, const QRect& area, QRgb keyColour);
 
 private:
     QColor fill(QRgb colour) const;
+    void fillArea(QPainter& painter, const QRect& area, QRgb colour) const;
 
     void paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip, bool windowed);
     void paintLabel(QPainter& painter, const Element& label, const QRect& clip);
@@ -71,6 +75,9 @@ private:
     QRgb m_keyColour = qRgb(255, 0, 255);
     bool m_graphicsOnly = false;
 };
+
+// paintGraphics' key colour for a picture with alpha: transparent where the window is magenta.
+inline constexpr QRgb kTransparentKey = 0x00000000;
 
 // The window's client area rendered into a new image (`area` in window coordinates).
 QImage renderScreen(const Screen& screen, const QRect& area);

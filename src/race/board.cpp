@@ -54,6 +54,7 @@ void Board::limpadadosClass()
         m_screen.setText(row.pilot, Text());
         m_screen.setText(row.time, Text());
     }
+    m_rowsShown = 0;
     m_race.lane(Lane::A).reactionTime.clear();
     m_race.lane(Lane::B).reactionTime.clear();
 }
@@ -109,6 +110,7 @@ void Board::fillRow(int row)
     // Rows 9 and 10 have room for the whole name.
     m_screen.setText(kBoardRows[row].pilot, row < 8 ? FirstWord(pilot) : pilot);
     m_screen.setText(kBoardRows[row].time, formatBestTime(m_dm.qryListaPilotos().asFloat("min"), m_decimalSeparator));
+    m_rowsShown = row + 1;
 }
 
 } // namespace quorvel::race

@@ -41,6 +41,11 @@ public:
     // Draws one page.
     void tmrResultTimer();
 
+    // The rows the current page holds, best first: 0 before the first page, and from the
+    // moment the labels are emptied for the next one. Until then the labels hold what the
+    // layout gave them, which is no page at all.
+    int rowsShown() const { return m_rowsShown; }
+
 private:
     void fillRow(int row);
 
@@ -51,6 +56,7 @@ private:
     int m_firstPageMs;
     int m_pageMs;
     Text m_decimalSeparator;
+    int m_rowsShown = 0;
 };
 
 } // namespace quorvel::race

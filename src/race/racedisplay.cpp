@@ -13,61 +13,24 @@ namespace quorvel::race {
 
 using overlay::El;
 
-// A time's label and the caption beside it, shown together.
-struct TimeCell {
-    El label, caption;
-};
-
-// The elements of one side of the strip.
-struct SideElements {
-    El pilot, vehicle, category;
-    El preStage, stage, foul, green, winner, disqualified;
-    El status, position, photo;
-    TimeCell reaction, sixtyFeet, hundredMetres, track, speed, total;
-    El cover;
-
-    std::array<El, 6> lamps() const { return {preStage, stage, foul, green, winner, disqualified}; }
-    std::array<TimeCell, 6> times() const { return {reaction, sixtyFeet, hundredMetres, track, speed, total}; }
-
-    El lamp(Lamp which) const
-    {
-        switch (which) {
-        case Lamp::PreStage: return preStage;
-        case Lamp::Stage: return stage;
-        case Lamp::Foul: return foul;
-        case Lamp::Green: return green;
-        }
-        return preStage;
-    }
-};
+using overlay::Indication;
+using overlay::kSideA;
+using overlay::kSideB;
+using overlay::SideElements;
+using overlay::TimeCell;
 
 namespace {
 
-constexpr SideElements kSideA{
-    El::lblPilotoA, El::lblVeiculoA, El::lblCategA,
-    El::imgPreA, El::imgStageA, El::imgQueA, El::imgStartA, El::imgGanhouA, El::imgDesclaA,
-    El::lblStatusA, El::lblPosA, El::fotoPilotoA,
-    {El::lblReaA, El::lblERT},
-    {El::lbl60A, El::lblE60Pes},
-    {El::lbl100A, El::lblEParc02},
-    {El::lblTPistaA, El::lblEPista},
-    {El::lblVelA, El::lblEkm},
-    {El::lblTTotalA, El::lblEFim},
-    El::pnlEscondeA,
-};
-
-constexpr SideElements kSideB{
-    El::lblPilotoB, El::lblVeiculoB, El::lblCategB,
-    El::imgPreB, El::imgStageB, El::imgQueB, El::imgStartB, El::imgGanhouB, El::imgDesclaB,
-    El::lblStatusB, El::lblPosB, El::fotoPilotoB,
-    {El::lblReaB, El::lblDRT},
-    {El::lbl60B, El::lblD60pes},
-    {El::lbl100B, El::lblDParc02},
-    {El::lblTPistaB, El::lblDPista},
-    {El::lblVelB, El::lblDKm},
-    {El::lblTTotalB, El::lblDFim},
-    El::pnlEscondeB,
-};
+Indication indication(Lamp which)
+{
+    switch (which) {
+    case Lamp::PreStage: return Indication::PreStage;
+    case Lamp::Stage: return Indication::Stage;
+    case Lamp::Foul: return Indication::Foul;
+    case Lamp::Green: return Indication::Green;
+    }
+    return Indication::PreStage;
+}
 
 const SideElements& side(Lane lane)
 {
@@ -107,7 +70,9 @@ void RaceDisplay::ApplyTimesMode()
 void RaceDisplay::RenderLaneHeaders(const Text& vehicleSeparator, bool swapped)
 {
     for (Lane sideLane : {Lane::A, Lane::B}) {
-        const LaneRecord& record = lane(swapped ? other(sideLane) : sideLane);
+        const Lane shownLane = swapped ? other(sideLane) : sideLane;
+        const LaneRecord& record = lane(shownLane);
+        m_shownHeaders[index(shownLane)] = record;
         const SideElements& elements = side(sideLane);
         Text name = record.pilot;
         if (!record.nickname.isEmpty())
@@ -126,6 +91,7 @@ void RaceDisplay::limpadados()
     for (El e : {El::lblPilotoA, El::lblVeiculoA, El::lblCategA, El::lblPilotoB, El::lblVeiculoB,
                  El::lblCategB, El::lblPosA, El::lblPosB})
         m_screen.setText(e, Text());
+    m_shownHeaders = {};
     ApplyTimesMode();
     m_screen.clearPicture(El::fotoPilotoA);
     m_screen.clearPicture(El::fotoPilotoB);
@@ -167,6 +133,7 @@ void RaceDisplay::lightsOffView()
         if (reaction.isEmpty())
             continue;
         showTime(side(l).reaction, reaction);
+        shown(l, Indication::Reaction, l);
     }
 }
 
@@ -188,6 +155,11 @@ void RaceDisplay::loadPhoto(Lane l, El element)
         // The element keeps its picture; the other photo and the reaction times still come.
         report(e);
     }
+}
+
+void RaceDisplay::shown(Lane sideLane, Indication what, Lane by)
+{
+    m_shownBy[index(sideLane)][static_cast<size_t>(what)] = by;
 }
 
 void RaceDisplay::report(const std::exception& e)
@@ -215,6 +187,7 @@ void RaceDisplay::showReactionTime(Lane l, const Text& value)
 {
     lane(l).reactionTime = value;
     showTime(lampSide(l).reaction, value);
+    shown(lampSideLane(l), Indication::Reaction, l);
 }
 
 void RaceDisplay::coverTimesAfterTrackTime()
@@ -239,11 +212,16 @@ void RaceDisplay::hideLamps()
             m_screen.hide(e);
 }
 
-const SideElements& RaceDisplay::lampSide(Lane l) const
+Lane RaceDisplay::lampSideLane(Lane l) const
 {
     // The lamps, the foul of "Queimou" and the reaction time go to the other side while
     // the camera box is ticked.
-    return side(swapped() ? other(l) : l);
+    return swapped() ? other(l) : l;
+}
+
+const SideElements& RaceDisplay::lampSide(Lane l) const
+{
+    return side(lampSideLane(l));
 }
 
 void RaceDisplay::ApplyRaceMessage(const RaceMessage& message)
@@ -281,8 +259,10 @@ void RaceDisplay::ApplyRaceMessage(const RaceMessage& message)
 
     case Action::Reaction: showReactionTime(l, value); break;
     case Action::Status:
-        if (value == "Queimou")
+        if (value == "Queimou") {
             m_screen.show(lampSide(l).foul);
+            shown(lampSideLane(l), Indication::Foul, l);
+        }
         break;
     case Action::SixtyFeet: showTime(own.sixtyFeet, value); break;
     case Action::HundredMetres: showTime(own.hundredMetres, value); break;
@@ -308,8 +288,11 @@ void RaceDisplay::ApplyRaceMessage(const RaceMessage& message)
     case Action::ShowTimes: m_timesMode = "S"; break;
     case Action::HideTimes: m_timesMode = "N"; break;
 
-    case Action::LampOn: m_screen.show(lampSide(l).lamp(effect.lamp)); break;
-    case Action::LampOff: m_screen.hide(lampSide(l).lamp(effect.lamp)); break;
+    case Action::LampOn:
+        m_screen.show(lampSide(l).element(indication(effect.lamp)));
+        shown(lampSideLane(l), indication(effect.lamp), l);
+        break;
+    case Action::LampOff: m_screen.hide(lampSide(l).element(indication(effect.lamp))); break;
     case Action::LightsOff:
         hideLamps();
         if (swapped())

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "base/text.h"
+#include "overlay/laneelements.h"
 #include "race/framing.h"
 #include "race/lanerecord.h"
 #include "race/lanevehicles.h"
 
+#include <array>
 #include <exception>
 #include <functional>
 
@@ -16,9 +18,6 @@ class Screen;
 }
 
 namespace quorvel::race {
-
-struct SideElements;
-struct TimeCell;
 
 // The race display: the two lane records, the show/hide-times flag, and every effect a
 // timing message has on the strip. Changes the screen only through element operations.
@@ -52,12 +51,24 @@ public:
     const LaneRecord& lane(Lane lane) const { return lane == Lane::A ? m_laneA : m_laneB; }
     const Text& TimesMode() const { return m_timesMode; }
 
+    // A lane's record as its header lines show it, whichever side they are on: what the
+    // last writing of the headers took from the record, empty while the headers are empty.
+    const LaneRecord& shownHeader(Lane lane) const { return m_shownHeaders[index(lane)]; }
+    // The lane whose message last showed the indication on this side: the camera box sends
+    // a lane's lamps and reaction time to the other side while it is ticked, and they stay
+    // there when it changes.
+    Lane shownBy(overlay::Side side, overlay::Indication what) const
+    {
+        return m_shownBy[static_cast<size_t>(side)][static_cast<size_t>(what)];
+    }
+
 private:
     bool swapped() const;
     void lookUpVehicle(Lane lane, const Text& value);
     void showReactionTime(Lane lane, const Text& value);
-    void showTime(const TimeCell& cell, const Text& value);
-    const SideElements& lampSide(Lane lane) const;
+    void showTime(const overlay::TimeCell& cell, const Text& value);
+    Lane lampSideLane(Lane lane) const;
+    const overlay::SideElements& lampSide(Lane lane) const;
     void coverTimesAfterTrackTime();
     void coverTimesAfterTotal();
     void hideLamps();
@@ -65,6 +76,8 @@ private:
     void storePhoto(Lane lane);
     void loadPhoto(Lane lane, overlay::El element);
     void report(const std::exception& e);
+    void shown(Lane sideLane, overlay::Indication what, Lane by);
+    static size_t index(Lane lane) { return static_cast<size_t>(lane); }
 
     overlay::Screen& m_screen;
     Timer& m_tmrIntervalo;
@@ -73,6 +86,10 @@ private:
     LaneRecord m_laneA;
     LaneRecord m_laneB;
     Text m_timesMode;
+    std::array<LaneRecord, 2> m_shownHeaders;
+    using Owners = std::array<Lane, overlay::kIndicationCount>;
+    std::array<Owners, 2> m_shownBy = {Owners{Lane::A, Lane::A, Lane::A, Lane::A, Lane::A},
+                                       Owners{Lane::B, Lane::B, Lane::B, Lane::B, Lane::B}};
 };
 
 } // namespace quorvel::race

@@ -1,11 +1,13 @@
 #include "keying.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 constexpr QRgb kMagenta = 0xffff00ff;
 constexpr int kChannelTolerance = 3;
+constexpr int kFaintestEdge = 64;
 
 bool near(QRgb a, QRgb b)
 {
@@ -13,14 +15,44 @@ bool near(QRgb a, QRgb b)
         && std::abs(qBlue(a) - qBlue(b)) <= kChannelTolerance;
 }
 
+// Whether the window's pixel is the page's colour blended with magenta. The page is drawn
+// on nothing and the window on magenta, and Qt blends text into an opaque picture with
+// gamma correction: the letters' soft edges come out heavier or lighter over magenta than
+// their alpha says. So the window's pixel may be any blend of the same colour with
+// magenta, within the tolerance.
+bool blendOverMagenta(QRgb page, QRgb window)
+{
+    const int d[3] = {qRed(page) - qRed(kMagenta), qGreen(page) - qGreen(kMagenta), qBlue(page) - qBlue(kMagenta)};
+    const int w[3] = {qRed(window) - qRed(kMagenta), qGreen(window) - qGreen(kMagenta), qBlue(window) - qBlue(kMagenta)};
+    int widest = 0;
+    for (int c = 1; c < 3; ++c)
+        if (std::abs(d[c]) > std::abs(d[widest]))
+            widest = c;
+    if (d[widest] == 0)
+        return std::abs(w[0]) <= kChannelTolerance && std::abs(w[1]) <= kChannelTolerance
+            && std::abs(w[2]) <= kChannelTolerance;
+    const double t = std::clamp(double(w[widest]) / d[widest], 0.0, 1.0);
+    for (int c = 0; c < 3; ++c)
+        if (std::abs(t * d[c] - w[c]) > kChannelTolerance + 0.5)
+            return false;
+    return true;
+}
+
 } // namespace
 
 KeyedPixel keyedPixel(QRgb page, QRgb window, bool inWidget)
 {
-    if ((window | 0xff000000) == kMagenta)
-        return qAlpha(page) == 0 ? KeyedPixel::Transparent : KeyedPixel::Wrong;
-    if (qAlpha(page) == 255 && near(page, window))
+    const int alpha = qAlpha(page);
+    if ((window | 0xff000000) == kMagenta) {
+        if (alpha == 0)
+            return KeyedPixel::Transparent;
+        // the faintest edge of a letter, which the window's blending left magenta
+        return alpha <= kFaintestEdge && blendOverMagenta(page, window) ? KeyedPixel::Partial : KeyedPixel::Wrong;
+    }
+    if (alpha == 255 && near(page, window))
         return KeyedPixel::Opaque;
+    if (alpha > 0 && alpha < 255 && blendOverMagenta(page, window))
+        return KeyedPixel::Partial;
     if (qAlpha(page) == 0 && inWidget)
         return KeyedPixel::Widget;
     return KeyedPixel::Wrong;
@@ -45,6 +77,10 @@ Keying compareKeyed(const QImage& page, const QImage& window, const QRegion& wid
             }
             switch (keyedPixel(s[x], r[x], widgets.contains(QPoint(x, y)))) {
             case KeyedPixel::Opaque: ++k.opaque; break;
+            case KeyedPixel::Partial:
+                ++((r[x] | 0xff000000) == kMagenta ? k.transparent : k.opaque);
+                ++k.partial;
+                break;
             case KeyedPixel::Transparent: ++k.transparent; break;
             case KeyedPixel::Widget: ++k.widget; break;
             case KeyedPixel::Wrong: ++k.wrong; break;

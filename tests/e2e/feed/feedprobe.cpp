@@ -127,7 +127,7 @@ int browse(const QString& url, const QSize& size)
             else
                 QFile::remove(wrongPath);
             std::cout << "opaque " << k.opaque << " transparent " << k.transparent << " widget " << k.widget
-                      << " wrong " << k.wrong << std::endl;
+                      << " wrong " << k.wrong << " partial " << k.partial << std::endl;
         } else {
             std::cout << "error unknown command" << std::endl;
         }

@@ -196,7 +196,9 @@ TEST(BrowserSource, TheStatusPageShowsTheStateItIsSent)
     if (!Chromium::installed())
         GTEST_SKIP() << "chromium is not installed (scripts/setup installs it)";
     overlay::Screen screen;
-    screen.setText(El::lblPilotoB, "ANA (FLECHA)");
+    RaceState race;
+    race.headers[1].pilot = "ANA";
+    race.headers[1].nickname = "FLECHA";
     screen.setText(El::lblPosB, "7");
     screen.appendLine(El::mLog, "Conectado ao servidor");
     FeedServer feed(screen);
@@ -204,6 +206,7 @@ TEST(BrowserSource, TheStatusPageShowsTheStateItIsSent)
     status.link = LinkStatus::Link::Connected;
     status.server = QStringLiteral("192.168.0.100");
     feed.setStatusSource([&status] { return status; });
+    feed.setRaceSource([&race] { return race; });
     FeedSettings settings;
     settings.port = 0;
     ASSERT_TRUE(feed.listen(settings));

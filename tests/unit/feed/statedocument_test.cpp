@@ -45,16 +45,13 @@ inline void PrintTo(const QJsonObject& object, std::ostream* out)
 }
 QT_END_NAMESPACE
 
-TEST(StateDocument, LaneHeadersTimesLampsAndOutcomeComeFromTheElements)
+TEST(StateDocument, LaneHeadersComeFromTheRaceTimesLampsAndOutcomeFromTheElements)
 {
     overlay::Screen screen;
     darkenLamps(screen);
-    screen.setText(El::lblPilotoA, "JO\xc3O SILVA (FERA)"); // Windows-1252 "JOÃO"
-    screen.setText(El::lblVeiculoA, "#123 | OPALA \x80"); // the euro sign is 0x80 there
-    screen.setText(El::lblCategA, "TURBO | B: 2");
-    screen.setText(El::lblPilotoB, "ANA");
-    screen.setText(El::lblVeiculoB, "#7 | ");
-    screen.setText(El::lblCategB, "ORIGINAL");
+    RaceState race;
+    race.headers[0] = {"JO\xc3O SILVA", "FERA", "123", "OPALA | V8 \x80", "TURBO", "2"}; // Windows-1252
+    race.headers[1] = {"ANA", "", "7", "", "ORIGINAL", ""};
     screen.show(El::imgPreA);
     screen.show(El::imgStageB);
     screen.hide(El::imgStartA);
@@ -70,14 +67,14 @@ TEST(StateDocument, LaneHeadersTimesLampsAndOutcomeComeFromTheElements)
     screen.show(El::imgDesclaB);
     screen.setText(El::lblPosB, "3");
 
-    const QJsonObject state = stateDocument(screen);
+    const QJsonObject state = stateDocument(screen, {}, race);
     const QJsonObject a = lane(state, "A");
     const QJsonObject b = lane(state, "B");
     EXPECT_EQ(field(a, "row"), QStringLiteral("top"));
     EXPECT_EQ(field(a, "pilot"), QStringLiteral("JO\u00c3O SILVA"));
     EXPECT_EQ(field(a, "nickname"), QStringLiteral("FERA"));
     EXPECT_EQ(field(a, "number"), QStringLiteral("123"));
-    EXPECT_EQ(field(a, "vehicle"), QStringLiteral("OPALA \u20ac"));
+    EXPECT_EQ(field(a, "vehicle"), QStringLiteral("OPALA | V8 \u20ac"));
     EXPECT_EQ(field(a, "category"), QStringLiteral("TURBO"));
     EXPECT_EQ(field(a, "heat"), QStringLiteral("2"));
     EXPECT_EQ(a[QStringLiteral("lamps")].toObject(),
@@ -97,39 +94,38 @@ TEST(StateDocument, LaneHeadersTimesLampsAndOutcomeComeFromTheElements)
     EXPECT_EQ(field(b, "position"), QStringLiteral("3"));
 }
 
-TEST(StateDocument, TheCameraBoxPutsLaneAsLampsAndReactionOnTheBottomRow)
+TEST(StateDocument, LampsAndReactionTimesGoToTheLaneWhoseMessageShowedThem)
 {
     overlay::Screen screen;
     darkenLamps(screen);
     screen.setChecked(El::ckCameraPos, true);
-    // headers written at the start of the run with the box ticked: lane A's on the bottom row
-    screen.setText(El::lblPilotoB, "LANE A PILOT");
-    screen.setText(El::lblVeiculoB, "#1 | CAR A");
-    screen.setText(El::lblPilotoA, "LANE B PILOT");
-    screen.setText(El::lblVeiculoA, "#2 | CAR B");
-    screen.show(El::imgPreB); // lane A's pre-stage lamp
-    screen.hide(El::imgPreA);
-    screen.setText(El::lblReaB, "0.050"); // lane A's reaction time
+    RaceState race;
+    // lane A's pre-stage lamp and reaction time, shown on the bottom row while the box was ticked
+    race.shownBy[1][size_t(overlay::Indication::PreStage)] = Lane::A;
+    race.shownBy[1][size_t(overlay::Indication::Reaction)] = Lane::A;
+    screen.hide(El::lblReaA); // the layout's placeholder
+    screen.show(El::imgPreB);
+    screen.setText(El::lblReaB, "0.050");
     screen.show(El::lblReaB);
+    // lane B's stage lamp, on its own row: lit before the box was ticked
+    screen.show(El::imgStageB);
 
-    QJsonObject state = stateDocument(screen);
+    QJsonObject state = stateDocument(screen, {}, race);
     EXPECT_TRUE(state[QStringLiteral("cameraSwap")].toBool());
     EXPECT_EQ(field(lane(state, "A"), "row"), QStringLiteral("bottom"));
-    EXPECT_EQ(field(lane(state, "A"), "pilot"), QStringLiteral("LANE A PILOT"));
-    EXPECT_TRUE(lane(state, "A")[QStringLiteral("lamps")][QStringLiteral("preStage")].toBool());
-    EXPECT_FALSE(lane(state, "B")[QStringLiteral("lamps")][QStringLiteral("preStage")].toBool());
+    EXPECT_EQ(lane(state, "A")[QStringLiteral("lamps")].toObject(),
+              json(R"({"preStage":true,"stage":false,"green":false,"foul":false})"));
+    EXPECT_EQ(lane(state, "B")[QStringLiteral("lamps")].toObject(),
+              json(R"({"preStage":false,"stage":true,"green":false,"foul":false})"));
     EXPECT_EQ(lane(state, "A")[QStringLiteral("times")][QStringLiteral("reaction")].toString(),
               QStringLiteral("0.050"));
+    EXPECT_EQ(lane(state, "B")[QStringLiteral("times")][QStringLiteral("reaction")].toString(), QString());
+    EXPECT_EQ(field(lane(state, "B"), "row"), QStringLiteral("bottom")) << "its lit lamp's row";
 
-    // the lights-off view writes each lane's header on its own row
-    screen.setText(El::lblPilotoA, "LANE A PILOT");
-    screen.setText(El::lblVeiculoA, "#1 - CAR A");
-    screen.setText(El::lblPilotoB, "LANE B PILOT");
-    screen.setText(El::lblVeiculoB, "#2 - CAR B");
-    state = stateDocument(screen);
-    EXPECT_EQ(field(lane(state, "A"), "pilot"), QStringLiteral("LANE A PILOT"));
-    EXPECT_EQ(field(lane(state, "A"), "vehicle"), QStringLiteral("CAR A"));
-    EXPECT_EQ(field(lane(state, "B"), "number"), QStringLiteral("2"));
+    // with nothing of its own shown, a lane's row is where the box sends what comes next
+    screen.hide(El::imgStageB);
+    state = stateDocument(screen, {}, race);
+    EXPECT_EQ(field(lane(state, "B"), "row"), QStringLiteral("top"));
 }
 
 TEST(StateDocument, ModeBoardAndTheLastFiftyLinesOfMLog)
@@ -144,8 +140,10 @@ TEST(StateDocument, ModeBoardAndTheLastFiftyLinesOfMLog)
     screen.setText(El::lblClassPil01, "JOAO");
     screen.setText(El::lblClassTempo01, "9,876");
     screen.setClientHeight(104);
+    RaceState race;
+    race.boardRows = 1;
 
-    const QJsonObject state = stateDocument(screen);
+    const QJsonObject state = stateDocument(screen, {}, race);
     EXPECT_EQ(field(state, "mode"), QStringLiteral("board"));
     EXPECT_EQ(state[QStringLiteral("height")].toInt(), 104);
     const QJsonArray log = state[QStringLiteral("log")].toArray();
@@ -155,22 +153,12 @@ TEST(StateDocument, ModeBoardAndTheLastFiftyLinesOfMLog)
     const QJsonObject board = state[QStringLiteral("board")].toObject();
     EXPECT_EQ(field(board, "category"), QStringLiteral("TURBO"));
     const QJsonArray rows = board[QStringLiteral("rows")].toArray();
-    ASSERT_GE(rows.size(), 1);
+    ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows.first().toObject(), json(R"({"number":"12","pilot":"JOAO","time":"9,876"})"));
-}
 
-TEST(StateDocument, HeadersTakenApart)
-{
-    EXPECT_EQ(splitPilotHeader(QStringLiteral("A (B) C (NICK)")).pilot, QStringLiteral("A (B) C"));
-    EXPECT_EQ(splitPilotHeader(QStringLiteral("A (B) C (NICK)")).nickname, QStringLiteral("NICK"));
-    EXPECT_EQ(splitPilotHeader(QStringLiteral("PLAIN")).nickname, QString());
-    EXPECT_EQ(splitPilotHeader(QStringLiteral("WITH)")).pilot, QStringLiteral("WITH)"));
-    EXPECT_EQ(splitVehicleHeader(QStringLiteral("#12 | A | B")).vehicle, QStringLiteral("A | B"));
-    EXPECT_EQ(splitVehicleHeader(QStringLiteral("#12 - A")).vehicle, QStringLiteral("A"));
-    EXPECT_TRUE(splitVehicleHeader(QStringLiteral("#12 - A")).lightsOff);
-    EXPECT_EQ(splitVehicleHeader(QString()).number, QString());
-    EXPECT_EQ(splitCategoryHeader(QStringLiteral("X | B: 1 | B: 2")).category, QStringLiteral("X | B: 1"));
-    EXPECT_EQ(splitCategoryHeader(QStringLiteral("X | B: 1 | B: 2")).heat, QStringLiteral("2"));
+    // the layout's own texts are no page
+    EXPECT_EQ(stateDocument(overlay::Screen{})[QStringLiteral("board")].toObject(),
+              json(R"({"category":"","rows":[]})"));
 }
 
 TEST(MergePatch, TurnsOneDocumentIntoTheOther)

@@ -203,3 +203,44 @@ TEST_F(RunReset, WithoutTheBoxLightsOffOnlyHidesTheLamps)
     EXPECT_TRUE(vehicles.calls.isEmpty());
     EXPECT_EQ(screen.text(El::lblVeiculoA), "#12 | Opala");
 }
+
+// What the race keeps of what it showed, for those who read the strip without reading it
+// back: the records as the headers took them, and whose message lit each lamp and time.
+TEST_F(RunReset, TheRaceKnowsWhoseHeaderLampAndReactionTimeEachSideShows)
+{
+    using overlay::Indication;
+    using overlay::Side;
+    announcePilots();
+    display.limpadados();
+    EXPECT_EQ(display.shownHeader(Lane::A).pilot, "Jo\xE3o Silva");
+    EXPECT_EQ(display.shownHeader(Lane::B).car, "Chevette");
+
+    // fields stored for the next pair change no header, and a ticked box none yet
+    apply("Nova");
+    apply("pilA", "Outro Piloto");
+    screen.setChecked(El::ckCameraPos, true);
+    EXPECT_EQ(display.shownHeader(Lane::A).pilot, "Jo\xE3o Silva");
+    apply("APS-HIGH");
+    apply("RB", "0.222");
+    EXPECT_EQ(display.shownBy(Side::B, Indication::PreStage), Lane::A);
+    EXPECT_EQ(display.shownBy(Side::A, Indication::Reaction), Lane::B);
+    EXPECT_EQ(display.shownBy(Side::A, Indication::PreStage), Lane::A) << "nothing lit there since";
+
+    // the reset's headers swapped, each record kept for its own lane; a failed reset leaves none
+    display.limpadados();
+    EXPECT_EQ(screen.text(El::lblPilotoB), "Outro Piloto");
+    EXPECT_EQ(display.shownHeader(Lane::A).pilot, "Outro Piloto");
+    EXPECT_EQ(display.shownHeader(Lane::B).pilot, "");
+    vehicles.onStore = [](Lane) { throw Failure("SQL Error: Lost connection to server during query"); };
+    EXPECT_THROW(apply("Alinhar"), Failure);
+    EXPECT_EQ(display.shownHeader(Lane::A).pilot, "");
+
+    // the lights-off view puts each lane's reaction time on its own side
+    vehicles.onStore = nullptr;
+    display.limpadados();
+    apply("RA", "0.111");
+    EXPECT_EQ(display.shownBy(Side::B, Indication::Reaction), Lane::A);
+    apply("DesligouLampadas");
+    EXPECT_EQ(display.shownBy(Side::A, Indication::Reaction), Lane::A);
+    EXPECT_EQ(display.shownHeader(Lane::A).pilot, "Outro Piloto");
+}
