@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/application.h"
+#include "app/endsignals.h"
 #include "app/fatalerror.h"
 #include "app/feedlinks.h"
 #include "app/form.h"
@@ -41,6 +42,7 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
 {
     Application app;
     GuardedQtApplication qtApp(argc, argv, app);
+    const EndOnSignals endOnSignals(app);
     app.setTitle(kAppTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
 
