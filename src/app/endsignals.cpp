@@ -2,7 +2,9 @@
 
 #include "app/application.h"
 
+#include <QApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -28,6 +30,10 @@ EndOnSignals::EndOnSignals(Application& app)
         while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {
         }
         m_app.requestEnd();
+        // A box waiting for OK (a start-up failure, the guard's message) would hold the
+        // end for ever: it is dismissed, as its OK would.
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
     });
     struct sigaction action {};
     action.sa_handler = &EndOnSignals::handle;

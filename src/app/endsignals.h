@@ -13,8 +13,9 @@ class Application;
 
 // SIGTERM and SIGINT (a service manager stopping the program, a logout, Ctrl+C) end the
 // program as closing the overlay window does: they ask for the end, and the event loop
-// ends at its next turn, so shutdown follows its usual order and the status is 0. The
-// handler only writes a byte to a pipe; the event loop reads it.
+// ends at its next turn, so shutdown follows its usual order and the status is 0. A box
+// waiting for OK is dismissed first. The handler only writes a byte to a pipe; the event
+// loop (or the box's) reads it.
 class EndOnSignals : public QObject {
 public:
     explicit EndOnSignals(Application& app);

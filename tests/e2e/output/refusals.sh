@@ -37,6 +37,14 @@ refused "Left far outside" '[ProgramOutput]\nScreen=1\nLeft=1000000\n' "[Program
 refused "a line without =" '[ProgramOutput]\nScreen=1\nLeft 0\n' "line 3" "Left 0"
 refused "a key set twice" '[ProgramOutput]\nScreen=1\nTop=0\nScreen=1\n' "[ProgramOutput] Screen" "twice"
 
+# A box waiting for OK does not hold a service manager's SIGTERM: the refusal ends with 1.
+printf '[ProgramOutput]\nScreen=0\n' >"$QUORVEL_CONFIG"
+e2e_start_quorvel
+e2e_wait_window "Application Error" 30 >/dev/null || e2e_fail "SIGTERM: no error box"
+kill -TERM "$QUORVEL_PID"
+e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "SIGTERM: quorvel did not end while its box was up"
+[ "$E2E_STATUS" = 1 ] || e2e_fail "SIGTERM: exit status $E2E_STATUS with the refusal's box up, expected 1"
+
 # A configuration path that is not a regular file (a FIFO would block start-up for ever).
 mkfifo "$E2E_WORK/fifo.conf"
 QUORVEL_CONFIG="$E2E_WORK/fifo.conf" e2e_start_quorvel
