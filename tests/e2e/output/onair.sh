@@ -101,6 +101,7 @@ else
 fi
 on_air closed 104
 kill -0 "$QUORVEL_PID" || e2e_fail "quorvel ended on the output's close request"
+[ "$(xdotool getwindowfocus 2>/dev/null || true)" != "$((output))" ] || e2e_fail "the output has the focus"
 
 # The window manager is told to list it in no taskbar or pager, and to keep it above.
 state=$(xprop -display "$second" -id "$output" _NET_WM_STATE)
