@@ -235,7 +235,7 @@ void Form::createProgramOutput()
 {
     if (m_config.programOutput.screen.isEmpty())
         return;
-    m_programOutput = std::make_unique<overlay::ProgramOutput>(m_screen, *m_view, m_config.programOutput);
+    m_programOutput = std::make_unique<overlay::ProgramOutput>(m_screen, m_config.programOutput);
     m_programOutput->onReport = [this](const Text& line) { m_screen.appendLine(El::mLog, line); };
 }
 

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/application.h"
+#include "app/endsignals.h"
 #include "app/fatalerror.h"
 #include "app/feedlinks.h"
 #include "app/form.h"
@@ -41,6 +42,7 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
 {
     Application app;
     GuardedQtApplication qtApp(argc, argv, app);
+    const EndOnSignals endOnSignals(app);
     app.setTitle(kAppTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
 
@@ -61,10 +63,14 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
     std::unique_ptr<feed::FeedServer> feedServer;
     try {
         dm = std::make_unique<db::DataModule>(config);
+        // The form's guard answers while the form is made: the feed is the first copy's
+        // alone (a second copy would find its port taken and fail instead of ending).
         form = std::make_unique<Form>(app, *dm, config);
-        feedServer = startFeed(config, file, form->screen());
-        if (feedServer)
-            connectFeedToLinks(*feedServer, *form, *dm);
+        if (!app.endRequested()) {
+            feedServer = startFeed(config, file, form->screen());
+            if (feedServer)
+                connectFeedToLinks(*feedServer, *form, *dm);
+        }
     } catch (const std::exception& e) {
         // Nothing before the creation handler may fail quietly: the window is never shown.
         showFatalError(messageOf(e));

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStringList>
 
 #include <functional>
@@ -13,42 +12,66 @@
 namespace quorvel {
 namespace {
 
-// One value of the file: its text (a value with commas is read back as a list by
-// QSettings: joined again, it is still refused where a comma has no place).
-QString valueText(const QSettings& settings, const QString& key)
+// The largest side an X screen can have.
+constexpr qlonglong kMaxScreenSide = 32767;
+
+// One setting line of the file.
+struct Line {
+    int number = 0;
+    QString section; // empty before the first section
+    QString key;
+    QString value;
+};
+
+// The value after '=': a double-quoted text is taken as it is (a ';' inside it included),
+// anything else up to a ';' that starts a comment, without the spaces around it.
+QString lineValue(const QString& text)
 {
-    const QVariant value = settings.value(key);
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    return value.toString().trimmed();
+    const QString value = text.trimmed();
+    if (value.startsWith(QLatin1Char('"'))) {
+        const qsizetype close = value.indexOf(QLatin1Char('"'), 1);
+        if (close > 0)
+            return value.mid(1, close - 1);
+    }
+    const qsizetype comment = value.indexOf(QLatin1Char(';'));
+    return (comment < 0 ? value : value.left(comment)).trimmed();
 }
 
-// One value as the file holds it, without QSettings' reading: no escapes taken, no list
-// made of commas, no conversion of its bytes. Up to a ';', which starts a comment; the
-// last such line counts, as with QSettings.
-QByteArray rawValueText(const QString& path, QByteArrayView section, QByteArrayView key)
+// The file's lines as settings, or the refusal of one that cannot be meant. A line is empty, a
+// comment (its first character, after spaces, ';' or '#'), a section head "[Name]" or a
+// setting "Key=Value"; a key may be set once in a section.
+Text splitLines(const QString& path, const QString& text, std::vector<Line>& out)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray value;
-    QByteArray current;
-    for (QByteArray line : file.readAll().split('\n')) {
-        line = line.trimmed();
-        if (line.startsWith('[') && line.endsWith(']')) {
-            current = line.mid(1, line.size() - 2).trimmed();
+    QString section;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = int(i + 1);
+        const QString line = lines[i].trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (!line.endsWith(QLatin1Char(']')))
+                return configRefusal(path, {}, {},
+                                     QStringLiteral("line %1, \"%2\", opens a section it does not close").arg(number).arg(line));
+            section = line.mid(1, line.size() - 2).trimmed();
             continue;
         }
-        const qsizetype eq = line.indexOf('=');
-        if (eq < 0 || current != section || line.first(eq).trimmed() != key)
-            continue;
-        value = line.mid(eq + 1);
-        const qsizetype comment = value.indexOf(';');
-        if (comment >= 0)
-            value.truncate(comment);
-        value = value.trimmed();
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return configRefusal(path, {}, {},
+                                 QStringLiteral("line %1, \"%2\", is no setting (Key=Value) and no comment "
+                                                "(a line that starts with ; or #)")
+                                     .arg(number)
+                                     .arg(line));
+        Line setting{number, section, line.left(equals).trimmed(), lineValue(line.mid(equals + 1))};
+        for (const Line& earlier : out) {
+            if (earlier.section == setting.section && earlier.key == setting.key)
+                return configRefusal(path, setting.section, setting.key,
+                                     QStringLiteral("is set twice, on lines %1 and %2").arg(earlier.number).arg(number));
+        }
+        out.push_back(std::move(setting));
     }
-    return value;
+    return {};
 }
 
 std::optional<quint32> parseColour(const QString& text)
@@ -59,12 +82,19 @@ std::optional<quint32> parseColour(const QString& text)
     return 0xff000000u | text.mid(1).toUInt(nullptr, 16);
 }
 
-std::optional<int> parseInteger(const QString& text)
+// A coordinate on a screen: a whole number of pixels, and one that an X screen (16 bits a
+// side) could hold; why it is refused otherwise.
+QString parseCoordinate(const QString& text, std::optional<int>& out)
 {
-    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{1,6}$"));
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
     if (!integer.match(text).hasMatch())
-        return std::nullopt;
-    return text.toInt();
+        return QStringLiteral("\"%1\" is not a whole number of pixels").arg(text);
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    if (!ok || value < -kMaxScreenSide || value > kMaxScreenSide)
+        return QStringLiteral("%1 is outside the screen").arg(text);
+    out = int(value);
+    return {};
 }
 
 // Each key the file may hold, and how its value goes into the Config. A setter returns
@@ -92,13 +122,11 @@ const std::vector<Setting>& settings()
          }},
         {"ProgramOutput", "Left",
          [](Config& c, const QString& v) {
-             c.programOutput.left = parseInteger(v);
-             return c.programOutput.left ? QString() : QStringLiteral("\"%1\" is not a whole number of pixels").arg(v);
+             return parseCoordinate(v, c.programOutput.left);
          }},
         {"ProgramOutput", "Top",
          [](Config& c, const QString& v) {
-             c.programOutput.top = parseInteger(v);
-             return c.programOutput.top ? QString() : QStringLiteral("\"%1\" is not a whole number of pixels").arg(v);
+             return parseCoordinate(v, c.programOutput.top);
          }},
         {"ProgramOutput", "KeyColour",
          [](Config& c, const QString& v) {
@@ -115,10 +143,11 @@ const std::vector<Setting>& settings()
              c.feedListen = toCp1252(v);
              return QString();
          }},
-        // The token is taken from the file's own bytes (see readConfigFile): the feed
-        // refuses what it cannot compare as written.
+        // The token as written, no escapes taken and no list made of commas: the feed
+        // refuses what it cannot compare as written (bytes beyond ASCII among them).
         {"Feed", "Token",
-         [](Config&, const QString&) {
+         [](Config& c, const QString& v) {
+             c.feedToken = v.toUtf8();
              return QString();
          }},
     };
@@ -179,42 +208,35 @@ ConfigFile readConfigFile(const QString& path, bool mustExist, const Config& def
         file.refusal = configRefusal(path, {}, {}, QStringLiteral("it is a folder, not a file"));
         return file;
     }
-    // QSettings reads an unreadable file as an empty one: look first.
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly)) {
-        file.refusal = configRefusal(path, {}, {}, QStringLiteral("cannot be read (%1)").arg(probe.errorString()));
+    if (!info.isFile()) {
+        // a FIFO or a device would block start-up or never end
+        file.refusal = configRefusal(path, {}, {}, QStringLiteral("it is not a regular file"));
         return file;
     }
-    probe.close();
-
-    const QSettings ini(path, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) {
-        file.refusal = configRefusal(path, {}, {}, QStringLiteral("is not a readable INI file"));
+    QFile input(path);
+    if (!input.open(QIODevice::ReadOnly)) {
+        file.refusal = configRefusal(path, {}, {}, QStringLiteral("cannot be read (%1)").arg(input.errorString()));
         return file;
     }
-    for (const QString& name : ini.allKeys()) {
-        const qsizetype slash = name.indexOf(QLatin1Char('/'));
-        const QString section = slash < 0 ? QString() : name.left(slash);
-        const QString key = slash < 0 ? name : name.mid(slash + 1);
+    std::vector<Line> lines;
+    file.refusal = splitLines(path, QString::fromUtf8(input.readAll()), lines);
+    if (!file.refusal.isEmpty())
+        return file;
+    for (const Line& line : lines) {
         const Setting* known = nullptr;
         for (const Setting& s : settings()) {
-            if (section == QLatin1String(s.section) && key == QLatin1String(s.key))
+            if (line.section == QLatin1String(s.section) && line.key == QLatin1String(s.key))
                 known = &s;
         }
         if (!known) {
-            file.refusal = configRefusal(path, section, key, QStringLiteral("no such setting"));
+            file.refusal = configRefusal(path, line.section, line.key, QStringLiteral("no such setting"));
             return file;
         }
-        if (section == QLatin1String("Feed") && key == QLatin1String("Token")) {
-            file.config.feedToken = rawValueText(path, "Feed", "Token");
-            continue;
-        }
-        const QString value = valueText(ini, name);
-        if (value.isEmpty())
+        if (line.value.isEmpty())
             continue; // an empty value is the default
-        const QString why = known->set(file.config, value);
+        const QString why = known->set(file.config, line.value);
         if (!why.isEmpty()) {
-            file.refusal = configRefusal(path, section, key, why);
+            file.refusal = configRefusal(path, line.section, line.key, why);
             return file;
         }
     }

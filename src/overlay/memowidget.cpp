@@ -168,7 +168,8 @@ void MemoWidget::mousePressEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton)
         return QWidget::mousePressEvent(event);
     // a memo being selected in holds still while new lines arrive
-    if (following())
+    m_followingAtPress = following();
+    if (m_followingAtPress)
         m_end = endLine();
     m_anchor = m_caret = placeAt(event->position().toPoint());
     m_selecting = true;
@@ -190,8 +191,9 @@ void MemoWidget::mouseReleaseEvent(QMouseEvent* event)
     m_caret = placeAt(event->position().toPoint());
     m_selecting = false;
     if (m_anchor == m_caret) {
-        // a plain click selects nothing: at the end the memo follows again
-        if (m_end >= endLine())
+        // a plain click selects nothing: a memo that was following, or is at the end, follows
+        // again, whatever lines came while the button was down
+        if (m_followingAtPress || m_end >= endLine())
             m_end = -1;
     } else {
         copySelection(QClipboard::Selection);

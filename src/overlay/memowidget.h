@@ -64,6 +64,7 @@ private:
     Place m_anchor;    // where the selection began
     Place m_caret;     // where it ends
     bool m_selecting = false;
+    bool m_followingAtPress = false; // whether the memo followed when the button went down
     // what the last paint drew, for placing presses
     MemoRows m_rows;
     qint64 m_rowsFirstLine = 0; // the number of the first line that paint was given

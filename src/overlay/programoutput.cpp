@@ -4,11 +4,19 @@
 #include "overlay/layout.h"
 #include "overlay/outputplacement.h"
 
-#include <QEvent>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace quorvel::overlay {
 namespace {
@@ -26,12 +34,48 @@ void replaceMagenta(QImage& image, QRgb key)
     }
 }
 
+// Adds the skip-taskbar and skip-pager states to a window not mapped yet, under X11.
+void setSkipTaskbarAndPager(QWidget& window)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
+    const auto atom = [connection](const char* name) {
+        const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
+        const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(reply);
+        return value;
+    };
+    const xcb_atom_t state = atom("_NET_WM_STATE");
+    const auto id = xcb_window_t(window.winId());
+    std::vector<xcb_atom_t> states;
+    const xcb_get_property_cookie_t cookie = xcb_get_property(connection, 0, id, state, XCB_ATOM_ATOM, 0, 64);
+    if (xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+        if (reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
+            const auto* values = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
+            states.assign(values, values + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+    }
+    for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
+        const xcb_atom_t skip = atom(name);
+        if (skip != XCB_ATOM_NONE && std::find(states.begin(), states.end(), skip) == states.end())
+            states.push_back(skip);
+    }
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(states.size()),
+                        states.data());
+    xcb_flush(connection);
+}
+
 } // namespace
 
-ProgramOutput::ProgramOutput(Screen& screen, QWidget& operatorWindow, const ProgramOutputConfig& config)
+ProgramOutput::ProgramOutput(Screen& screen, const ProgramOutputConfig& config)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus)
     , m_screen(screen)
-    , m_operator(operatorWindow)
     , m_config(config)
 {
     setObjectName(QStringLiteral("programOutput"));
@@ -49,11 +93,15 @@ ProgramOutput::~ProgramOutput()
 
 void ProgramOutput::start()
 {
-    m_operator.installEventFilter(this);
     connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen*) { followLater(); });
     connect(qApp, &QGuiApplication::screenRemoved, this, [this](QScreen* gone) { screenGone(gone); });
     connect(qApp, &QGuiApplication::primaryScreenChanged, this, [this](QScreen*) { followLater(); });
     follow();
+}
+
+void ProgramOutput::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
 }
 
 void ProgramOutput::screenGone(QScreen* screen)
@@ -87,75 +135,60 @@ void ProgramOutput::follow()
     if (!target) {
         hide();
         m_target = nullptr;
-        report(State::Missing, QStringLiteral("Program output: screen %1 is not there; waiting for it").arg(m_config.screen));
-        return;
-    }
-    if (target != m_watched) {
-        // a screen that comes back with another size may take the picture, or no longer
-        if (m_watched)
-            disconnect(m_watched, nullptr, this, nullptr);
-        m_watched = target;
-        connect(target, &QScreen::geometryChanged, this, [this] { followLater(); });
-    }
-    const QPoint place = picturePlace(m_config, defaultPlace());
-    const QString misfit = pictureMisfit(target->geometry().size(), place);
-    if (!misfit.isEmpty()) {
-        hide();
-        m_target = nullptr;
-        report(State::TooSmall, QStringLiteral("Program output: screen %1 (%2): %3").arg(m_config.screen, target->name(), misfit));
+        report(QStringLiteral("Program output: screen %1 is not there; waiting for it").arg(m_config.screen));
         return;
     }
     if (target != m_target) {
+        // a screen that comes back with another size takes the window's new size
+        if (m_target)
+            disconnect(m_target, nullptr, this, nullptr);
         hide();
         m_target = target;
+        connect(target, &QScreen::geometryChanged, this, [this] { followLater(); });
     }
-    const bool moved = place != m_place;
-    m_place = place;
+    if (!m_placed) {
+        m_place = picturePlace(m_config, centredPicturePlace(target->geometry().size()));
+        m_placed = true;
+    }
     // X screens of one display may share their coordinates: the screen itself decides
     if (screen() != target || geometry() != target->geometry()) {
         setScreen(target);
         setGeometry(target->geometry());
     }
     if (!isVisible())
-        show();
-    else if (moved)
-        update();
-    report(State::Shown, QStringLiteral("Program output: on screen %1 (%2) at %3, %4")
-                             .arg(m_config.screen, target->name())
-                             .arg(place.x())
-                             .arg(place.y()));
+        showOnAir();
+    update();
+    QString line = QStringLiteral("Program output: on screen %1 (%2) at %3, %4")
+                       .arg(m_config.screen, target->name())
+                       .arg(m_place.x())
+                       .arg(m_place.y());
+    const QString misfit = pictureMisfit(target->geometry().size(), m_place, m_screen.clientHeight());
+    if (!misfit.isEmpty())
+        line += QStringLiteral(", drawn clipped: ") + misfit;
+    report(line);
 }
 
-void ProgramOutput::report(State state, const QString& line)
+void ProgramOutput::showOnAir()
 {
-    if (m_state == state)
+    // Listed by no taskbar or pager: the window manager reads the window's state when it is
+    // mapped (Qt adds its own states to those already there).
+    winId();
+    setSkipTaskbarAndPager(*this);
+    show();
+}
+
+void ProgramOutput::report(const QString& line)
+{
+    if (m_reported == line)
         return;
-    m_state = state;
+    m_reported = line;
     if (onReport)
         onReport(toCp1252(line));
-}
-
-QPoint ProgramOutput::defaultPlace() const
-{
-    // Where the operator's client area is on its own screen, once the window is there.
-    const QScreen* own = m_operator.screen();
-    if (m_operator.isVisible() && own)
-        return m_operator.mapToGlobal(QPoint(0, 0)) - own->geometry().topLeft();
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return centredPicturePlace(primary ? primary->geometry().size() : QSize(kClientWidth, kClientHeight));
 }
 
 QRect ProgramOutput::pictureRect(int height) const
 {
     return QRect(m_place, QSize(m_screen.clientWidth(), height));
-}
-
-bool ProgramOutput::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == &m_operator && (event->type() == QEvent::Move || event->type() == QEvent::Show)
-        && m_state != State::Idle && !(m_config.left && m_config.top))
-        followLater();
-    return QWidget::eventFilter(watched, event);
 }
 
 void ProgramOutput::elementChanged(El e, const QRect& before)
@@ -171,8 +204,11 @@ void ProgramOutput::elementChanged(El e, const QRect& before)
 
 void ProgramOutput::clientHeightChanged(int)
 {
-    if (isVisible())
-        update(pictureRect(kClientHeight));
+    if (!isVisible())
+        return;
+    update(pictureRect(kClientHeight));
+    // the fit is told for what is drawn: the strip may fit where the whole picture does not
+    followLater();
 }
 
 void ProgramOutput::paintEvent(QPaintEvent* event)

@@ -107,7 +107,7 @@ protected:
 
     void start(ProgramOutputConfig config)
     {
-        output = std::make_unique<ProgramOutput>(*model, *view, config);
+        output = std::make_unique<ProgramOutput>(*model, config);
         output->onReport = [this](const Text& line) { reports.push_back(line); };
         output->start();
     }
@@ -155,8 +155,8 @@ TEST_F(ProgramOutputTest, ShowsTheGraphicsOfTheWindowWithoutItsWidgetsWhereTheCl
     EXPECT_TRUE(output->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(output->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(output->cursor().shape(), Qt::BlankCursor);
-    EXPECT_EQ(output->place(), view->mapToGlobal(QPoint(0, 0)) - view->QWidget::screen()->geometry().topLeft());
-    EXPECT_EQ(reportsWith("Program output: on screen HDMI-2"), 1);
+    EXPECT_EQ(output->place(), QPoint(145, 264));
+    EXPECT_EQ(reportsWith("Program output: on screen HDMI-2 (HDMI-2) at 145, 264"), 1);
 
     const QImage picture = outputPicture();
     // a log's middle: white on the window, never on the output
@@ -246,7 +246,7 @@ TEST_F(ProgramOutputTest, AnUnpluggedScreenIsWaitedForAndTheOutputComesBack)
     EXPECT_LT(differing(outputPicture(), windowWithoutWidgets()), 10);
 }
 
-TEST_F(ProgramOutputTest, AScreenMissingAtStartIsWaitedForAndOneTooSmallIsNotUsed)
+TEST_F(ProgramOutputTest, AScreenMissingAtStartIsWaitedForAndOneTooSmallIsCoveredAndDrawnClipped)
 {
     setScreens({{"Operator", kFullHd}});
     start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, kKeyColour});
@@ -254,11 +254,54 @@ TEST_F(ProgramOutputTest, AScreenMissingAtStartIsWaitedForAndOneTooSmallIsNotUse
     EXPECT_FALSE(output->isVisible());
     EXPECT_EQ(reportsWith("Program output: screen HDMI-2 is not there"), 1);
 
+    // The place is worked out from the screen that came: centred on 1280 x 720 the picture
+    // overhangs on the left, and is drawn clipped there rather than leaving a bare screen.
     setScreens({{"Operator", kFullHd}, {"HDMI-2", QSize(1280, 720)}});
-    ASSERT_TRUE(waitUntil([this] { return reportsWith("too small") == 1; }));
-    EXPECT_FALSE(output->isVisible());
-
-    setScreens({{"Operator", kFullHd}, {"HDMI-2", kFullHd}});
     ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
-    EXPECT_EQ(reports.size(), 3u);
+    EXPECT_EQ(output->geometry(), screenNamed("HDMI-2")->geometry());
+    EXPECT_EQ(output->place(), QPoint(-174, 84));
+    EXPECT_EQ(reportsWith("at -174, 84, drawn clipped: a screen of 1280 x 720 is too small"), 1);
+    const QImage whole = output->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(whole.pixel(10, 10), kMagenta);
+    EXPECT_EQ(whole.pixel(10, 700), kMagenta);
+    EXPECT_NE(whole.pixel(10, 84 + 10), kMagenta); // the header band, clipped on the left
+
+    // Back at its full size, at the same place: the line comes again for the new screen.
+    setScreens({{"Operator", kFullHd}, {"HDMI-2", kFullHd}});
+    ASSERT_TRUE(waitUntil([this] { return output->geometry().size() == kFullHd; }));
+    EXPECT_TRUE(output->isVisible());
+    EXPECT_EQ(output->place(), QPoint(-174, 84));
+    ASSERT_TRUE(waitUntil([this] { return reports.size() == 3u; }));
+}
+
+// The mixer's key and crop are set for one place: the operator's window moves, the output's
+// picture stays; after the double click the strip fits where the whole picture does not.
+TEST_F(ProgramOutputTest, ThePlaceNeverFollowsTheOperatorsWindowAndTheFitIsToldForWhatIsDrawn)
+{
+    setScreens({{"Operator", kFullHd}, {"HDMI-2", QSize(1920, 600)}});
+    ASSERT_TRUE(waitUntil([] { return screenNamed("HDMI-2")->geometry().height() == 600; }));
+    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, kKeyColour});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    EXPECT_EQ(output->place(), QPoint(145, 24));
+    view->move(40, 700);
+    runEventsFor(100);
+    EXPECT_EQ(output->place(), QPoint(145, 24));
+    EXPECT_TRUE(output->isVisible());
+
+    setScreens({{"Operator", kFullHd}, {"HDMI-2", QSize(1920, 500)}});
+    ASSERT_TRUE(waitUntil([this] { return reportsWith("drawn clipped") == 1; }));
+    EXPECT_TRUE(output->isVisible());
+    model->setClientHeight(kStripHeight);
+    ASSERT_TRUE(waitUntil([this] { return reports.back().endsWith("at 145, 24"); }));
+    EXPECT_TRUE(output->isVisible());
+}
+
+// A window manager's close request (a taskbar's "Close") does not take it off the air.
+TEST_F(ProgramOutputTest, ACloseRequestIsRefused)
+{
+    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, kKeyColour});
+    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
+    EXPECT_FALSE(output->close());
+    runEventsFor(50);
+    EXPECT_TRUE(output->isVisible());
 }

@@ -310,4 +310,50 @@ TEST_F(ViewTest, TheMouseSelectsLinesOfAMemoAndCtrlCCopiesThem)
     EXPECT_TRUE(memo->following());
 }
 
+// A plain click selects nothing, so it never pins a memo that was following, however many
+// lines came while the button was down; one scrolled back stays where it was.
+TEST_F(ViewTest, APlainClickLeavesAFollowingMemoFollowingWhileLinesArrive)
+{
+    showAndWait();
+    for (El e : {El::mLog, El::Memo1}) {
+        SCOPED_TRACE(elementName(e));
+        auto* memo = find<MemoWidget>(elementName(e));
+        ASSERT_TRUE(memo);
+        for (int i = 0; i < 40; ++i)
+            screen.appendLine(e, "linha " + QByteArray::number(i));
+        runEventsFor(20);
+        memo->grab();
+        ASSERT_TRUE(memo->following());
+        const QPointF at(30, 10);
+        const auto send = [&](QEvent::Type type, Qt::MouseButtons held) {
+            QMouseEvent event(type, at, memo->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+            QCoreApplication::sendEvent(memo, &event);
+        };
+        send(QEvent::MouseButtonPress, Qt::LeftButton);
+        for (int i = 40; i < 45; ++i)
+            screen.appendLine(e, "linha " + QByteArray::number(i));
+        runEventsFor(20);
+        send(QEvent::MouseButtonRelease, Qt::NoButton);
+        EXPECT_TRUE(memo->selectedText().isEmpty());
+        EXPECT_TRUE(memo->following());
+        // what follows shows: the memo's picture changes with the next line
+        runEventsFor(20);
+        const QImage before = memo->grab().toImage();
+        screen.appendLine(e, "linha 45");
+        runEventsFor(20);
+        EXPECT_NE(memo->grab().toImage(), before);
+
+        // scrolled back, a plain click leaves it there
+        QKeyEvent up(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+        QCoreApplication::sendEvent(memo, &up);
+        ASSERT_FALSE(memo->following());
+        send(QEvent::MouseButtonPress, Qt::LeftButton);
+        screen.appendLine(e, "linha 46");
+        send(QEvent::MouseButtonRelease, Qt::NoButton);
+        EXPECT_FALSE(memo->following());
+        QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+        QCoreApplication::sendEvent(memo, &end);
+    }
+}
+
 } // namespace

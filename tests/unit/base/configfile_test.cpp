@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <sys/stat.h>
+#include <vector>
 
 using namespace quorvel;
 
@@ -114,6 +116,56 @@ TEST_F(ConfigFileTest, BadSettingsAreRefusedNamingTheFileAndTheKey)
         EXPECT_TRUE(refusal.contains(QLatin1String(c.named)))
             << c.contents.constData() << " -> " << file.refusal.constData();
     }
+}
+
+// A line the file cannot mean is refused rather than skipped: the installer would believe
+// it set something. Whole lines starting with ';' or '#' are comments, wherever they are.
+TEST_F(ConfigFileTest, LinesTheFileCannotMeanAreRefusedAndCommentsStartWithASemicolonOrAHash)
+{
+    const struct {
+        QByteArray contents;
+        std::vector<const char*> said; // what the refusal says
+    } cases[] = {
+        {"[ProgramOutput]\nScreen=1\nLeft 0\n", {"line 3", "\"Left 0\""}},
+        {"Screen\n", {"line 1", "\"Screen\""}},
+        {"[ProgramOutput\nScreen=1\n", {"line 1", "does not close"}},
+        {"[ProgramOutput]\nScreen=1\nTop=0\nScreen=2\n", {"[ProgramOutput] Screen", "twice, on lines 2 and 4"}},
+        {"[ProgramOutput]\nLeft=1\n[Feed]\nListen=8765\n[ProgramOutput]\nLeft=2\n", {"[ProgramOutput] Left", "twice"}},
+        {"[ProgramOutput]\nLeft=1000000\n", {"[ProgramOutput] Left", "1000000 is outside the screen"}},
+        {"[ProgramOutput]\nTop=-99999999999999999999\n", {"[ProgramOutput] Top", "outside the screen"}},
+        {"[ProgramOutput]\nLeft=12px\n", {"[ProgramOutput] Left", "not a whole number of pixels"}},
+    };
+    for (const auto& c : cases) {
+        const ConfigFile file = readConfigFile(write(c.contents), true);
+        for (const char* said : c.said)
+            EXPECT_TRUE(file.refusal.contains(said)) << c.contents.constData() << " -> " << file.refusal.constData();
+    }
+
+    const ConfigFile commented = readConfigFile(write("# the track's own file\n"
+                                                      "[ProgramOutput]\n"
+                                                      "# Left=5000\n"
+                                                      "  ; Top=x\n"
+                                                      "   # Screen\n"
+                                                      "Screen=HDMI-2\n"
+                                                      "Left=-32767\n"
+                                                      "[Feed]\n"
+                                                      "Token=\"a;b \" ; quoted: kept as it is\n"),
+                                                true);
+    ASSERT_TRUE(commented.refusal.isEmpty()) << commented.refusal.constData();
+    EXPECT_EQ(commented.config.programOutput.screen, QStringLiteral("HDMI-2"));
+    EXPECT_EQ(commented.config.programOutput.left, -32767);
+    EXPECT_FALSE(commented.config.programOutput.top);
+    EXPECT_EQ(commented.config.feedToken, Text("a;b "));
+}
+
+// Anything but a regular file is refused at once: a FIFO would hold start-up for ever.
+TEST_F(ConfigFileTest, APathThatIsNotARegularFileIsRefusedAtOnce)
+{
+    const QString fifo = dir.filePath(QStringLiteral("fifo.conf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const ConfigFile file = readConfigFile(fifo, true);
+    EXPECT_TRUE(file.refusal.contains("not a regular file")) << file.refusal.constData();
+    EXPECT_TRUE(QString::fromLatin1(file.refusal).contains(fifo));
 }
 
 TEST_F(ConfigFileTest, AFileThatIsNotThereOrCannotBeReadIsRefused)

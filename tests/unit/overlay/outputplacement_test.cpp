@@ -35,6 +35,10 @@ TEST(OutputPlacement, TheWholePictureMustFitOnTheScreen)
         EXPECT_EQ(misfit.isEmpty(), c.fits) << c.screen.width() << "x" << c.screen.height() << " at " << c.place.x()
                                             << "," << c.place.y() << ": " << misfit.toStdString();
     }
+    // what is drawn counts: the strip fits low on the screen, the whole picture does not
+    EXPECT_TRUE(pictureMisfit(QSize(1920, 1080), QPoint(145, 976), kStripHeight).isEmpty());
+    EXPECT_FALSE(pictureMisfit(QSize(1920, 1080), QPoint(145, 976)).isEmpty());
+    EXPECT_TRUE(pictureMisfit(QSize(1920, 1080), QPoint(145, 977), kStripHeight).contains(QLatin1String("1629 x 104")));
 }
 
 TEST(OutputPlacement, ScreensAreFoundByIndexOrName)
@@ -48,12 +52,11 @@ TEST(OutputPlacement, ScreensAreFoundByIndexOrName)
     EXPECT_EQ(findOutputScreen(QStringLiteral("HDMI-77")), nullptr);
 }
 
-// The offscreen screen (800 x 600) is too small for the picture; a missing screen is
-// waited for instead of refused.
-TEST(OutputPlacement, AScreenTooSmallForThePictureIsRefusedAMissingOneIsNot)
+// The offscreen platform's one screen is the operator's: an output there is refused; a
+// missing screen is waited for instead of refused.
+TEST(OutputPlacement, TheOperatorsScreenIsRefusedAMissingOneIsNot)
 {
-    const QSize size = QGuiApplication::screens().at(0)->geometry().size();
-    ASSERT_FALSE(pictureMisfit(size, QPoint(0, 0)).isEmpty()) << "this test needs a screen smaller than the picture";
+    ASSERT_EQ(QGuiApplication::screens().at(0), QGuiApplication::primaryScreen());
     ConfigFile file;
     file.path = QStringLiteral("/etc/quorvel/test.conf");
     EXPECT_TRUE(programOutputRefusal(file).isEmpty());
@@ -61,6 +64,7 @@ TEST(OutputPlacement, AScreenTooSmallForThePictureIsRefusedAMissingOneIsNot)
     const QString refusal = QString::fromLatin1(programOutputRefusal(file));
     EXPECT_TRUE(refusal.contains(file.path)) << refusal.toStdString();
     EXPECT_TRUE(refusal.contains(QLatin1String("[ProgramOutput] Screen"))) << refusal.toStdString();
+    EXPECT_TRUE(refusal.contains(QLatin1String("operator's window"))) << refusal.toStdString();
     file.config.programOutput.screen = QString::number(QGuiApplication::screens().size());
     EXPECT_TRUE(programOutputRefusal(file).isEmpty());
 }
