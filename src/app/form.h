@@ -84,7 +84,7 @@ public:
     Text discoveryFlag;
 
     // The race day's journal, when the installer's file asks for one; null otherwise.
-    journal::Journal* journal() { return m_journal.get(); }
+    const journal::Journal* journal() const { return m_journal.get(); }
 
     // Told when the TCP link or the database may have changed state (the feed shows them).
     std::function<void()> onLinksChanged;
