@@ -66,11 +66,12 @@ grep -q '!reset$' "${second[@]}" || e2e_fail "the replay did not reset the link"
 chunk_bytes "${second[@]}" >"$E2E_WORK/second.bytes"
 cmp "$E2E_WORK/first.bytes" "$E2E_WORK/second.bytes" || e2e_fail "the second overlay received other bytes"
 
-# The strip of both ends alike, but for the clock.
-strip() { convert "$1" -crop 1629x104+0+0 +repage "$2"; }
+# The strip of both ends alike; the clock (lblHora) is masked, as a minute may pass.
+strip() { convert "$1" -crop 1629x104+0+0 +repage -fill black -draw "rectangle 30,70 136,92" "$2"; }
 strip "$E2E_WORK/first.png" "$E2E_WORK/first-strip.png"
 strip "$E2E_WORK/second.png" "$E2E_WORK/second-strip.png"
-differing=$(e2e_differing "$E2E_WORK/first-strip.png" "$E2E_WORK/second-strip.png")
+# compare's status is 1 when any pixel differs: the count decides.
+differing=$(e2e_differing "$E2E_WORK/first-strip.png" "$E2E_WORK/second-strip.png") || true
 e2e_log "strip pixels differing: $differing"
-[ "$differing" -lt 400 ] || e2e_fail "the strips differ in $differing pixels"
+[ -n "$differing" ] && [ "$differing" -lt 50 ] || e2e_fail "the strips differ in ${differing:-?} pixels"
 e2e_log "PASS"
