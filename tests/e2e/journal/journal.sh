@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A race day with a reset and a silence is played to the real overlay with its journal on;
 # the journal is then played by the simulator to a second overlay, also journalling. The
-# second overlay receives the bytes the first did and ends on the same picture.
+# second overlay receives the bytes the first did and shows the same pictures at the green
+# and at the end.
 source "$(dirname "$0")/../lib/e2e.sh"
 
 e2e_start_x
@@ -25,6 +26,10 @@ play() {
   e2e_start_sim --listen "$QUORVEL_FIXED_SERVER:3335" --udp 0.0.0.0:3334 "$@"
   e2e_start_quorvel
   win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "$name: the overlay window never appeared"
+  # After the reconnection, in the silence: the green lamps.
+  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"sA_Verde' 90 || e2e_fail "$name: the day never reached the green"
+  green_shown() { [ "$(e2e_count_where "$1" 196 32 20 20 "g>0.55&&r<0.3&&b<0.4")" -gt 200 ]; }
+  e2e_shot_until "$win" "$E2E_WORK/$name-green.png" 20 green_shown
   e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' 90 || e2e_fail "$name: the day never reached its times"
   e2e_wait_log "$E2E_WORK/sim.log" 'script done' 10 || e2e_fail "$name: the script did not end"
   # Written by the journal's own thread: wait for it to land.
@@ -66,12 +71,14 @@ grep -q '!reset$' "${second[@]}" || e2e_fail "the replay did not reset the link"
 chunk_bytes "${second[@]}" >"$E2E_WORK/second.bytes"
 cmp "$E2E_WORK/first.bytes" "$E2E_WORK/second.bytes" || e2e_fail "the second overlay received other bytes"
 
-# The strip of both ends alike; the clock (lblHora) is masked, as a minute may pass.
+# The strips alike at the green and at the end; the clock (lblHora) is masked, as a minute may pass.
 strip() { convert "$1" -crop 1629x104+0+0 +repage -fill black -draw "rectangle 30,70 136,92" "$2"; }
-strip "$E2E_WORK/first.png" "$E2E_WORK/first-strip.png"
-strip "$E2E_WORK/second.png" "$E2E_WORK/second-strip.png"
-# compare's status is 1 when any pixel differs: the count decides.
-differing=$(e2e_differing "$E2E_WORK/first-strip.png" "$E2E_WORK/second-strip.png") || true
-e2e_log "strip pixels differing: $differing"
-[ -n "$differing" ] && [ "$differing" -lt 50 ] || e2e_fail "the strips differ in ${differing:-?} pixels"
+for mark in green ""; do
+  strip "$E2E_WORK/first${mark:+-$mark}.png" "$E2E_WORK/first-strip.png"
+  strip "$E2E_WORK/second${mark:+-$mark}.png" "$E2E_WORK/second-strip.png"
+  # compare's status is 1 when any pixel differs: the count decides.
+  differing=$(e2e_differing "$E2E_WORK/first-strip.png" "$E2E_WORK/second-strip.png") || true
+  e2e_log "strip pixels differing at the ${mark:-end}: $differing"
+  [ -n "$differing" ] && [ "$differing" -lt 50 ] || e2e_fail "the strips differ in ${differing:-?} pixels at the ${mark:-end}"
+done
 e2e_log "PASS"
