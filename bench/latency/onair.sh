@@ -3,9 +3,11 @@
 # the timing server on the fixed server address, times each message to the X server's
 # DAMAGE on the changed label, then watches the idle window and its processor time.
 #   QUORVEL_BIN=... QUORVEL_SIM=... QUORVEL_SOURCE_DIR=... QUORVEL_DAMAGE=... \
-#     [NOISE_MB=10] onair.sh MESSAGES IDLE-SECONDS FLOOD-CHUNKS [output]
+#     [NOISE_MB=10] onair.sh MESSAGES IDLE-SECONDS FLOOD-CHUNKS [output|journal]
 # With "output", a second screen carries the program output and the damage is watched
 # there, on the output's strip, while the operator's window stays at full height beside it.
+# With "journal", the overlay keeps its race day's journal while it is measured; the
+# journal's size is a figure of its own.
 # With NOISE_MB, that many megabytes of random bytes follow the flood, timed until digested.
 # Prints "figure<TAB>value" lines on stdout.
 : "${QUORVEL_SOURCE_DIR:?}"
@@ -20,6 +22,9 @@ output=${4:-}
 label=(851 32 60 20)
 clock=(35 74 97 15)
 
+if [ "$output" = journal ]; then
+  printf '[Journal]\nFolder=%s\n' "$E2E_WORK/journal" >"$QUORVEL_CONFIG"
+fi
 if [ "$output" = output ]; then
   printf '[ProgramOutput]\nScreen=1\n' >"$QUORVEL_CONFIG"
   e2e_start_x_two_screens
@@ -45,3 +50,6 @@ fi
 e2e_log "window $win; $messages messages, then $idle s idle"
 "$QUORVEL_DAMAGE" "$win" "$QUORVEL_FIXED_SERVER" 3335 "$messages" "$idle" \
   "${label[@]}" "${clock[@]}" "$QUORVEL_PID" "$chunks" "${NOISE_MB:-0}" || e2e_fail "the damage probe failed"
+if [ "$output" = journal ]; then
+  printf 'journal_bytes\t%s\n' "$(cat "$E2E_WORK"/journal/journal-*.txt | wc -c)"
+fi

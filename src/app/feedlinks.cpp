@@ -46,6 +46,11 @@ void connectFeedToLinks(feed::FeedServer& feed, Form& form, db::DataModule& dm)
         status.server = fromCp1252(form.S_Cliente.host());
         status.database = dm.Zconet().connected();
         status.databaseServer = fromCp1252(dm.Zconet().host());
+        if (const journal::Journal* journal = form.journal()) {
+            const journal::Journal::Status j = journal->status();
+            status.journal = j.recording ? QStringLiteral("recording") : QStringLiteral("stopped");
+            status.journalTodayBytes = j.todayBytes;
+        }
         return status;
     });
     // Every message the race applies goes to Memo1 first, so the feed makes its document

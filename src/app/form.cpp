@@ -4,6 +4,7 @@
 #include "base/failure.h"
 #include "base/userlocale.h"
 #include "db/racequeries.h"
+#include "link/socketerror.h"
 #include "overlay/operatorcontrols.h"
 
 #include <ctime>
@@ -31,6 +32,7 @@ Form::Form(Application& app, db::DataModule& dm, const Config& config)
     , m_readHandler(m_screen, tmrResult, tmrIntervalo)
     , m_board(m_screen, dm, *m_race, tmrResult, config, race::decimalSeparatorFromLocale())
 {
+    createJournal();
     createProgramOutput();
     m_view->onClose = [this] { m_app.requestEnd(); };
     m_view->onFirstPaint = [this] { releaseTimers(); };
@@ -70,6 +72,8 @@ Form::~Form()
     for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
         timer->stop();
     S_Cliente.close();
+    if (m_journal)
+        m_journal->mark("ended");
 }
 
 void Form::attachTimers()
@@ -157,6 +161,8 @@ void Form::Ping()
     m_screen.appendLine(El::mLog, localLongTime() + ": Ping");
     if (UDPClient.broadcastAndWait())
         discoveryFlag = "S";
+    if (m_journal)
+        m_journal->mark(discoveryFlag == "S" ? "discovery answered" : "discovery: no answer");
     if (discoveryFlag == "S") {
         pointLinksAtServer();
     } else {
@@ -239,6 +245,15 @@ void Form::createProgramOutput()
     m_programOutput->onReport = [this](const Text& line) { m_screen.appendLine(El::mLog, line); };
 }
 
+void Form::createJournal()
+{
+    if (m_config.journalFolder.isEmpty())
+        return;
+    m_journal = journal::makeJournal(m_config.journalFolder, m_config.journalMaxMegabytes);
+    m_journal->onReport = [this](const Text& line) { m_screen.appendLine(El::mLog, line); };
+    m_journal->mark("started");
+}
+
 void Form::linksChanged()
 {
     if (onLinksChanged)
@@ -247,18 +262,32 @@ void Form::linksChanged()
 
 void Form::onConnect()
 {
+    if (m_journal) {
+        m_journal->mark(format("connected to %s:%u", S_Cliente.host().constData(), unsigned(S_Cliente.port())));
+        m_journal->directive("!wait-connection");
+    }
     TimerErro.stop();
     linksChanged();
 }
 
 void Form::onDisconnect()
 {
+    if (m_journal) {
+        m_journal->mark("the server closed the connection, farewell sent");
+        m_journal->directive("!close");
+    }
     TimerErro.start();
     linksChanged();
 }
 
-void Form::onError(int)
+void Form::onError(int errorCode)
 {
+    if (m_journal) {
+        const bool broke = S_Cliente.state() == link::LinkState::Connected;
+        m_journal->mark((broke ? "the connection broke: " : "no connection: ") + link::asyncSocketError(errorCode));
+        if (broke)
+            m_journal->directive("!reset");
+    }
     m_screen.appendLine(El::Memo1, "S Erro");
     TimerErro.start();
     linksChanged();
@@ -266,6 +295,8 @@ void Form::onError(int)
 
 void Form::onRead(const Text& chunk)
 {
+    if (m_journal)
+        m_journal->chunk(chunk);
     m_readHandler.S_ClienteRead(chunk);
 }
 

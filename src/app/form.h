@@ -6,6 +6,7 @@
 #include "base/timer.h"
 #include "db/datamodule.h"
 #include "db/query.h"
+#include "journal/journal.h"
 #include "link/discovery.h"
 #include "link/linkevents.h"
 #include "link/tcpclient.h"
@@ -82,6 +83,9 @@ public:
     // "S" once the current discovery run had an answer, "N" before.
     Text discoveryFlag;
 
+    // The race day's journal, when the installer's file asks for one; null otherwise.
+    const journal::Journal* journal() const { return m_journal.get(); }
+
     // Told when the TCP link or the database may have changed state (the feed shows them).
     std::function<void()> onLinksChanged;
 
@@ -102,6 +106,7 @@ private:
     void pointLinksAtServer();
     void createProgramOutput();
     void linksChanged();
+    void createJournal();
 
     Application& m_app;
     db::DataModule& m_dm;
@@ -115,6 +120,8 @@ private:
     std::unique_ptr<race::RaceDisplay> m_race;
     race::ReadHandler m_readHandler;
     race::Board m_board;
+    // What the link reads goes here before it is applied.
+    std::unique_ptr<journal::Journal> m_journal;
     bool m_timersHeld = false;
     QTimer m_firstPaintFallback;
     // Last, so that it goes first: its listener brings the view forward.

@@ -92,6 +92,9 @@ inline constexpr int kStripHeight = 104;
 inline constexpr char kConfigFilePath[] = "/etc/quorvel/quorvel.conf";
 inline constexpr char kConfigFileVariable[] = "QUORVEL_CONFIG";
 
+// The race day's journal: at most this many MiB of day files in its folder.
+inline constexpr int kJournalMaxMegabytes = 1024;
+
 // The program output: the mixer's key colour (ARGB), the window's own magenta.
 inline constexpr quint32 kKeyColour = 0xffff00ff;
 
@@ -136,6 +139,9 @@ struct Config {
     // the read-only feed ([Feed] Listen and Token): empty Listen means no feed
     Text feedListen;
     Text feedToken;
+    // the race day's journal ([Journal] Folder and MaxMegabytes): empty Folder means none
+    QString journalFolder;
+    int journalMaxMegabytes = kJournalMaxMegabytes;
 };
 
 } // namespace quorvel

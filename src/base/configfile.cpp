@@ -2,6 +2,7 @@
 
 #include "base/cp1252.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -97,6 +98,24 @@ QString parseCoordinate(const QString& text, std::optional<int>& out)
     return {};
 }
 
+// Why the journal cannot keep its day files in `folder`, or nothing: it must be an absolute
+// path, exist or be made, and take a file.
+QString journalFolderProblem(const QString& folder)
+{
+    if (!QDir::isAbsolutePath(folder))
+        return QStringLiteral("\"%1\" is not an absolute path").arg(folder);
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("the folder %1 cannot be created").arg(folder);
+    QFile probe(QDir(folder).filePath(QStringLiteral(".quorvel-journal-probe")));
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate) || probe.write("probe", 5) != 5 || !probe.flush()) {
+        const QString why = probe.errorString();
+        probe.remove();
+        return QStringLiteral("the folder %1 cannot be written (%2)").arg(folder, why);
+    }
+    probe.remove();
+    return QString();
+}
+
 // Each key the file may hold, and how its value goes into the Config. A setter returns
 // why the value was refused, or nothing.
 struct Setting {
@@ -148,6 +167,23 @@ const std::vector<Setting>& settings()
         {"Feed", "Token",
          [](Config& c, const QString& v) {
              c.feedToken = v.toUtf8();
+             return QString();
+         }},
+        // The race day's journal: its folder is made and tried here, so that a folder the
+        // overlay cannot write refuses the start instead of failing on the first chunk.
+        {"Journal", "Folder",
+         [](Config& c, const QString& v) {
+             const QString why = journalFolderProblem(v);
+             if (why.isEmpty())
+                 c.journalFolder = QDir::cleanPath(v);
+             return why;
+         }},
+        {"Journal", "MaxMegabytes",
+         [](Config& c, const QString& v) {
+             const std::optional<int> megabytes = parseInteger(v);
+             if (!megabytes || *megabytes < 1)
+                 return QStringLiteral("\"%1\" is not a whole number of megabytes from 1 up").arg(v);
+             c.journalMaxMegabytes = *megabytes;
              return QString();
          }},
     };

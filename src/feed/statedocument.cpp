@@ -144,6 +144,9 @@ QJsonObject stateDocument(const Screen& screen, const LinkStatus& status, const 
         {QStringLiteral("database"),
          QJsonObject{{QStringLiteral("state"), status.database ? QStringLiteral("connected") : QStringLiteral("disconnected")},
                      {QStringLiteral("server"), status.databaseServer}}},
+        {QStringLiteral("journal"),
+         QJsonObject{{QStringLiteral("state"), status.journal},
+                     {QStringLiteral("todayBytes"), static_cast<double>(status.journalTodayBytes)}}},
     };
 }
 

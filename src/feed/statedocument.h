@@ -20,6 +20,10 @@ struct LinkStatus {
     QString server;          // the timing server the TCP link goes to
     bool database = false;   // the race database is connected
     QString databaseServer;  // empty: the database server of this computer
+    // The race day's journal: "off" without one, "recording", or "stopped" after a write
+    // failed (until the next day); and the size of today's file.
+    QString journal = QStringLiteral("off");
+    qint64 journalTodayBytes = 0;
 };
 
 // What is on air: both lanes as the timing server names them, with the lamps, times and

@@ -91,6 +91,17 @@ int intValue(const QCommandLineParser& parser, const QString& name)
     return value;
 }
 
+// --from / --to: a time of day, or -1 when not given.
+qint64 timeOption(const QCommandLineParser& parser, const QString& name)
+{
+    if (!parser.isSet(name))
+        return -1;
+    const qint64 ms = parseTimeOfDay(parser.value(name));
+    if (ms < 0)
+        throw Failure("--" + name.toLatin1() + ": expected a time of day such as 14:05 or 14:05:09");
+    return ms;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -121,6 +132,8 @@ int main(int argc, char** argv)
     option("flood", "Answer every --answer-interval ms for this long.", "ms", "0");
     option("script", "Race script to play (Windows-1252 bytes).", "file");
     option("loop", "Play the script again and again.");
+    option("from", "Play only the script's stretch from this time of day (a journal's stamps).", "HH:MM[:SS]");
+    option("to", "Play only the script's stretch before this time of day (a journal's stamps).", "HH:MM[:SS]");
     option("speed", "Play the script this many times faster (2: half the delays).", "factor", "1");
     option("from-capture", "Convert a pcap capture of the overlay's connection (tcpdump -w) into a script, then end.", "file");
     option("to-script", "Where --from-capture writes the script (\"-\": stdout).", "file");
@@ -162,7 +175,10 @@ int main(int argc, char** argv)
             if (!file.open(QIODevice::ReadOnly))
                 throw Failure("cannot read the script " + file.fileName().toLocal8Bit());
             player.setSpeed(speedFactor(parser));
-            player.play(parseScript(file.readAll()), parser.isSet(QStringLiteral("loop")));
+            std::vector<Step> steps = parseScript(file.readAll());
+            if (parser.isSet(QStringLiteral("from")) || parser.isSet(QStringLiteral("to")))
+                steps = selectStretch(steps, timeOption(parser, QStringLiteral("from")), timeOption(parser, QStringLiteral("to")));
+            player.play(std::move(steps), parser.isSet(QStringLiteral("loop")));
         }
         std::unique_ptr<Console> console;
         if (parser.isSet(QStringLiteral("interactive")))

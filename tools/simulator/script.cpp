@@ -3,6 +3,10 @@
 #include "base/failure.h"
 #include "escapes.h"
 
+#include <QRegularExpression>
+
+#include <algorithm>
+
 namespace quorvel::sim {
 
 namespace {
@@ -37,6 +41,9 @@ Step parseDirective(const Text& written, int line)
         step.text = args;
     } else if (name == "!quit" && args.isEmpty()) {
         step.kind = Step::Kind::Quit;
+    } else if (name == "!mark" && !args.isEmpty()) {
+        step.kind = Step::Kind::Mark;
+        step.text = args;
     } else if (name == "!udp" && (args == "on" || args == "off")) {
         step.kind = args == "on" ? Step::Kind::UdpOn : Step::Kind::UdpOff;
     } else if (name == "!repeat") {
@@ -67,8 +74,28 @@ std::vector<Step> parseScript(const Text& content)
         const Text trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith('#'))
             continue;
-        if (trimmed.startsWith('!')) {
-            steps.push_back(parseDirective(trimmed, number));
+        qint64 timeOfDayMs = -1;
+        qint64 monotonicMs = -1;
+        if (line.startsWith('[')) {
+            const qsizetype close = line.indexOf("] ");
+            const Text stamp = close < 0 ? Text() : line.mid(1, close - 1);
+            const qsizetype gap = stamp.indexOf(' ');
+            timeOfDayMs = gap < 0 ? -1 : parseTimeOfDay(QString::fromLatin1(stamp.left(gap)));
+            const Text monotonic = gap < 0 ? Text() : stamp.mid(gap + 1);
+            if (timeOfDayMs < 0 || !isDigits(monotonic))
+                throw Failure(format("line %d: expected a stamp \"[HH:MM:SS.mmm <ms>] \"", number));
+            monotonicMs = monotonic.toLongLong();
+            line = line.mid(close + 2);
+            if (line.trimmed().isEmpty())
+                throw Failure(format("line %d: a stamp without a step", number));
+        }
+        const auto stamped = [&](Step step) {
+            step.timeOfDayMs = timeOfDayMs;
+            step.monotonicMs = monotonicMs;
+            return step;
+        };
+        if (line.trimmed().startsWith('!')) {
+            steps.push_back(stamped(parseDirective(line.trimmed(), number)));
             continue;
         }
         const qsizetype blank = line.indexOf(' ');
@@ -83,9 +110,48 @@ std::vector<Step> parseScript(const Text& content)
             step.text = unescapeBytes(rest);
         step.delayMs = delay.toInt();
         step.line = number;
-        steps.push_back(step);
+        steps.push_back(stamped(step));
     }
     return steps;
+}
+
+qint64 parseTimeOfDay(const QString& written)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{2}):(\\d{2})(?::(\\d{2})(?:\\.(\\d{3}))?)?$"));
+    const QRegularExpressionMatch m = pattern.match(written);
+    if (!m.hasMatch())
+        return -1;
+    const int hours = m.captured(1).toInt();
+    const int minutes = m.captured(2).toInt();
+    const int seconds = m.captured(3).isEmpty() ? 0 : m.captured(3).toInt();
+    const int millis = m.captured(4).isEmpty() ? 0 : m.captured(4).toInt();
+    if (hours > 23 || minutes > 59 || seconds > 59)
+        return -1;
+    return ((hours * 60LL + minutes) * 60 + seconds) * 1000 + millis;
+}
+
+std::vector<Step> selectStretch(const std::vector<Step>& steps, qint64 fromMs, qint64 toMs)
+{
+    const bool stamped = std::any_of(steps.begin(), steps.end(), [](const Step& s) { return s.timeOfDayMs >= 0; });
+    if (!stamped)
+        throw Failure("--from and --to need a script with time stamps, such as the overlay's journal");
+    std::vector<Step> stretch;
+    Step wait;
+    wait.kind = Step::Kind::WaitConnection;
+    stretch.push_back(wait);
+    qint64 at = -1; // a line without a stamp is as late as the stamped line before it
+    for (const Step& step : steps) {
+        if (step.timeOfDayMs >= 0)
+            at = step.timeOfDayMs;
+        if (at < 0 || (fromMs >= 0 && at < fromMs) || (toMs >= 0 && at >= toMs))
+            continue;
+        stretch.push_back(step);
+        if (stretch.size() == 2)
+            stretch.back().delayMs = 0;
+    }
+    if (stretch.size() == 1)
+        throw Failure("nothing in the script lies between --from and --to");
+    return stretch;
 }
 
 Step parseTypedLine(const Text& line)

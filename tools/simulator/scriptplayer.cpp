@@ -101,6 +101,9 @@ void ScriptPlayer::run(const Step& step)
         else
             m_log.line("no udp side to switch");
         break;
+    case Step::Kind::Mark:
+        m_log.line("mark " + step.text);
+        break;
     case Step::Kind::Quit:
         m_log.line("quit");
         emit quitRequested();

@@ -27,4 +27,15 @@ grep -qF "$E2E_WORK/no-such.conf" "$E2E_WORK/quorvel.log" || e2e_fail "the file 
 e2e_press_default_button "$box"
 e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "quorvel did not end after the second box"
 [ "$E2E_STATUS" = 1 ] || e2e_fail "exit status $E2E_STATUS, expected 1"
+
+# A journal folder that cannot be made (a file stands in its way) is refused the same way.
+: >"$E2E_WORK/a-file"
+printf '[Journal]\nFolder=%s\n' "$E2E_WORK/a-file/journal" >"$QUORVEL_CONFIG"
+e2e_start_quorvel
+box=$(e2e_wait_window "Application Error" 30) || e2e_fail "no error box for the journal's folder"
+grep -qF "$QUORVEL_CONFIG, [Journal] Folder: the folder $E2E_WORK/a-file/journal cannot be created" "$E2E_WORK/quorvel.log" \
+  || e2e_fail "the journal's refusal does not name the file and the key: $(cat "$E2E_WORK/quorvel.log")"
+e2e_press_default_button "$box"
+e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "quorvel did not end after the journal's box"
+[ "$E2E_STATUS" = 1 ] || e2e_fail "exit status $E2E_STATUS, expected 1"
 e2e_log "PASS"

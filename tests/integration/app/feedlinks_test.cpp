@@ -7,6 +7,7 @@
 #include "feed/feedserver.h"
 #include "race/board.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QWebSocket>
 
@@ -249,4 +250,49 @@ TEST_F(FeedLinksTest, TheBoardHasNoRowsUntilItHasReadAPageThenTheRowsItRead)
         << QJsonDocument(state[QStringLiteral("board")].toObject()).toJson().constData()
         << lines(overlay::El::mLog).join('\n').constData();
     EXPECT_EQ(state[QStringLiteral("mode")].toString(), QStringLiteral("board"));
+}
+
+// The journal takes what the link reads, and the feed says whether it records: a folder
+// that is gone mid-day stops it, said once in mLog and at once in the feed.
+TEST_F(FeedLinksTest, TheJournalTakesWhatTheLinkReadsAndTheFeedSaysWhetherItRecords)
+{
+    QTemporaryDir journalDir;
+    const QString folder = journalDir.filePath(QStringLiteral("journal"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    config.journalFolder = folder;
+    startFormWithFeed();
+    const auto journalState = [this] { return state[QStringLiteral("journal")][QStringLiteral("state")].toString(); };
+    ASSERT_TRUE(waitUntil([&] { return journalState() == QStringLiteral("recording"); }, 10000))
+        << journalState().toStdString();
+
+    QTcpSocket* timingServer = acceptConnection(20000);
+    ASSERT_NE(timingServer, nullptr);
+    timingServer->write("RA:0.412@\xBA");
+    const auto journalText = [&] {
+        QByteArray all;
+        for (const QFileInfo& file : QDir(folder).entryInfoList({QStringLiteral("journal-*.txt")}, QDir::Files)) {
+            QFile f(file.filePath());
+            if (f.open(QIODevice::ReadOnly))
+                all += f.readAll();
+        }
+        return all;
+    };
+    ASSERT_TRUE(waitUntil([&] { return journalText().contains(" RA:0.412@\\xBA\n"); }, 10000)) << journalText().constData();
+    EXPECT_TRUE(journalText().contains("!wait-connection\n"));
+
+    // The folder goes, and a file takes its name: the next write fails.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    timingServer->write("RB:0.399");
+    ASSERT_TRUE(waitUntil([&] { return journalState() == QStringLiteral("stopped"); }, 10000)) << journalState().toStdString();
+    timingServer->write("RA:0.500");
+    // The overlay goes on.
+    ASSERT_TRUE(waitUntil([&] { return form->screen().text(overlay::El::lblReaA) == "0.500"; }, 10000));
+    runEventsFor(300);
+    int said = 0;
+    for (const Text& line : lines(overlay::El::mLog))
+        said += line.startsWith("Journal: cannot write") ? 1 : 0;
+    EXPECT_EQ(said, 1);
 }

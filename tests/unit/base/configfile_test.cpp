@@ -1,7 +1,9 @@
 #include "base/configfile.h"
+#include "readonlymount.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -107,6 +109,11 @@ TEST_F(ConfigFileTest, BadSettingsAreRefusedNamingTheFileAndTheKey)
         {"[ProgramOutput]\nKeyColour=#00FF00FF\n", "[ProgramOutput] KeyColour"},
         {"[Feed]\nListen=8765\nPort=8765\n", "[Feed] Port"},
         {"[feed]\nListen=8765\n", "[feed] Listen"},
+        {"[Journal]\nFolder=relative/journal\n", "[Journal] Folder"}, // a size of its own: QSettings takes a file of the same size and time from its cache
+        {"[Journal]\nMaxMegabytes=0\n", "[Journal] MaxMegabytes"},
+        {"[Journal]\nMaxMegabytes=-5\n", "[Journal] MaxMegabytes"},
+        {"[Journal]\nMaxMegabytes=1GB\n", "[Journal] MaxMegabytes"},
+        {"[Journal]\nFolders=/tmp\n", "[Journal] Folders"},
     };
     for (const auto& c : cases) {
         const QString path = write(c.contents);
@@ -204,6 +211,40 @@ TEST_F(ConfigFileTest, TheVariableNamesTheFileAndAMissingOneIsRefused)
     qunsetenv(kConfigFileVariable);
 }
 
+// The journal's folder is made and tried when the file is read: a folder the overlay could
+// not write refuses the start, naming the file and the key.
+TEST_F(ConfigFileTest, TheJournalsFolderIsMadeAndTriedWhenTheFileIsRead)
+{
+    const QString folder = dir.filePath(QStringLiteral("journal/track"));
+    const ConfigFile file = readConfigFile(write("[Journal]\nFolder=" + folder.toLocal8Bit() + "/\nMaxMegabytes=50\n"), true);
+    ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
+    EXPECT_EQ(file.config.journalFolder, folder);
+    EXPECT_EQ(file.config.journalMaxMegabytes, 50);
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    const ConfigFile none = readConfigFile(write(""), true);
+    EXPECT_TRUE(none.config.journalFolder.isEmpty());
+    EXPECT_EQ(none.config.journalMaxMegabytes, 1024);
+
+    QFile blocker(dir.filePath(QStringLiteral("a-file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString path = write("[Journal]\nFolder=" + blocker.fileName().toLocal8Bit() + "/journal\n");
+    const ConfigFile uncreatable = readConfigFile(path, true);
+    EXPECT_TRUE(uncreatable.refusal.contains("[Journal] Folder")) << uncreatable.refusal.constData();
+    EXPECT_TRUE(uncreatable.refusal.contains(path.toLocal8Bit())) << uncreatable.refusal.constData();
+    EXPECT_TRUE(uncreatable.refusal.contains("cannot be created")) << uncreatable.refusal.constData();
+
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    const ReadOnlyMount readOnly(locked);
+    if (!readOnly.error().empty())
+        GTEST_SKIP() << "no read-only mount here: " << readOnly.error();
+    const ConfigFile unwritable = readConfigFile(write("[Journal]\nFolder=" + locked.toLocal8Bit() + "\n"), true);
+    EXPECT_TRUE(unwritable.refusal.contains("[Journal] Folder")) << unwritable.refusal.constData();
+    EXPECT_TRUE(unwritable.refusal.contains("cannot be written")) << unwritable.refusal.constData();
+}
+
 TEST(DottedIpv4, OnlyFourNumbersOfAByte)
 {
     for (const char* good : {"192.168.0.100", "0.0.0.0", "255.255.255.255", "127.0.0.1"})
@@ -218,7 +259,8 @@ TEST_F(ConfigFileTest, ThePackagedExampleIsAcceptedAsItIsAndUncommented)
 {
     QFile example(QStringLiteral(QUORVEL_SOURCE_DIR "/packaging/quorvel.conf.example"));
     ASSERT_TRUE(example.open(QIODevice::ReadOnly));
-    const QByteArray text = example.readAll();
+    // The example's journal folder, moved into this test's own folder.
+    const QByteArray text = example.readAll().replace("/var/lib/quorvel/journal", dir.filePath(QStringLiteral("journal")).toLocal8Bit());
     const ConfigFile asItIs = readConfigFile(write(text), true);
     EXPECT_TRUE(asItIs.refusal.isEmpty()) << asItIs.refusal.constData();
     EXPECT_TRUE(asItIs.config.programOutput.screen.isEmpty());
@@ -234,4 +276,6 @@ TEST_F(ConfigFileTest, ThePackagedExampleIsAcceptedAsItIsAndUncommented)
     EXPECT_EQ(file.config.programOutput.top, 264);
     EXPECT_EQ(file.config.programOutput.keyColour, kKeyColour);
     EXPECT_EQ(file.config.feedListen, Text("8765"));
+    EXPECT_EQ(file.config.journalFolder, dir.filePath(QStringLiteral("journal")));
+    EXPECT_EQ(file.config.journalMaxMegabytes, 1024);
 }

@@ -210,3 +210,16 @@ TEST(StateDocument, TheLinksStateIsWhatTheProgramSays)
         EXPECT_EQ(field(database, "server"), c.status.databaseServer);
     }
 }
+
+TEST(StateDocument, TheJournalsStateIsWhatTheProgramSays)
+{
+    overlay::Screen screen;
+    const QJsonObject off = stateDocument(screen, {})[QStringLiteral("journal")].toObject();
+    EXPECT_EQ(field(off, "state"), QLatin1String("off"));
+    LinkStatus status;
+    status.journal = QStringLiteral("stopped");
+    status.journalTodayBytes = 5'000'000'000;
+    const QJsonObject stopped = stateDocument(screen, status)[QStringLiteral("journal")].toObject();
+    EXPECT_EQ(field(stopped, "state"), QLatin1String("stopped"));
+    EXPECT_EQ(stopped[QStringLiteral("todayBytes")].toInteger(), 5'000'000'000);
+}
