@@ -71,10 +71,14 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
         return 1;
     }
 
-    app.guarded([&] { form->FormCreate(); });
-
-    if (app.showMainWindow())
-        form->showWindow();
+    // The window shows once the creation handler is done, its discovery included; the
+    // event loop runs meanwhile.
+    app.guarded([&] {
+        form->FormCreate([&] {
+            if (app.showMainWindow())
+                form->showWindow();
+        });
+    });
     app.runEventLoop();
 
     // The feed goes first, as it reads the window's model; then the window (its timers
