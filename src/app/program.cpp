@@ -4,6 +4,7 @@
 #include "app/fatalerror.h"
 #include "app/feedlinks.h"
 #include "app/form.h"
+#include "app/stallprobe.h"
 #include "base/failure.h"
 #include "base/cp1252.h"
 #include "db/datamodule.h"
@@ -42,6 +43,7 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
     Application app;
     GuardedQtApplication qtApp(argc, argv, app);
     app.setTitle(kAppTitle);
+    const std::unique_ptr<StallProbe> stallProbe = StallProbe::fromEnvironment();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
 
     if (file) {

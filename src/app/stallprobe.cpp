@@ -1,0 +1,38 @@
+#include "app/stallprobe.h"
+
+namespace quorvel::app {
+
+std::unique_ptr<StallProbe> StallProbe::fromEnvironment()
+{
+    const QString path = qEnvironmentVariable("QUORVEL_STALL_PROBE");
+    if (path.isEmpty())
+        return nullptr;
+    return std::make_unique<StallProbe>(path);
+}
+
+StallProbe::StallProbe(const QString& path)
+    : m_file(path)
+{
+    m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
+    m_clock.start();
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(kBeatMs);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { beat(); });
+    m_timer.start();
+}
+
+void StallProbe::beat()
+{
+    const qint64 now = m_clock.nsecsElapsed() / 1000; // microseconds
+    if (m_lastBeat > 0)
+        m_latest = qMax(m_latest, now - m_lastBeat - kBeatMs * 1000);
+    m_lastBeat = now;
+    if (now - m_secondStart >= 1000000) {
+        m_file.write(QByteArray::number(now / 1000) + ' ' + QByteArray::number(double(m_latest) / 1000.0, 'f', 1) + '\n');
+        m_file.flush();
+        m_secondStart = now;
+        m_latest = 0;
+    }
+}
+
+} // namespace quorvel::app
