@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The longest stall of the real quorvel's window thread: its heartbeat probe
 # (QUORVEL_STALL_PROBE, a beat every 5 ms) records how late each beat ran, and this prints
-# the latest beat of a case's time, in milliseconds, as "stall_CASE<TAB>ms".
+# the latest beat of a case's time, in milliseconds, as "stall_CASE<TAB>ms", and the most
+# processor time the thread spent between two beats as "stall_CASE_busy<TAB>ms" (the same
+# on an idle machine; apart from the waits for a processor on a busy one).
 #   QUORVEL_BIN=... QUORVEL_SIM=... QUORVEL_SOURCE_DIR=... QUORVEL_PHOTO_FILES=... \
 #     stall.sh CASE SECONDS
 # Cases: silence (nobody answers discovery, the connect is refused), blackhole (nobody
@@ -17,9 +19,10 @@ probe="$E2E_WORK/stall.txt"
 export QUORVEL_STALL_PROBE="$probe"
 
 now_ms() { date +%s%3N; }
-# the latest beat among the probe's lines from START-MS (since the probe's start) on
+# the latest beat (column 2), or the most processor time between two beats (column 3),
+# among the probe's lines from START-MS (since the probe's start) on
 latest_since() {
-  awk -v from="$1" '$1 >= from { if ($2 > m) m = $2 } END { printf "%.1f\n", m + 0 }' "$probe"
+  awk -v from="$1" -v col="${2:-2}" '$1 >= from { if ($col > m) m = $col } END { printf "%.1f\n", m + 0 }' "$probe"
 }
 probe_ms() { tail -n1 "$probe" 2>/dev/null | awk '{print $1 + 0}'; }
 
@@ -95,6 +98,5 @@ case "$case" in
     e2e_screenshot "$win" "$E2E_WORK/lightsoff.png" ;;
 esac
 printf 'stall_%s\t%s\n' "$case" "$(latest_since "$from")"
-[ -n "${STALL_KEEP:-}" ] && cp -r "$E2E_WORK" "$STALL_KEEP"
-e2e_x11_close "$win"
-e2e_wait_exit "$QUORVEL_PID" 20 || true
+printf 'stall_%s_busy\t%s\n' "$case" "$(latest_since "$from" 3)"
+[ -z "${STALL_KEEP:-}" ] || cp -r "$E2E_WORK" "$STALL_KEEP"

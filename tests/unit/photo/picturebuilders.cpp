@@ -377,15 +377,15 @@ int noise(int x, int y, int channel)
 
 } // namespace
 
-QByteArray cameraJpeg(int width, int height)
+QByteArray cameraJpeg(int width, int height, int grain)
 {
     constexpr int kCell = 192;
     const int cells = width / kCell + 2;
     std::vector<uchar> row(size_t(width) * 3);
     std::vector<int> column(size_t(cells) * 3); // the blotches along this row, at each cell edge
-    std::vector<int> grain(4096);
-    for (size_t i = 0; i < grain.size(); ++i)
-        grain[i] = (noise(int(i), 0, 7) & 7) - 4;
+    std::vector<int> grains(4096);
+    for (size_t i = 0; i < grains.size(); ++i)
+        grains[i] = noise(int(i), 0, 7) % qMax(grain, 1) - grain / 2;
     return compressJpeg(
         width, height, 3, JCS_RGB,
         [&](int y) {
@@ -403,7 +403,7 @@ QByteArray cameraJpeg(int width, int height)
                 const int* right = left + 3;
                 for (int c = 0; c < 3; ++c) {
                     const int value = (left[c] * (kCell - fx) + right[c] * fx) / kCell
-                        + grain[size_t((x * 7 + y * 13 + c * 1031) & 4095)];
+                        + grains[size_t((x * 7 + y * 13 + c * 1031) & 4095)];
                     *out++ = uchar(qBound(0, value, 255));
                 }
             }
