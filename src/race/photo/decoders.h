@@ -20,9 +20,9 @@ QImage decodeJpeg(const QByteArray& bytes); // "JPEG error #<the library's messa
 // file's: a JPEG is decoded at the smallest scale libjpeg offers that is not smaller, a
 // metafile is played at that size. The result has the fitted size (fittedSize()), so that
 // the element draws it as it is.
-QImage decodeJpeg(const QByteArray& bytes, QSize fitBox);
-QImage decodeWmf(const QByteArray& bytes, QSize fitBox);
-QImage decodeEmf(const QByteArray& bytes, QSize fitBox);
+QImage decodeJpegInBox(const QByteArray& bytes, QSize fitBox);
+QImage decodeWmfInBox(const QByteArray& bytes, QSize fitBox);
+QImage decodeEmfInBox(const QByteArray& bytes, QSize fitBox);
 
 // The size a picture is drawn at in a box it is shrunk into proportionally (never
 // enlarged); the picture's own size when the box is empty.

@@ -236,10 +236,10 @@ QImage readEmf(QByteArrayView bytes, QSize fitBox)
 
 QImage decodeEmf(const QByteArray& bytes)
 {
-    return decodeEmf(bytes, QSize());
+    return decodeEmfInBox(bytes, QSize());
 }
 
-QImage decodeEmf(const QByteArray& bytes, QSize fitBox)
+QImage decodeEmfInBox(const QByteArray& bytes, QSize fitBox)
 {
     return decodeOrFail([&] { return readEmf(bytes, fitBox); }, "Metafile is not valid");
 }

@@ -113,10 +113,10 @@ QSize fittedSize(QSize picture, QSize fitBox)
 
 QImage decodeJpeg(const QByteArray& bytes)
 {
-    return decodeJpeg(bytes, QSize());
+    return decodeJpegInBox(bytes, QSize());
 }
 
-QImage decodeJpeg(const QByteArray& bytes, QSize fitBox)
+QImage decodeJpegInBox(const QByteArray& bytes, QSize fitBox)
 {
     JpegSession session{};
     SessionEnd end(session);

@@ -30,10 +30,10 @@ struct Format {
 const Format kFormats[] = {
     {QLatin1StringView("bmp"), decodeBmp, decodeBmpInBox},
     {QLatin1StringView("ico"), decodeIco, decodeIcoInBox},
-    {QLatin1StringView("wmf"), decodeWmf, decodeWmf},
-    {QLatin1StringView("emf"), decodeEmf, decodeEmf},
-    {QLatin1StringView("jpg"), decodeJpeg, decodeJpeg},
-    {QLatin1StringView("jpeg"), decodeJpeg, decodeJpeg},
+    {QLatin1StringView("wmf"), decodeWmf, decodeWmfInBox},
+    {QLatin1StringView("emf"), decodeEmf, decodeEmfInBox},
+    {QLatin1StringView("jpg"), decodeJpeg, decodeJpegInBox},
+    {QLatin1StringView("jpeg"), decodeJpeg, decodeJpegInBox},
 };
 
 const Format& formatForFile(const QString& path)

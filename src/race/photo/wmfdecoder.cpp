@@ -205,10 +205,10 @@ QImage readWmf(QByteArrayView bytes, QSize fitBox)
 
 QImage decodeWmf(const QByteArray& bytes)
 {
-    return decodeWmf(bytes, QSize());
+    return decodeWmfInBox(bytes, QSize());
 }
 
-QImage decodeWmf(const QByteArray& bytes, QSize fitBox)
+QImage decodeWmfInBox(const QByteArray& bytes, QSize fitBox)
 {
     return decodeOrFail([&] { return readWmf(bytes, fitBox); }, "Metafile is not valid");
 }

@@ -12,7 +12,7 @@
 #include <jerror.h>
 
 using namespace photo_test;
-using quorvel::race::decodeJpeg;
+using quorvel::race::decodeJpegInBox;
 
 namespace {
 
@@ -86,7 +86,7 @@ TEST(JpegScale, TheMemoryBoundHoldsAtTheChosenScale)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(failsWith([&] { decodeJpeg(withSize(small, c.width, c.height), c.box); }, jpegError(c.code)));
+        EXPECT_TRUE(failsWith([&] { decodeJpegInBox(withSize(small, c.width, c.height), c.box); }, jpegError(c.code)));
     }
 }
 
@@ -101,7 +101,7 @@ TEST(JpegScale, CameraPhotosShowAsAWholeDecodeWould)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
         const QByteArray bytes = cameraJpeg(c.width, c.height);
-        const QImage shown = decodeJpeg(bytes, kPhotoBox);
+        const QImage shown = decodeJpegInBox(bytes, kPhotoBox);
         const QSize drawn = quorvel::race::fittedSize(QSize(c.width, c.height), kPhotoBox);
         ASSERT_EQ(shown.size(), drawn);
         const QImage whole = fullDecodeSampled(bytes, drawn);

@@ -181,8 +181,8 @@ TEST(MetafileDecoders, ShowA300DpiBitmapInA96DpiFrame)
         QImage (*decodeInBox)(const QByteArray&, QSize);
         QByteArray bytes;
     } cases[] = {
-        {"enhanced", decodeEmf, decodeEmf, emfFile(scan, frame.width(), frame.height())},
-        {"Windows, placeable", decodeWmf, decodeWmf, placeableWmf(scan, 1500, 1200, 300)},
+        {"enhanced", decodeEmf, quorvel::race::decodeEmfInBox, emfFile(scan, frame.width(), frame.height())},
+        {"Windows, placeable", decodeWmf, quorvel::race::decodeWmfInBox, placeableWmf(scan, 1500, 1200, 300)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
