@@ -172,8 +172,7 @@ int main(int argc, char** argv)
     app::Application application;
     db::DataModule dm(config);
     app::Form form(application, dm, config);
-    application.guarded([&] { form.FormCreate(); });
-    form.showWindow();
+    application.guarded([&] { form.FormCreate([&] { form.showWindow(); }); });
 
     if (!pumpUntil([&] { return server.hasPendingConnections(); }, 10000)) {
         std::fprintf(stderr, "the form never connected\n");

@@ -97,8 +97,9 @@ void Form::releaseTimers()
         return;
     m_timersHeld = false;
     m_firstPaintFallback.stop();
-    for (Timer* timer : {&TimerErro, &tmrIntervalo, &tmrResult, &tmrHora})
+    for (Timer* timer : {&tmrIntervalo, &tmrResult, &tmrHora})
         timer->release();
+    holdRetryWhileDiscovering();
 }
 
 void Form::checkSingleInstance()
@@ -107,11 +108,21 @@ void Form::checkSingleInstance()
                           [this](const Text& line) { m_screen.appendLine(El::mLog, line); });
 }
 
-void Form::FormCreate()
+void Form::FormCreate(std::function<void()> afterwards)
 {
     m_app.setExceptionHandler([this](const std::exception& e) { ManipulaExcecoes(e); });
     ServerAddress.clear();
-    runDiscoveryReportingFailure();
+    Ping([this, afterwards = std::move(afterwards)] {
+        m_app.guarded([this] { afterStartUpDiscovery(); });
+        if (afterwards)
+            afterwards();
+    });
+}
+
+// A failed discovery is logged and what follows it still runs: the timing server's lamps
+// and times need no database, and the laid-out placeholder texts must never go on air.
+void Form::afterStartUpDiscovery()
+{
     m_screen.show(El::pnlTempos);
     tmrIntervalo.stop();
     m_screen.hide(El::pnlEscondeA);
@@ -122,17 +133,6 @@ void Form::FormCreate()
 void Form::ManipulaExcecoes(const std::exception& e)
 {
     m_screen.appendLine(El::mLog, messageOf(e));
-}
-
-// A failed discovery is logged and what follows it still runs: the timing server's lamps
-// and times need no database, and the laid-out placeholder texts must never go on air.
-void Form::runDiscoveryReportingFailure()
-{
-    try {
-        Ping();
-    } catch (const std::exception& e) {
-        m_app.handleException(e);
-    }
 }
 
 namespace {
@@ -155,20 +155,54 @@ Text localLongTime()
 
 } // namespace
 
-void Form::Ping()
+void Form::Ping(std::function<void()> then)
 {
+    if (m_discovering)
+        return; // the run that waits is the only one
     discoveryFlag = "N";
     m_screen.appendLine(El::mLog, localLongTime() + ": Ping");
-    if (UDPClient.broadcastAndWait())
-        discoveryFlag = "S";
-    if (m_journal)
-        m_journal->mark(discoveryFlag == "S" ? "discovery answered" : "discovery: no answer");
-    if (discoveryFlag == "S") {
-        pointLinksAtServer();
-    } else {
-        m_screen.appendLine(El::mLog, "SEM SERVIDOR");
-        TimerErro.start();
+    try {
+        UDPClient.startRun([this, then](const link::DiscoveryOutcome& outcome) { pingEnded(outcome, then); });
+    } catch (const std::exception& e) {
+        m_app.handleException(e);
+        if (then)
+            then();
+        return;
     }
+    m_discovering = true;
+    holdRetryWhileDiscovering();
+}
+
+void Form::pingEnded(const link::DiscoveryOutcome& outcome, const std::function<void()>& then)
+{
+    m_app.guarded([&] {
+        if (!outcome.failure.isEmpty())
+            throw Failure(outcome.failure);
+        if (outcome.answered)
+            discoveryFlag = "S";
+        if (m_journal)
+            m_journal->mark(discoveryFlag == "S" ? "discovery answered" : "discovery: no answer");
+        if (discoveryFlag == "S") {
+            pointLinksAtServer();
+        } else {
+            m_screen.appendLine(El::mLog, "SEM SERVIDOR");
+            TimerErro.start();
+        }
+    });
+    if (then)
+        then();
+    m_discovering = false;
+    holdRetryWhileDiscovering();
+}
+
+// The retry tick never runs while a discovery waits, as it could not while the wait held
+// the thread: a tick that falls due meanwhile is kept and comes once the run is over.
+void Form::holdRetryWhileDiscovering()
+{
+    if (m_timersHeld || m_discovering)
+        TimerErro.hold();
+    else
+        TimerErro.release();
 }
 
 // Whatever the answers held, both links go to the installation's fixed server address,
@@ -201,7 +235,11 @@ void Form::TimerErroTimer()
     TimerErro.stop();
     tmrResult.stop();
     m_screen.appendLine(El::Memo1, "TimerErro");
-    runDiscoveryReportingFailure();
+    Ping([this] { m_app.guarded([this] { connectAfterDiscovery(); }); });
+}
+
+void Form::connectAfterDiscovery()
+{
     try {
         S_Cliente.requestConnect();
     } catch (...) {
@@ -209,6 +247,11 @@ void Form::TimerErroTimer()
         TimerErro.start();
         throw;
     }
+    // An attempt of the previous tick that completed while this one's discovery waited
+    // stopped the timer before the discovery armed it again; a connected link has no
+    // retry ticks.
+    if (S_Cliente.state() == link::LinkState::Connected)
+        TimerErro.stop();
     linksChanged();
 }
 

@@ -45,15 +45,21 @@ public:
     race::Board& board() { return m_board; }
     const Config& config() const { return m_config; }
 
-    // The creation handler, run once after every element exists.
-    void FormCreate();
+    // The creation handler, run once after every element exists. Its discovery waits
+    // without holding the thread; the handler's later steps, then `afterwards`, run once
+    // the discovery has ended (whether or not it failed).
+    void FormCreate(std::function<void()> afterwards = {});
 
     // The application-wide exception handler: the failure's message, unchanged, as one
     // write to mLog.
     void ManipulaExcecoes(const std::exception& e);
 
-    // One discovery run.
-    void Ping();
+    // One discovery run. It returns at once; the event loop goes on while it waits for
+    // answers, and its outcome, then `then`, runs when the wait ends. A failure of the run
+    // goes to the failure route before `then` runs. While a run waits, no second one starts
+    // and the retry tick is kept back: one that falls due meanwhile ticks once afterwards.
+    void Ping(std::function<void()> then = {});
+    bool discovering() const { return m_discovering; }
 
     // Tick handlers.
     void TimerErroTimer();
@@ -102,7 +108,10 @@ private:
     void holdTimers();
     void releaseTimers();
     void checkSingleInstance();
-    void runDiscoveryReportingFailure();
+    void pingEnded(const link::DiscoveryOutcome& outcome, const std::function<void()>& then);
+    void holdRetryWhileDiscovering();
+    void afterStartUpDiscovery();
+    void connectAfterDiscovery();
     void pointLinksAtServer();
     void createProgramOutput();
     void linksChanged();
@@ -123,6 +132,7 @@ private:
     // What the link reads goes here before it is applied.
     std::unique_ptr<journal::Journal> m_journal;
     bool m_timersHeld = false;
+    bool m_discovering = false;
     QTimer m_firstPaintFallback;
     // Last, so that it goes first: its listener brings the view forward.
     SingleInstanceGuard abfOneInstance1;

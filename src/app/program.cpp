@@ -5,6 +5,7 @@
 #include "app/fatalerror.h"
 #include "app/feedlinks.h"
 #include "app/form.h"
+#include "app/stallprobe.h"
 #include "base/failure.h"
 #include "base/cp1252.h"
 #include "db/datamodule.h"
@@ -44,6 +45,7 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
     GuardedQtApplication qtApp(argc, argv, app);
     const EndOnSignals endOnSignals(app);
     app.setTitle(kAppTitle);
+    const std::unique_ptr<StallProbe> stallProbe = StallProbe::fromEnvironment();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
 
     if (file) {
@@ -77,10 +79,14 @@ int run(int& argc, char** argv, const Config& config, const ConfigFile* file)
         return 1;
     }
 
-    app.guarded([&] { form->FormCreate(); });
-
-    if (app.showMainWindow())
-        form->showWindow();
+    // The window shows once the creation handler is done, its discovery included; the
+    // event loop runs meanwhile.
+    app.guarded([&] {
+        form->FormCreate([&] {
+            if (app.showMainWindow())
+                form->showWindow();
+        });
+    });
     app.runEventLoop();
 
     // The feed goes first, as it reads the window's model; then the window (its timers

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace quorvel::link {
 
@@ -19,10 +20,22 @@ DiscoverySocket::DiscoverySocket(const Config& config)
     , m_waitMs(config.discoveryWaitMs)
     , m_boundMs(config.discoveryBoundMs)
 {
+    m_wait.setSingleShot(true);
+    m_bound.setSingleShot(true);
+    m_wait.setTimerType(Qt::PreciseTimer);
+    m_bound.setTimerType(Qt::PreciseTimer);
+    // An answer that came just before the wait ran out still counts: read what is there first.
+    QObject::connect(&m_wait, &QTimer::timeout, [this] {
+        readAnswers();
+        if (!m_wait.isActive())
+            finish();
+    });
+    QObject::connect(&m_bound, &QTimer::timeout, [this] { finish(); });
 }
 
 DiscoverySocket::~DiscoverySocket()
 {
+    m_readable.reset();
     if (m_fd >= 0)
         ::close(m_fd);
 }
@@ -68,7 +81,7 @@ quint16 DiscoverySocket::localPort() const
     return ntohs(local.sin_port);
 }
 
-bool DiscoverySocket::broadcastAndWait()
+void DiscoverySocket::startRun(Done done)
 {
     if (m_fd < 0)
         create();
@@ -89,30 +102,65 @@ bool DiscoverySocket::broadcastAndWait()
     if (sent < 0)
         raise(sendError);
 
-    QElapsedTimer sinceRequest;
-    sinceRequest.start();
-    bool answered = false;
+    m_sinceRequest.start();
+    m_answered = false;
+    m_done = std::move(done);
+    if (!m_readable) {
+        m_readable = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_readable.get(), &QSocketNotifier::activated, [this] { readAnswers(); });
+    }
+    m_wait.start(m_waitMs);
+    m_bound.start(qMax(m_boundMs, 0));
+    // A datagram that came between two runs is already waiting: it is read as an event too.
+    m_readable->setEnabled(true);
+}
+
+// Reads every datagram waiting on the socket, without waiting for more.
+void DiscoverySocket::readAnswers()
+{
     char buffer[kDiscoveryBufferBytes];
-    for (;;) {
-        const qint64 left = m_boundMs - sinceRequest.elapsed();
-        if (left <= 0)
-            break; // a sender that never stops must not hold the program
-        setReceiveTimeout(static_cast<int>(qMin<qint64>(m_waitMs, left)));
-        const ssize_t received = ::recv(m_fd, buffer, sizeof buffer, MSG_TRUNC);
+    while (m_done) {
+        if (m_sinceRequest.elapsed() >= m_boundMs) {
+            finish(); // a sender that never stops must not hold the retries
+            return;
+        }
+        const ssize_t received = ::recv(m_fd, buffer, sizeof buffer, MSG_TRUNC | MSG_DONTWAIT);
         if (received < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK)
-                break; // a whole wait without an answer
+                return; // nothing more for now: the wait goes on
             if (errno == EINTR)
                 continue;
-            raise(errno);
+            const int error = errno;
+            finish(format("Socket Error # %d\r\n%s", error, systemReason(error).constData()));
+            return;
         }
-        if (received > static_cast<ssize_t>(sizeof buffer))
-            raise(EMSGSIZE);
-        if (received == 0)
-            break; // an empty datagram counts as no answer and ends the wait
-        answered = true;
+        if (received > static_cast<ssize_t>(sizeof buffer)) {
+            finish(format("Socket Error # %d\r\n%s", EMSGSIZE, systemReason(EMSGSIZE).constData()));
+            return;
+        }
+        if (received == 0) {
+            finish(); // an empty datagram counts as no answer and ends the wait
+            return;
+        }
+        m_answered = true;
+        m_wait.start(m_waitMs); // a fresh wait after every answer
     }
-    return answered;
+}
+
+void DiscoverySocket::finish(const Text& failure)
+{
+    if (!m_done)
+        return;
+    m_wait.stop();
+    m_bound.stop();
+    if (m_readable)
+        m_readable->setEnabled(false);
+    DiscoveryOutcome outcome;
+    outcome.answered = m_answered;
+    outcome.failure = failure;
+    // Taken out first: what the caller does next may start the next run.
+    const Done done = std::exchange(m_done, {});
+    done(outcome);
 }
 
 } // namespace quorvel::link

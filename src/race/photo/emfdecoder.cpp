@@ -206,7 +206,7 @@ void play(MetafileCanvas& canvas, const Record& record)
     }
 }
 
-QImage readEmf(QByteArrayView bytes)
+QImage readEmf(QByteArrayView bytes, QSize fitBox)
 {
     const Header header = readHeader(bytes);
     const QList<Record> records = readRecords(bytes, header);
@@ -220,8 +220,10 @@ QImage readEmf(QByteArrayView bytes)
     const QRectF deviceFrame(QPointF(header.frame.left() * xScale, header.frame.top() * yScale),
                              QPointF(header.frame.right() * xScale, header.frame.bottom() * yScale));
 
+    const QSize own{int(width), int(height)};
+    const QSize shown = fittedSize(own, fitBox).isEmpty() ? own : fittedSize(own, fitBox);
     for (const MetafileCanvas::Pass pass : {MetafileCanvas::Measure, MetafileCanvas::Draw}) {
-        MetafileCanvas canvas(QSize(int(width), int(height)), deviceFrame, pass);
+        MetafileCanvas canvas(pass == MetafileCanvas::Draw ? shown : own, deviceFrame, pass);
         for (const Record& record : records)
             play(canvas, record);
         if (pass == MetafileCanvas::Draw)
@@ -234,7 +236,12 @@ QImage readEmf(QByteArrayView bytes)
 
 QImage decodeEmf(const QByteArray& bytes)
 {
-    return decodeOrFail([&] { return readEmf(bytes); }, "Metafile is not valid");
+    return decodeEmfInBox(bytes, QSize());
+}
+
+QImage decodeEmfInBox(const QByteArray& bytes, QSize fitBox)
+{
+    return decodeOrFail([&] { return readEmf(bytes, fitBox); }, "Metafile is not valid");
 }
 
 } // namespace quorvel::race

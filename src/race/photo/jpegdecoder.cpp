@@ -4,6 +4,7 @@
 #include "race/photo/jpegsession.h"
 #include "race/photo/picturelimits.h"
 #include "race/photo/picturememory.h"
+#include "overlay/pictureplacement.h"
 
 #include <jerror.h>
 
@@ -103,7 +104,19 @@ void convertCmyk(QImage& image, bool inverted)
 
 } // namespace
 
+QSize fittedSize(QSize picture, QSize fitBox)
+{
+    if (fitBox.isEmpty())
+        return picture;
+    return overlay::placePicture(picture, fitBox, true, true).size();
+}
+
 QImage decodeJpeg(const QByteArray& bytes)
+{
+    return decodeJpegInBox(bytes, QSize());
+}
+
+QImage decodeJpegInBox(const QByteArray& bytes, QSize fitBox)
 {
     JpegSession session{};
     SessionEnd end(session);
@@ -112,7 +125,9 @@ QImage decodeJpeg(const QByteArray& bytes)
         raiseJpegError(code);
 
     jpeg_decompress_struct& cinfo = session.cinfo;
-    if (!withinPictureLimit(cinfo.image_width, cinfo.image_height))
+    const qint64 width = cinfo.image_width;
+    const qint64 height = cinfo.image_height;
+    if (width <= 0 || height <= 0 || width * height > kMaxJpegSourcePixels)
         raiseJpegError(JERR_IMAGE_TOO_BIG);
     // Refused before any scan is decoded, not after the allowed ones have run: the
     // progress monitor of the session stops whatever this count misses.
@@ -121,13 +136,24 @@ QImage decodeJpeg(const QByteArray& bytes)
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : kRgb32Space;
 
-    QImage image = newPicture(int(cinfo.image_width), int(cinfo.image_height), QImage::Format_RGB32);
+    // The smallest scale that still has a pixel for every pixel drawn; the memory bound
+    // holds for what that scale makes.
+    const QSize drawn = fittedSize(QSize(int(width), int(height)), fitBox);
+    if (const int code = jpegChooseScale(&session, unsigned(qMax(drawn.width(), 1)), unsigned(qMax(drawn.height(), 1))))
+        raiseJpegError(code);
+    if (!withinPictureLimit(cinfo.output_width, cinfo.output_height))
+        raiseJpegError(JERR_IMAGE_TOO_BIG);
+
+    QImage image = newPicture(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
     if (image.isNull())
         raiseJpegError(JERR_OUT_OF_MEMORY);
     if (const int code = jpegReadPixels(&session, image.bits(), size_t(image.bytesPerLine())))
         raiseJpegError(code);
     if (cmyk)
         convertCmyk(image, cinfo.saw_Adobe_marker);
+    // Sampled to the drawn size as the element would sample the whole picture.
+    if (!drawn.isEmpty() && image.size() != drawn)
+        image = overlay::preparePicture(image, drawn, false);
     return image;
 }
 

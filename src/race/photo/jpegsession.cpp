@@ -60,6 +60,21 @@ int jpegReadHeader(JpegSession* session, const unsigned char* data, unsigned lon
     return 0;
 }
 
+int jpegChooseScale(JpegSession* session, unsigned minWidth, unsigned minHeight)
+{
+    if (setjmp(session->escape))
+        return session->failureCode;
+    j_decompress_ptr cinfo = &session->cinfo;
+    cinfo->scale_denom = 8;
+    for (unsigned eighths = 1; eighths <= 8; ++eighths) {
+        cinfo->scale_num = eighths;
+        jpeg_calc_output_dimensions(cinfo);
+        if (cinfo->output_width >= minWidth && cinfo->output_height >= minHeight)
+            break;
+    }
+    return 0;
+}
+
 int jpegReadPixels(JpegSession* session, unsigned char* pixels, std::size_t stride)
 {
     if (setjmp(session->escape))

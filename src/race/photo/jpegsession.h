@@ -38,6 +38,10 @@ inline constexpr int kMaxJpegScans = 32;
 
 // Each returns 0, or the library's message number when it failed.
 int jpegReadHeader(JpegSession* session, const unsigned char* data, unsigned long size);
+// Sets the smallest scale of M/8 (M from 1 to 8) at which the picture is at least
+// `minWidth` x `minHeight`, the whole picture when none is; the output size is then in
+// session->cinfo.output_width and output_height.
+int jpegChooseScale(JpegSession* session, unsigned minWidth, unsigned minHeight);
 // Rows go to `pixels`, one every `stride` bytes, in the colour space already set in
 // session->cinfo.out_color_space (4 bytes a pixel).
 int jpegReadPixels(JpegSession* session, unsigned char* pixels, std::size_t stride);

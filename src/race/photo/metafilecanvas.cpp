@@ -2,6 +2,7 @@
 
 #include "race/photo/bytereader.h"
 #include "race/photo/dib.h"
+#include "race/photo/picturelimits.h"
 #include "race/photo/picturememory.h"
 
 #include <QPainter>
@@ -14,7 +15,7 @@ namespace quorvel::race {
 MetafileCanvas::MetafileCanvas(QSize size, const QRectF& deviceFrame, Pass pass)
     : m_pass(pass)
     , m_size(size)
-    , m_budget(kWorkFactor * size.width() * size.height())
+    , m_budget(kMaxPicturePixels)
     , m_deviceFrame(deviceFrame)
 {
     require(!size.isEmpty() && deviceFrame.width() != 0 && deviceFrame.height() != 0);

@@ -32,16 +32,18 @@ struct MetafileMapping {
 //
 // A few kilobytes of records can each declare a bitmap of many megapixels and stretch it
 // over the whole picture; played in full they would hold the program for minutes. So the
-// bitmaps of one metafile together may hold at most kWorkFactor times the picture's
-// pixels, and together cover it at most as many times. A decoder plays the records twice:
-// first onto a canvas that only measures, which refuses a metafile beyond the bound as
-// not valid before any bitmap is decoded, then onto the one that draws.
+// bitmaps of one metafile together may hold at most kMaxPicturePixels, and together cover
+// at most as many of the picture's pixels: a photo of any resolution fits, in a frame of
+// any size (a 300-dpi scan in a 96-dpi frame holds ten times the frame's pixels). A
+// decoder plays the records twice: first onto a canvas of the picture's own size that
+// only measures, which refuses a metafile beyond the bound as not valid before any bitmap
+// is decoded, then onto the one that draws, at the size the picture is shown at.
 class MetafileCanvas {
 public:
     enum Pass { Measure, Draw };
-    static constexpr qint64 kWorkFactor = 4;
 
-    // `deviceFrame` is the part of the recording's device space the picture shows.
+    // `deviceFrame` is the part of the recording's device space the picture shows, played
+    // onto `size` pixels.
     MetafileCanvas(QSize size, const QRectF& deviceFrame, Pass pass = Draw);
 
     MetafileMapping& mapping() { return m_mapping; }

@@ -51,8 +51,8 @@ void PhotoCache::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
     // it is, not as an unknown kind of picture.
     if (const Text reason = unsafeFileNameReason(name); !reason.isEmpty())
         throw cannotOpenFile(path, reason);
-    const PictureDecoder decoder = decoderForFile(path);
-    const QImage picture = readPictureFile(path, decoder);
+    const FittingDecoder decoder = fittingDecoderForFile(path);
+    const QImage picture = readPictureFile(path, decoder, element.fitBox());
     element.setPicture(picture);
 }
 

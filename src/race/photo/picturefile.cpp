@@ -10,16 +10,41 @@
 namespace quorvel::race {
 namespace {
 
+// Bitmaps and icons are decoded whole: the element samples them.
+QImage decodeBmpInBox(const QByteArray& bytes, QSize)
+{
+    return decodeBmp(bytes);
+}
+
+QImage decodeIcoInBox(const QByteArray& bytes, QSize)
+{
+    return decodeIco(bytes);
+}
+
 struct Format {
     QLatin1StringView extension;
     PictureDecoder decoder;
+    FittingDecoder fitting;
 };
 
-constexpr Format kFormats[] = {
-    {QLatin1StringView("bmp"), decodeBmp},  {QLatin1StringView("ico"), decodeIco},
-    {QLatin1StringView("wmf"), decodeWmf},  {QLatin1StringView("emf"), decodeEmf},
-    {QLatin1StringView("jpg"), decodeJpeg}, {QLatin1StringView("jpeg"), decodeJpeg},
+const Format kFormats[] = {
+    {QLatin1StringView("bmp"), decodeBmp, decodeBmpInBox},
+    {QLatin1StringView("ico"), decodeIco, decodeIcoInBox},
+    {QLatin1StringView("wmf"), decodeWmf, decodeWmfInBox},
+    {QLatin1StringView("emf"), decodeEmf, decodeEmfInBox},
+    {QLatin1StringView("jpg"), decodeJpeg, decodeJpegInBox},
+    {QLatin1StringView("jpeg"), decodeJpeg, decodeJpegInBox},
 };
+
+const Format& formatForFile(const QString& path)
+{
+    const QString extension = fileExtension(path).toLower();
+    for (const Format& known : kFormats) {
+        if (extension == known.extension)
+            return known;
+    }
+    throw PhotoFailure("Unknown picture file extension (." + toCp1252(extension) + ")");
+}
 
 } // namespace
 
@@ -32,25 +57,40 @@ QString fileExtension(const QString& path)
 
 PictureDecoder decoderForFile(const QString& path)
 {
-    const QString extension = fileExtension(path).toLower();
-    for (const Format& known : kFormats) {
-        if (extension == known.extension)
-            return known.decoder;
-    }
-    throw PhotoFailure("Unknown picture file extension (." + toCp1252(extension) + ")");
+    return formatForFile(path).decoder;
 }
 
-QImage readPictureFile(const QString& path, PictureDecoder decoder)
+FittingDecoder fittingDecoderForFile(const QString& path)
+{
+    return formatForFile(path).fitting;
+}
+
+namespace {
+
+template <class Decode>
+QImage readAndDecode(const QString& path, const Decode& decode)
 {
     const PhotoFileBytes file = readPhotoFile(path);
     if (file.error != 0)
         throw cannotOpenFile(path, systemReason(file.error));
     // A picture that does not decode is a photo failure like a missing file.
     try {
-        return decoder(file.bytes);
+        return decode(file.bytes);
     } catch (const Failure& e) {
         throw PhotoFailure(e.message());
     }
+}
+
+} // namespace
+
+QImage readPictureFile(const QString& path, PictureDecoder decoder)
+{
+    return readAndDecode(path, [&](const QByteArray& bytes) { return decoder(bytes); });
+}
+
+QImage readPictureFile(const QString& path, FittingDecoder decoder, QSize fitBox)
+{
+    return readAndDecode(path, [&](const QByteArray& bytes) { return decoder(bytes, fitBox); });
 }
 
 QImage loadPictureFile(const QString& path)

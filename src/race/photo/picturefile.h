@@ -8,6 +8,8 @@
 namespace quorvel::race {
 
 using PictureDecoder = QImage (*)(const QByteArray& bytes);
+// A decoder told the box the picture is shrunk into (see decoders.h).
+using FittingDecoder = QImage (*)(const QByteArray& bytes, QSize fitBox);
 
 // The extension of a path's file name: the text after its last "." when that "." comes
 // after the last folder separator; empty otherwise.
@@ -17,9 +19,13 @@ QString fileExtension(const QString& path);
 // never looked at to guess the format. Raises "Unknown picture file extension (.%s)".
 PictureDecoder decoderForFile(const QString& path);
 
+// The same, for a picture shown shrunk into a box.
+FittingDecoder fittingDecoderForFile(const QString& path);
+
 // Opens and decodes a picture file. Raises "Cannot open file "%s". %s" with the system's
 // reason, or the decoder's message. Every failure here is a PhotoFailure.
 QImage readPictureFile(const QString& path, PictureDecoder decoder);
+QImage readPictureFile(const QString& path, FittingDecoder decoder, QSize fitBox);
 
 // Both of the above.
 QImage loadPictureFile(const QString& path);

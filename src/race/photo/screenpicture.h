@@ -16,6 +16,13 @@ public:
 
     void setPicture(const QImage& picture) override { m_screen.setPicture(m_element, picture); }
     void clearPicture() override { m_screen.clearPicture(m_element); }
+    QSize fitBox() const override
+    {
+        const overlay::Element& el = m_screen.element(m_element);
+        if (el.autoSize || el.transparent || !el.center || !el.proportional)
+            return {};
+        return el.box.size();
+    }
 
 private:
     overlay::Screen& m_screen;

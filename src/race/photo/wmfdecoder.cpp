@@ -161,7 +161,7 @@ void play(MetafileCanvas& canvas, const Record& record)
     }
 }
 
-QImage readWmf(QByteArrayView bytes)
+QImage readWmf(QByteArrayView bytes, QSize fitBox)
 {
     ByteReader reader(bytes);
     const std::optional<Placeable> placeable = readPlaceable(reader);
@@ -183,9 +183,11 @@ QImage readWmf(QByteArrayView bytes)
     }
     require(withinPictureLimit(size.width(), size.height()));
 
+    const QSize shown = fittedSize(size, fitBox).isEmpty() ? size : fittedSize(size, fitBox);
     for (const MetafileCanvas::Pass pass : {MetafileCanvas::Measure, MetafileCanvas::Draw}) {
-        // The player maps the window onto the whole picture.
-        MetafileCanvas canvas(size, QRectF(QPointF(0, 0), QSizeF(size)), pass);
+        // The player maps the window onto the whole picture; the canvas then maps the
+        // picture onto the pixels it is played at.
+        MetafileCanvas canvas(pass == MetafileCanvas::Draw ? shown : size, QRectF(QPointF(0, 0), QSizeF(size)), pass);
         MetafileMapping& mapping = canvas.mapping();
         mapping.mapMode = kMapAnisotropic;
         mapping.windowOrigin = window.topLeft();
@@ -203,7 +205,12 @@ QImage readWmf(QByteArrayView bytes)
 
 QImage decodeWmf(const QByteArray& bytes)
 {
-    return decodeOrFail([&] { return readWmf(bytes); }, "Metafile is not valid");
+    return decodeWmfInBox(bytes, QSize());
+}
+
+QImage decodeWmfInBox(const QByteArray& bytes, QSize fitBox)
+{
+    return decodeOrFail([&] { return readWmf(bytes, fitBox); }, "Metafile is not valid");
 }
 
 } // namespace quorvel::race

@@ -41,8 +41,21 @@ protected:
     {
         dm = std::make_unique<quorvel::db::DataModule>(config);
         form = std::make_unique<quorvel::app::Form>(app, *dm, config);
-        app.guarded([&] { form->FormCreate(); });
-        form->showWindow();
+        formCreate([&] { form->showWindow(); });
+    }
+
+    // Runs the creation handler and waits for its discovery (and `afterwards`) to end.
+    void formCreate(const std::function<void()>& afterwards = {})
+    {
+        bool done = false;
+        app.guarded([&] {
+            form->FormCreate([&] {
+                if (afterwards)
+                    afterwards();
+                done = true;
+            });
+        });
+        ASSERT_TRUE(waitUntil([&] { return done; }, 30000)) << "the start-up discovery never ended";
     }
 
     void TearDown() override

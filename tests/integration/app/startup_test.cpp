@@ -78,7 +78,7 @@ TEST_F(AppFixture, AWindowShownButNeverPaintedStillRetriesAndRunsItsClock)
     dm = std::make_unique<db::DataModule>(config);
     form = std::make_unique<app::Form>(app, *dm, config);
     NoPaint noPaint(form->view());
-    app.guarded([&] { form->FormCreate(); });
+    formCreate();
     const Text laidOutClock = form->screen().text(El::lblHora);
     form->showWindow();
 
@@ -95,7 +95,7 @@ TEST_F(AppFixture, AFormNeverShownNeverTicks)
     // A second copy's form: nothing of it may act while its box is up or after.
     dm = std::make_unique<db::DataModule>(config);
     form = std::make_unique<app::Form>(app, *dm, config);
-    app.guarded([&] { form->FormCreate(); });
+    formCreate();
     const Text laidOutClock = form->screen().text(El::lblHora);
     int referenceTicks = 0;
     Timer reference("reference", config.retryIntervalMs);

@@ -4,7 +4,10 @@
 #include "base/failure.h"
 
 #include <QElapsedTimer>
+#include <QCheckBox>
+#include <QMouseEvent>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -43,12 +46,14 @@ protected:
         AppFixture::TearDown();
     }
 
-    // Runs one discovery and returns how long it blocked.
+    // Runs one discovery to its end and returns how long it took.
     qint64 timedPing()
     {
         QElapsedTimer clock;
         clock.start();
-        form->Ping();
+        bool ended = false;
+        form->Ping([&] { ended = true; });
+        EXPECT_TRUE(waitUntil([&] { return ended; }, 30000)) << "the run never ended";
         return clock.elapsed();
     }
 
@@ -156,12 +161,10 @@ TEST_F(Discovery, WithoutABroadcastRouteTheRunFailsWithTheTwoLineSocketError)
 {
     ASSERT_EQ(std::system("ip route del 255.255.255.255/32 dev lo"), 0);
     form->TimerErro.stop();
-    try {
-        form->Ping();
-        ADD_FAILURE() << "the request went out without a route";
-    } catch (const Failure& e) {
-        EXPECT_EQ(e.message(), "Socket Error # 101\r\nNetwork is unreachable");
-    }
+    timedPing();
+    EXPECT_EQ(lines(El::mLog).mid(lines(El::mLog).size() - 2), (TextList{"Socket Error # 101", "Network is unreachable"}))
+        << "the run's failure goes to the failure route, as two lines";
+    EXPECT_FALSE(form->discovering());
     EXPECT_FALSE(form->TimerErro.enabled()) << "a failed run arms nothing";
     EXPECT_TRUE(hostsUnchanged());
     EXPECT_FALSE(lines(El::mLog).contains("SEM SERVIDOR"));
@@ -181,7 +184,7 @@ TEST_F(Discovery, WithoutABroadcastRouteTheRunFailsWithTheTwoLineSocketError)
 TEST_F(Discovery, AFailedStartUpDiscoveryStillResetsTheDisplay)
 {
     ASSERT_EQ(std::system("ip route del 255.255.255.255/32 dev lo"), 0);
-    form->FormCreate();
+    formCreate();
     std::system("ip route add 255.255.255.255/32 dev lo");
     EXPECT_TRUE(lines(El::mLog).contains("Network is unreachable"));
     EXPECT_FALSE(form->tmrIntervalo.enabled());
@@ -239,6 +242,7 @@ TEST_F(Discovery, ADatabaseFailureInAnAnsweredDiscoveryStillLetsTheTickConnect)
     server.listen(QHostAddress(QStringLiteral("192.168.0.100")), config.tcpPort);
 
     form->TimerErroTimer();
+    EXPECT_TRUE(waitUntil([&] { return !form->discovering(); }, 10000));
     db.execute("RENAME TABLE vyd.organizador_away TO vyd.ORGANIZADOR");
 
     QTcpSocket* timingServer = acceptConnection(3000);
@@ -249,4 +253,57 @@ TEST_F(Discovery, ADatabaseFailureInAnAnsweredDiscoveryStillLetsTheTickConnect)
     for (const Text& line : lines(El::mLog))
         logged = logged || line.startsWith("SQL Error: ");
     EXPECT_TRUE(logged) << "the database failure still reaches mLog";
+}
+
+// The run waits without holding the thread: a timer due meanwhile fires on time, and the
+// operator's click on the camera box, delivered by the event loop, ticks it at once. The
+// retry tick is the one thing kept back: it never starts a second run.
+TEST_F(Discovery, WhileARunWaitsTheWindowGoesOn)
+{
+    config.discoveryWaitMs = 3000;
+    form.reset();
+    dm = std::make_unique<db::DataModule>(config);
+    form = std::make_unique<app::Form>(app, *dm, config);
+    form->showWindow();
+    auto* camera = form->view().findChild<QCheckBox*>(QStringLiteral("ckCameraPos"));
+    ASSERT_NE(camera, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return camera->isVisible(); }));
+    const int pingsBefore = static_cast<int>(lines(El::mLog).size());
+
+    QElapsedTimer sinceStart;
+    bool ended = false;
+    form->Ping([&] { ended = true; });
+    sinceStart.start();
+    ASSERT_TRUE(form->discovering());
+
+    qint64 timerFiredAt = -1;
+    QTimer::singleShot(100, [&] { timerFiredAt = sinceStart.elapsed(); });
+    const QPoint centre = camera->rect().center();
+    const QPointF global = camera->mapToGlobal(QPointF(centre));
+    QCoreApplication::postEvent(camera, new QMouseEvent(QEvent::MouseButtonPress, QPointF(centre), global,
+                                                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(camera, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(centre), global,
+                                                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    ASSERT_TRUE(waitUntil([&] { return form->screen().checked(El::ckCameraPos); }, 10000));
+    const qint64 clickedAt = sinceStart.elapsed();
+    ASSERT_TRUE(waitUntil([&] { return timerFiredAt >= 0; }, 10000));
+    EXPECT_LT(clickedAt, 1000) << "the click waited for the discovery";
+    EXPECT_LT(timerFiredAt, 1000) << "the timer waited for the discovery";
+    EXPECT_TRUE(form->discovering()) << "the run had ended: nothing was shown to go on during its wait";
+
+    // A retry tick that falls due while the run waits is kept back and comes after it.
+    form->TimerErro.setInterval(200);
+    form->TimerErro.start();
+    runEventsFor(500);
+    EXPECT_EQ(count(El::Memo1, "TimerErro"), 0) << "a retry tick came while the run waited";
+    EXPECT_EQ(responder->requests(), 1) << "a second run started while one waited";
+    ASSERT_TRUE(waitUntil([&] { return ended; }, 10000));
+    EXPECT_GE(sinceStart.elapsed(), 3000 - 50);
+    EXPECT_TRUE(waitUntil([&] { return count(El::Memo1, "TimerErro") == 1; }, 5000)) << "the kept tick never came";
+    EXPECT_TRUE(waitUntil([&] { return responder->requests() == 2; }, 5000));
+    const TextList log = lines(El::mLog).mid(pingsBefore);
+    ASSERT_GE(log.size(), 3);
+    EXPECT_TRUE(log[0].endsWith(": Ping"));
+    EXPECT_EQ(log[1], "SEM SERVIDOR");
+    EXPECT_TRUE(log[2].endsWith(": Ping"));
 }

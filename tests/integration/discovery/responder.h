@@ -13,8 +13,8 @@
 #include <mutex>
 #include <thread>
 
-// A timing server's discovery side, on a thread of its own (the overlay blocks its thread
-// while it waits): it answers each "PING" as planned, to the port the request came from.
+// A timing server's discovery side, on a thread of its own (it keeps its plan's times
+// whatever the test's thread is doing): it answers each "PING" as planned, to the port the request came from.
 class Responder {
 public:
     struct Answer {

@@ -377,6 +377,32 @@ TEST_F(PhotoCacheTest, LoadsIntoTheScreensPhotoElement)
     EXPECT_TRUE(screen.element(overlay::El::fotoPilotoA).picture.isNull());
 }
 
+// The element's box reaches the decoders: a camera photo beyond what a picture may hold
+// whole (36 megapixels) and a 300-dpi scan in a metafile show in lane B's photo element at
+// the size it draws them, where loading them whole is refused or costs the whole picture.
+TEST_F(PhotoCacheTest, PhotosAreDecodedForTheElementsBox)
+{
+    PhotoCache cache = preparedCache();
+    overlay::Screen screen;
+    ScreenPicture fotoPilotoB(screen, overlay::El::fotoPilotoB);
+    const QSize box = screen.element(overlay::El::fotoPilotoB).box.size();
+
+    const Row camera("camera.jpg", cameraJpeg(7360, 4912));
+    cache.StorePilotPhoto(camera);
+    EXPECT_THROW(loadPictureFile(inFolder("camera.jpg")), PhotoFailure) << "36 megapixels decoded whole";
+    cache.LoadPilotPhoto(camera, fotoPilotoB);
+    const QImage shown = screen.element(overlay::El::fotoPilotoB).picture;
+    EXPECT_EQ(shown.size(), fittedSize(QSize(7360, 4912), box));
+    EXPECT_LE(meanDifference(shown, fullDecodeSampled(camera.photoBytes(), shown.size())), 6.0);
+
+    DibSpec scan = rgb24Spec(1500, 1200);
+    scan.value = [](int x, int y) { return quint32((x / 300) * 0x330000 + (y / 300) * 0x3300 + 0x80); };
+    const Row metafile("scan.emf", emfFile(scan, 480, 384));
+    cache.StorePilotPhoto(metafile);
+    cache.LoadPilotPhoto(metafile, fotoPilotoB);
+    EXPECT_EQ(screen.element(overlay::El::fotoPilotoB).picture.size(), fittedSize(QSize(480, 384), box));
+}
+
 TEST(PictureFile, DecoderComesFromTheExtensionOnly)
 {
     QTemporaryDir dir;

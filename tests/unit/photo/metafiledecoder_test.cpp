@@ -131,11 +131,11 @@ TEST(EmfDecoder, DrawsTheBitmapOnWhiteAtTheFrameSize)
                    decodeEmf);
 }
 
-// One metafile's bitmaps together hold, and cover, at most four times its picture's
-// pixels: a few kilobytes of records could otherwise ask for minutes of work.
+// One metafile's bitmaps together hold, and cover, at most the picture bound (32
+// megapixels) whatever the frame: a few kilobytes of records could otherwise ask for
+// minutes of work, while a photo of any resolution in a frame of any size still shows.
 TEST(MetafileDecoders, BoundTheWorkOfTheirBitmaps)
 {
-    DibSpec frameSized = rgb24Spec(48, 48);
     DibSpec huge = paletteSpec(8, 4096, 4096); // run-length coded: its rows are two end codes
     huge.compression = 1;
     huge.rle = QByteArray::fromHex("0000 0001");
@@ -143,24 +143,59 @@ TEST(MetafileDecoders, BoundTheWorkOfTheirBitmaps)
         const char* name;
         QByteArray bytes;
         QImage (*decode)(const QByteArray&);
-        bool accepted;
+        QSize size; // empty: refused
     } cases[] = {
-        {"four frame-sized bitmaps", emfFile(frameSized, 48, 48, {}, 4), decodeEmf, true},
-        {"five frame-sized bitmaps", emfFile(frameSized, 48, 48, {}, 5), decodeEmf, false},
-        {"a bitmap of four frames", emfFile(rgb24Spec(96, 96), 48, 48), decodeEmf, true},
-        {"a bitmap of more", emfFile(rgb24Spec(97, 96), 48, 48), decodeEmf, false},
-        {"four pixels stretched over the frame four times", emfFile(cornersDib(), 48, 48, {}, 4), decodeEmf, true},
-        {"five times", emfFile(cornersDib(), 48, 48, {}, 5), decodeEmf, false},
-        {"five times, each over a quarter", emfFile(cornersDib(), 48, 48, {24, 24}, 5), decodeEmf, true},
-        {"400 bitmaps of 4096 x 4096 stretched over the frame", emfFile(huge, 640, 480, {}, 400), decodeEmf, false},
-        {"a Windows metafile's bitmap of 4096 x 4096", placeableWmf(huge, 640, 480, 96), decodeWmf, false},
+        {"a bitmap of 16 megapixels in a small frame", emfFile(huge, 64, 48), decodeEmf, {64, 48}},
+        {"two of them, 32 megapixels", emfFile(huge, 64, 48, {}, 2), decodeEmf, {64, 48}},
+        {"three of them", emfFile(huge, 64, 48, {}, 3), decodeEmf, {}},
+        {"four pixels stretched over a 2048 x 2048 frame eight times", emfFile(cornersDib(), 2048, 2048, {}, 8),
+         decodeEmf, {2048, 2048}},
+        {"nine times", emfFile(cornersDib(), 2048, 2048, {}, 9), decodeEmf, {}},
+        {"nine times, each over a quarter", emfFile(cornersDib(), 2048, 2048, {1024, 1024}, 9), decodeEmf,
+         {2048, 2048}},
+        {"400 bitmaps of 4096 x 4096 stretched over the frame", emfFile(huge, 640, 480, {}, 400), decodeEmf, {}},
+        {"a Windows metafile's bitmap of 4096 x 4096", placeableWmf(huge, 640, 480, 96), decodeWmf, {640, 480}},
+        {"a Windows metafile's bitmap beyond 32 megapixels", placeableWmf(paletteSpec(8, 8192, 4097), 640, 480, 96),
+         decodeWmf, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.accepted)
-            EXPECT_EQ(c.decode(c.bytes).size(), QSize(48, 48));
+        if (!c.size.isEmpty())
+            EXPECT_EQ(c.decode(c.bytes).size(), c.size);
         else
             EXPECT_TRUE(failsWith([&] { c.decode(c.bytes); }, kInvalid));
+    }
+}
+
+// A photo scanned at 300 dpi and kept in a metafile whose frame is measured at 96 dpi: its
+// bitmap holds ten times the frame's pixels, and it shows, at the frame's size or shrunk
+// into a box, with the pixels of the bitmap sampled.
+TEST(MetafileDecoders, ShowA300DpiBitmapInA96DpiFrame)
+{
+    DibSpec scan = rgb24Spec(1500, 1200); // 5 x 4 inches at 300 dpi
+    scan.value = [](int x, int y) { return quint32((x / 300) * 0x330000 + (y / 300) * 0x3300 + 0x80); };
+    const QSize frame(480, 384); // the same 5 x 4 inches at 96 dpi
+    const struct {
+        const char* name;
+        QImage (*decode)(const QByteArray&);
+        QImage (*decodeInBox)(const QByteArray&, QSize);
+        QByteArray bytes;
+    } cases[] = {
+        {"enhanced", decodeEmf, quorvel::race::decodeEmfInBox, emfFile(scan, frame.width(), frame.height())},
+        {"Windows, placeable", decodeWmf, quorvel::race::decodeWmfInBox, placeableWmf(scan, 1500, 1200, 300)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QImage whole = c.decode(c.bytes);
+        ASSERT_EQ(whole.size(), frame);
+        // each 300-pixel block of the scan is a 96-pixel block of the picture
+        for (const QPoint block : {QPoint(0, 0), QPoint(4, 3), QPoint(2, 1)}) {
+            const QRgb expected = 0xFF000000u | ((block.x() * 0x33u) << 16) | ((block.y() * 0x33u) << 8) | 0x80u;
+            EXPECT_EQ(whole.pixel(block.x() * 96 + 48, block.y() * 96 + 48), expected) << block.x() << "," << block.y();
+        }
+        const QImage boxed = c.decodeInBox(c.bytes, QSize(89, 96));
+        ASSERT_EQ(boxed.size(), QSize(89, 71));
+        EXPECT_EQ(boxed.pixel(88 * 9 / 10, 70 * 9 / 10), whole.pixel(479 * 9 / 10, 383 * 9 / 10));
     }
 }
 

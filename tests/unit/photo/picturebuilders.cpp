@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <jpeglib.h>
 
+#include <vector>
+
 namespace photo_test {
 
 Bytes& Bytes::u8(int v)
@@ -351,6 +353,111 @@ int largestDifference(const QImage& a, const QImage& b)
         }
     }
     return worst;
+}
+
+} // namespace photo_test
+
+namespace photo_test {
+namespace {
+
+quint32 mix(quint32 v)
+{
+    v ^= v >> 16;
+    v *= 0x7FEB352Du;
+    v ^= v >> 15;
+    v *= 0x846CA68Bu;
+    v ^= v >> 16;
+    return v;
+}
+
+int noise(int x, int y, int channel)
+{
+    return int(mix(quint32(x) * 0x9E3779B1u ^ mix(quint32(y) * 0x85EBCA77u + quint32(channel))) & 0xFF);
+}
+
+} // namespace
+
+QByteArray cameraJpeg(int width, int height, int grain)
+{
+    constexpr int kCell = 192;
+    const int cells = width / kCell + 2;
+    std::vector<uchar> row(size_t(width) * 3);
+    std::vector<int> column(size_t(cells) * 3); // the blotches along this row, at each cell edge
+    std::vector<int> grains(4096);
+    for (size_t i = 0; i < grains.size(); ++i)
+        grains[i] = noise(int(i), 0, 7) % qMax(grain, 1) - grain / 2;
+    return compressJpeg(
+        width, height, 3, JCS_RGB,
+        [&](int y) {
+            const int gy = y / kCell;
+            const int fy = y % kCell;
+            for (int gx = 0; gx < cells; ++gx)
+                for (int c = 0; c < 3; ++c)
+                    column[size_t(gx) * 3 + size_t(c)] =
+                        (noise(gx, gy, c) * (kCell - fy) + noise(gx, gy + 1, c) * fy) / kCell;
+            uchar* out = row.data();
+            for (int x = 0; x < width; ++x) {
+                const int gx = x / kCell;
+                const int fx = x % kCell;
+                const int* left = &column[size_t(gx) * 3];
+                const int* right = left + 3;
+                for (int c = 0; c < 3; ++c) {
+                    const int value = (left[c] * (kCell - fx) + right[c] * fx) / kCell
+                        + grains[size_t((x * 7 + y * 13 + c * 1031) & 4095)];
+                    *out++ = uchar(qBound(0, value, 255));
+                }
+            }
+            return row.data();
+        },
+        90, true);
+}
+
+QImage fullDecodeSampled(const QByteArray& jpeg, QSize drawn)
+{
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(jpeg.constData()), (unsigned long)jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    const int width = int(cinfo.output_width);
+    const int height = int(cinfo.output_height);
+    std::vector<uchar> line(size_t(width) * 3);
+    QImage out(drawn, QImage::Format_RGB32);
+    int outRow = 0;
+    while (int(cinfo.output_scanline) < height) {
+        const int y = int(cinfo.output_scanline);
+        JSAMPROW rows[1] = {line.data()};
+        jpeg_read_scanlines(&cinfo, rows, 1);
+        while (outRow < drawn.height() && int((outRow + 0.5) * height / drawn.height()) == y) {
+            auto* target = reinterpret_cast<QRgb*>(out.scanLine(outRow));
+            for (int x = 0; x < drawn.width(); ++x) {
+                const uchar* p = line.data() + size_t(int((x + 0.5) * width / drawn.width())) * 3;
+                target[x] = qRgb(p[0], p[1], p[2]);
+            }
+            ++outRow;
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+double meanDifference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    qint64 sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row);
+            const QRgb q = y.pixel(col, row);
+            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
+        }
+    }
+    return double(sum) / (3.0 * x.width() * x.height());
 }
 
 } // namespace photo_test

@@ -94,3 +94,19 @@ QImage quadrantPicture(int width, int height);
 int largestDifference(const QImage& a, const QImage& b);
 
 } // namespace photo_test
+
+namespace photo_test {
+
+// A camera-like JPEG (4:2:0, quality 90): blotches some hundred pixels wide with a grain
+// of `grain` levels on every pixel, as sensor noise gives; generated row by row, so that
+// even 100 megapixels never exist whole in memory.
+QByteArray cameraJpeg(int width, int height, int grain = 8);
+
+// The whole picture decoded by libjpeg at full scale and sampled without filtering to
+// `drawn` (each pixel the one under the centre of its cell), row by row.
+QImage fullDecodeSampled(const QByteArray& jpeg, QSize drawn);
+
+// The mean difference of the colour channels of two pictures of the same size.
+double meanDifference(const QImage& a, const QImage& b);
+
+} // namespace photo_test
