@@ -180,10 +180,11 @@ const std::vector<Setting>& settings()
          }},
         {"Journal", "MaxMegabytes",
          [](Config& c, const QString& v) {
-             const std::optional<int> megabytes = parseInteger(v);
-             if (!megabytes || *megabytes < 1)
+             static const QRegularExpression whole(QStringLiteral("^[+]?[0-9]{1,6}$"));
+             const int megabytes = whole.match(v).hasMatch() ? v.toInt() : 0;
+             if (megabytes < 1)
                  return QStringLiteral("\"%1\" is not a whole number of megabytes from 1 up").arg(v);
-             c.journalMaxMegabytes = *megabytes;
+             c.journalMaxMegabytes = megabytes;
              return QString();
          }},
     };
