@@ -1,6 +1,7 @@
 #include "journal/journalfolder.h"
 
 #include "base/failure.h"
+#include "base/scripttext.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -21,26 +22,6 @@ const QRegularExpression& dayFilePattern()
 QDateTime localTime(qint64 wallMs)
 {
     return QDateTime::fromMSecsSinceEpoch(wallMs);
-}
-
-Text escapeChunk(const Text& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    Text out;
-    out.reserve(bytes.size() + 8);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        const auto b = static_cast<unsigned char>(c);
-        const bool leadingBang = i == 0 && c == '!';
-        const bool trailingBlank = i == bytes.size() - 1 && c == ' ';
-        if (c == '\\')
-            out.append("\\\\");
-        else if (b >= 0x20 && b < 0x7F && !leadingBang && !trailingBlank)
-            out.append(c);
-        else
-            out.append("\\x").append(digits[b >> 4]).append(digits[b & 15]);
-    }
-    return out;
 }
 
 // The time of day of the last stamped line of a file, or -1.
@@ -88,7 +69,7 @@ Text journalLine(const Entry& entry, qint64 delayMs)
     const QTime time = localTime(entry.wallMs).time();
     Text line = format("[%02d:%02d:%02d.%03d %lld] %lld ", time.hour(), time.minute(), time.second(), time.msec(),
                        static_cast<long long>(entry.monotonicMs), static_cast<long long>(std::max<qint64>(delayMs, 0)));
-    line += entry.kind == Entry::Kind::Chunk ? escapeChunk(entry.text) : entry.text;
+    line += entry.kind == Entry::Kind::Chunk ? escapeScriptText(entry.text) : entry.text;
     line += '\n';
     return line;
 }

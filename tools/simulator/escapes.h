@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/scripttext.h"
 #include "base/text.h"
 
 namespace quorvel::sim {
@@ -13,10 +14,7 @@ Text escapeBytes(const Text& bytes);
 // Windows-1252 letters included, stands for itself; an unknown escape is kept as written.
 Text unescapeBytes(const Text& written);
 
-// Bytes as the text of a script step, which unescapeBytes() turns back into exactly those
-// bytes: printable ASCII as it is, a backslash doubled, a leading "!" (a directive) and a
-// trailing blank (lost to editors) as \xNN, every other byte as \xNN so the file stays
-// plain ASCII.
-Text escapeScriptText(const Text& bytes);
+// Bytes as the text of a script step: the one rule the journal writes its lines by too.
+using quorvel::escapeScriptText;
 
 } // namespace quorvel::sim

@@ -13,7 +13,7 @@ e2e_wait_window "$GUARD_TITLE" 60 >/dev/null || e2e_fail "the first copy's windo
 feed_answers() {
   local fd
   exec {fd}<>/dev/tcp/127.0.0.1/8765 || return 1
-  printf 'GET /state?token=s3cret HTTP/1.1\r\n\r\n' >&"$fd"
+  printf 'GET /state?token=s3cret HTTP/1.1\r\nHost: localhost:8765\r\n\r\n' >&"$fd"
   timeout 10 head -n1 <&"$fd" | grep -q '200 OK'
   local status=$?
   exec {fd}>&-

@@ -14,21 +14,6 @@ using quorvel::race::decodeJpeg;
 
 namespace {
 
-QByteArray jpegError(int code)
-{
-    return QByteArray("JPEG error #") + QByteArray::number(code);
-}
-
-QByteArray withSize(QByteArray jpeg, int width, int height)
-{
-    const int at = jpegSizeFieldOffset(jpeg);
-    jpeg[at] = char(height >> 8);
-    jpeg[at + 1] = char(height);
-    jpeg[at + 2] = char(width >> 8);
-    jpeg[at + 3] = char(width);
-    return jpeg;
-}
-
 TEST(JpegDecoder, DecodesColourAndGrey)
 {
     const QImage picture = quadrantPicture(48, 32);
@@ -82,10 +67,10 @@ TEST(JpegDecoder, ReportsTheLibrarysMessageNumber)
         // the rows would come out grey: an error, not a picture
         {"cut in the image data", good.left(good.size() * 2 / 3), JWRN_HIT_MARKER},
         {"cut in the header", good.left(scanStart - 10), JWRN_JPEG_EOF},
-        {"beyond the library's own limit", withSize(good, 65535, 8), JERR_IMAGE_TOO_BIG},
-        {"60000 x 60000", withSize(good, 60000, 60000), JERR_IMAGE_TOO_BIG},
-        {"just beyond 32 megapixels", withSize(good, 8193, 4096), JERR_IMAGE_TOO_BIG},
-        {"zero width", withSize(good, 0, 64), JERR_EMPTY_IMAGE},
+        {"beyond the library's own limit", jpegWithSize(good, 65535, 8), JERR_IMAGE_TOO_BIG},
+        {"60000 x 60000", jpegWithSize(good, 60000, 60000), JERR_IMAGE_TOO_BIG},
+        {"just beyond 32 megapixels", jpegWithSize(good, 8193, 4096), JERR_IMAGE_TOO_BIG},
+        {"zero width", jpegWithSize(good, 0, 64), JERR_EMPTY_IMAGE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -185,7 +170,7 @@ TEST(JpegDecoder, KeepsWorkingAfterFailures)
     const QByteArray good = jpegFile(quadrantPicture(32, 32));
     for (int i = 0; i < 200; ++i) {
         EXPECT_THROW(decodeJpeg(good.left(good.size() / 2)), quorvel::Failure);
-        EXPECT_THROW(decodeJpeg(withSize(good, 60000, 60000)), quorvel::Failure);
+        EXPECT_THROW(decodeJpeg(jpegWithSize(good, 60000, 60000)), quorvel::Failure);
     }
     EXPECT_EQ(decodeJpeg(good).size(), QSize(32, 32));
 }

@@ -19,21 +19,6 @@ namespace {
 // The photo elements' boxes (fotoPilotoA, fotoPilotoB).
 const QSize kPhotoBox(89, 96);
 
-QByteArray jpegError(int code)
-{
-    return QByteArray("JPEG error #") + QByteArray::number(code);
-}
-
-QByteArray withSize(QByteArray jpeg, int width, int height)
-{
-    const int at = jpegSizeFieldOffset(jpeg);
-    jpeg[at] = char(height >> 8);
-    jpeg[at + 1] = char(height);
-    jpeg[at + 2] = char(width >> 8);
-    jpeg[at + 3] = char(width);
-    return jpeg;
-}
-
 TEST(JpegScale, IsTheSmallestEighthNotSmallerThanTheDrawnPicture)
 {
     const QByteArray small = jpegFile(quadrantPicture(16, 16));
@@ -53,7 +38,7 @@ TEST(JpegScale, IsTheSmallestEighthNotSmallerThanTheDrawnPicture)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " for " << c.drawn.width() << " x "
                                         << c.drawn.height());
-        const QByteArray bytes = withSize(small, c.width, c.height);
+        const QByteArray bytes = jpegWithSize(small, c.width, c.height);
         quorvel::race::JpegSession session{};
         ASSERT_EQ(quorvel::race::jpegReadHeader(&session, reinterpret_cast<const unsigned char*>(bytes.constData()),
                                                 (unsigned long)bytes.size()),
@@ -86,7 +71,7 @@ TEST(JpegScale, TheMemoryBoundHoldsAtTheChosenScale)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(failsWith([&] { decodeJpegInBox(withSize(small, c.width, c.height), c.box); }, jpegError(c.code)));
+        EXPECT_TRUE(failsWith([&] { decodeJpegInBox(jpegWithSize(small, c.width, c.height), c.box); }, jpegError(c.code)));
     }
 }
 

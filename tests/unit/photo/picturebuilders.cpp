@@ -322,10 +322,23 @@ QByteArray jpegFile(const QImage& picture, int quality, bool gray, bool subsampl
                         [&](int y) { return source.constScanLine(y); }, quality, subsampled);
 }
 
-int jpegSizeFieldOffset(const QByteArray& jpeg)
+QByteArray jpegWithSize(QByteArray jpeg, int width, int height)
 {
+    // the height field follows the SOF0 marker and its length
     const qsizetype marker = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
-    return marker < 0 ? -1 : int(marker + 5);
+    if (marker < 0)
+        return jpeg;
+    const qsizetype at = marker + 5;
+    jpeg[at] = char(height >> 8);
+    jpeg[at + 1] = char(height);
+    jpeg[at + 2] = char(width >> 8);
+    jpeg[at + 3] = char(width);
+    return jpeg;
+}
+
+QByteArray jpegError(int code)
+{
+    return QByteArray("JPEG error #") + QByteArray::number(code);
 }
 
 QImage quadrantPicture(int width, int height)

@@ -84,8 +84,10 @@ QByteArray compressJpeg(int width, int height, int components, int space,
 // A picture through compressJpeg; colour without chroma subsampling unless asked for
 // (cameras use 4:2:0), so that solid areas come back almost exact.
 QByteArray jpegFile(const QImage& picture, int quality = 100, bool gray = false, bool subsampled = false);
-// Offset of the frame header's height field (after the SOF0 marker and its length).
-int jpegSizeFieldOffset(const QByteArray& jpeg);
+// The same JPEG with another size in its frame header (SOF0), the rest as it was.
+QByteArray jpegWithSize(QByteArray jpeg, int width, int height);
+// The decoder's message for libjpeg's message code `code`.
+QByteArray jpegError(int code);
 
 // A picture of four solid quadrants, which JPEG keeps almost exact.
 QImage quadrantPicture(int width, int height);
