@@ -6,7 +6,7 @@
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
 #include "processlocale.h"
-#include "readonlymount.h"
+#include "threadmount.h"
 
 #include <gtest/gtest.h>
 

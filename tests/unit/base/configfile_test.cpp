@@ -1,5 +1,5 @@
 #include "base/configfile.h"
-#include "readonlymount.h"
+#include "threadmount.h"
 
 #include <QDir>
 #include <QFile>

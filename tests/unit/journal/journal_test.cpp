@@ -3,9 +3,8 @@
 
 #include "journal/journal.h"
 #include "journal/journalfolder.h"
-#include "readonlymount.h"
+#include "threadmount.h"
 #include "script.h"
-#include "tmpfsmount.h"
 #include "wait.h"
 
 #include <QDateTime>
