@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# A race day with a reset and a silence is played to the real overlay with its journal on;
-# the journal is then played by the simulator to a second overlay, also journalling. The
-# second overlay receives the bytes the first did and shows the same pictures at the green
-# and at the end.
+# A race day with a reset, a silence and a run whose lights go off on the pilots' photos is
+# played to the real overlay with its journal on; the journal is then played by the
+# simulator to a second overlay, also journalling. The second overlay receives the bytes
+# the first did and shows the same pictures at the green and at the end, photos included.
 source "$(dirname "$0")/../lib/e2e.sh"
 
 e2e_start_x
@@ -31,6 +31,10 @@ play() {
   green_shown() { [ "$(e2e_count_where "$1" 196 32 20 20 "g>0.55&&r<0.3&&b<0.4")" -gt 200 ]; }
   e2e_shot_until "$win" "$E2E_WORK/$name-green.png" 20 green_shown
   e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' 90 || e2e_fail "$name: the day never reached its times"
+  # The operator ticks the camera box after the times, so the lights going off bring the
+  # photos.
+  xdotool mousemove --window "$win" 182 118 click 1
+  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"DesligouLampadas:' 90 || e2e_fail "$name: the lights never went off"
   e2e_wait_log "$E2E_WORK/sim.log" 'script done' 10 || e2e_fail "$name: the script did not end"
   # Written by the journal's own thread: wait for it to land.
   for _ in $(seq 1 100); do
@@ -38,8 +42,12 @@ play() {
     sleep 0.1
   done
   grep -qs 'posB:2\\xBA' "$E2E_WORK/$name"/journal-*.txt || e2e_fail "$name: the journal lacks the times"
-  times_shown() { [ "$(e2e_count_where "$1" 692 25 124 34 "r>0.85&&g>0.85&&b>0.85")" -gt 25 ]; }
-  e2e_shot_until "$win" "$E2E_WORK/$name.png" 20 times_shown
+  lights_off_shown() {
+    [ "$(e2e_count_where "$1" 692 25 124 34 "r>0.85&&g>0.85&&b>0.85")" -gt 25 ] &&
+      [ "$(e2e_count_where "$1" 298 181 89 96 "!(r>0.99&&g<0.01&&b>0.99)")" -gt 2000 ] &&
+      [ "$(e2e_count_where "$1" 932 119 89 94 "!(r>0.99&&g<0.01&&b>0.99)")" -gt 2000 ]
+  }
+  e2e_shot_until "$win" "$E2E_WORK/$name.png" 20 lights_off_shown
   e2e_x11_close "$win"
   e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "$name: quorvel did not end"
   [ "$E2E_STATUS" = 0 ] || e2e_fail "$name: exit status $E2E_STATUS"
@@ -71,14 +79,24 @@ grep -q '!reset$' "${second[@]}" || e2e_fail "the replay did not reset the link"
 chunk_bytes "${second[@]}" >"$E2E_WORK/second.bytes"
 cmp "$E2E_WORK/first.bytes" "$E2E_WORK/second.bytes" || e2e_fail "the second overlay received other bytes"
 
-# The strips alike at the green and at the end; the clock (lblHora) is masked, as a minute may pass.
+# The strips alike at the green and at the end, and the photos at the end; the clock
+# (lblHora) is masked, as a minute may pass. Below the strip only the photos' boxes are
+# compared: the logs there hold the time of day.
 strip() { convert "$1" -crop 1629x104+0+0 +repage -fill black -draw "rectangle 30,70 136,92" "$2"; }
+photos() { convert "$1" \( +clone -crop 89x96+298+181 +repage \) \( -clone 0 -crop 89x94+932+119 +repage \) \
+  -delete 0 +append "$2"; }
+alike() { # alike WHAT FIRST SECOND
+  # compare's status is 1 when any pixel differs: the count decides.
+  differing=$(e2e_differing "$2" "$3") || true
+  e2e_log "$1: $differing pixels differ"
+  [ -n "$differing" ] && [ "$differing" -lt 50 ] || e2e_fail "$1: ${differing:-?} pixels differ"
+}
 for mark in green ""; do
   strip "$E2E_WORK/first${mark:+-$mark}.png" "$E2E_WORK/first-strip.png"
   strip "$E2E_WORK/second${mark:+-$mark}.png" "$E2E_WORK/second-strip.png"
-  # compare's status is 1 when any pixel differs: the count decides.
-  differing=$(e2e_differing "$E2E_WORK/first-strip.png" "$E2E_WORK/second-strip.png") || true
-  e2e_log "strip pixels differing at the ${mark:-end}: $differing"
-  [ -n "$differing" ] && [ "$differing" -lt 50 ] || e2e_fail "the strips differ in ${differing:-?} pixels at the ${mark:-end}"
+  alike "the strips at the ${mark:-end}" "$E2E_WORK/first-strip.png" "$E2E_WORK/second-strip.png"
 done
+photos "$E2E_WORK/first.png" "$E2E_WORK/first-photos.png"
+photos "$E2E_WORK/second.png" "$E2E_WORK/second-photos.png"
+alike "the photos at the end" "$E2E_WORK/first-photos.png" "$E2E_WORK/second-photos.png"
 e2e_log "PASS"
