@@ -43,6 +43,12 @@ inline void PrintTo(const QByteArray& bytes, std::ostream* out)
 }
 QT_END_NAMESPACE
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+
 namespace {
 
 constexpr int kWaitMs = 20000;
@@ -817,7 +823,11 @@ TEST_F(FeedServerTest, AClientFloodingPingsWithoutReadingIsDroppedBeforeMemoryGr
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             peak = std::max(peak, residentBytes());
         }
-        EXPECT_LT(peak - before, 20 * 1024 * 1024) << sent << " bytes of pings sent";
+        // AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing
+        // of what the feed holds there; the drop below is still required.
+        if (!kUnderAddressSanitizer) {
+            EXPECT_LT(peak - before, 20 * 1024 * 1024) << sent << " bytes of pings sent";
+        }
         EXPECT_TRUE(waitUntil([&] { return flood.state() == QAbstractSocket::UnconnectedState; }, kWaitMs))
             << sent << " bytes of pings sent";
     }
