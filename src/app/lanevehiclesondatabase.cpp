@@ -39,11 +39,13 @@ LaneVehiclesOnDatabase::LaneVehiclesOnDatabase(overlay::Screen& screen, db::Quer
 
 void LaneVehiclesOnDatabase::closeVehicle(race::Lane lane)
 {
+    preload(lane) = {};
     query(lane).close();
 }
 
 void LaneVehiclesOnDatabase::openVehicle(race::Lane lane, qint32 code)
 {
+    preload(lane) = {};
     db::Query& q = query(lane);
     q.setParam("CODIGO", code);
     q.open();
@@ -56,13 +58,41 @@ void LaneVehiclesOnDatabase::preparePhotoFolder()
 
 void LaneVehiclesOnDatabase::storePhoto(race::Lane lane)
 {
+    preload(lane) = {}; // the file is about to change
     m_photos.StorePilotPhoto(QueryPhotoRow(query(lane)));
 }
 
 void LaneVehiclesOnDatabase::loadPhoto(race::Lane lane, overlay::El element)
 {
     race::ScreenPicture picture(m_screen, element);
-    m_photos.LoadPilotPhoto(QueryPhotoRow(query(lane)), picture);
+    Preload started = std::exchange(preload(lane), {});
+    if (!started.picture.valid() || started.element != element) {
+        m_photos.LoadPilotPhoto(QueryPhotoRow(query(lane)), picture);
+        return;
+    }
+    // Raises here, in the caller's order, what the other thread met.
+    if (const std::optional<QImage> shown = started.picture.get())
+        picture.setPicture(*shown);
+    else
+        picture.clearPicture();
+}
+
+void LaneVehiclesOnDatabase::preloadPhoto(race::Lane lane, overlay::El element)
+{
+    Preload& started = preload(lane);
+    started = {};
+    started.element = element;
+    try {
+        // The row and the element's box are read here, on the window's thread; only the
+        // file's reading and decoding runs beside it.
+        const race::ScreenPicture picture(m_screen, element);
+        started.picture = std::async(std::launch::async,
+                                     m_photos.PilotPhotoReading(QueryPhotoRow(query(lane)), picture.fitBox()));
+    } catch (...) {
+        std::promise<std::optional<QImage>> failed;
+        failed.set_exception(std::current_exception());
+        started.picture = failed.get_future();
+    }
 }
 
 } // namespace quorvel::app

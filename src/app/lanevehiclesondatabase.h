@@ -6,6 +6,10 @@
 #include "race/lanevehicles.h"
 #include "race/photo/photocache.h"
 
+#include <array>
+#include <future>
+#include <optional>
+
 namespace quorvel::app {
 
 // The lanes' vehicle rows (qryDadosPilotoA, qryDadosPilotoB on the race database) and the
@@ -20,16 +24,25 @@ public:
     void preparePhotoFolder() override;
     void storePhoto(race::Lane lane) override;
     void loadPhoto(race::Lane lane, overlay::El element) override;
+    void preloadPhoto(race::Lane lane, overlay::El element) override;
 
     const race::PhotoCache& photoCache() const { return m_photos; }
 
 private:
     db::Query& query(race::Lane lane) { return lane == race::Lane::A ? m_laneA : m_laneB; }
 
+    // A lane's photo being read and decoded on another thread, for one element.
+    struct Preload {
+        overlay::El element{};
+        std::future<std::optional<QImage>> picture;
+    };
+    Preload& preload(race::Lane lane) { return m_preloads[lane == race::Lane::A ? 0 : 1]; }
+
     overlay::Screen& m_screen;
     db::Query& m_laneA;
     db::Query& m_laneB;
     race::PhotoCache m_photos;
+    std::array<Preload, 2> m_preloads;
 };
 
 } // namespace quorvel::app

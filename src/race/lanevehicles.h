@@ -25,6 +25,11 @@ public:
     // Loads the lane's photo file into the element (clears it without a photo); raises on
     // failure, and the element keeps its picture then.
     virtual void loadPhoto(Lane lane, overlay::El element) = 0;
+    // Starts reading and decoding the lane's photo file for the element beside what
+    // follows, so that the next loadPhoto of the lane and element takes the result
+    // instead, raising then whatever it would have raised. Nothing shows before that
+    // loadPhoto; opening or closing the lane's vehicle drops what was started.
+    virtual void preloadPhoto(Lane, overlay::El) { }
 };
 
 } // namespace quorvel::race

@@ -122,6 +122,9 @@ void RaceDisplay::clearSide(Lane sideLane)
 void RaceDisplay::lightsOffView()
 {
     RenderLaneHeaders(" - ", false);
+    // Lane B's photo is read and decoded while lane A's is, on another thread; each shows
+    // (or its failure is reported) in lane order all the same.
+    m_vehicles.preloadPhoto(Lane::B, El::fotoPilotoB);
     loadPhoto(Lane::A, El::fotoPilotoA);
     loadPhoto(Lane::B, El::fotoPilotoB);
     for (const SideElements* s : {&kSideA, &kSideB}) {

@@ -41,10 +41,16 @@ void PhotoCache::StorePilotPhoto(const PhotoRow& row) const
 
 void PhotoCache::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
 {
-    if (!row.hasPhoto()) {
+    if (const std::optional<QImage> picture = PilotPhotoReading(row, element.fitBox())())
+        element.setPicture(*picture);
+    else
         element.clearPicture();
-        return;
-    }
+}
+
+PhotoCache::PhotoReading PhotoCache::PilotPhotoReading(const PhotoRow& row, QSize fitBox) const
+{
+    if (!row.hasPhoto())
+        return [] { return std::optional<QImage>(); };
     const Text name = row.fileName();
     const QString path = photoFilePath(name);
     // The name is judged before its extension, so a name such as ".." is refused for what
@@ -52,8 +58,7 @@ void PhotoCache::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
     if (const Text reason = unsafeFileNameReason(name); !reason.isEmpty())
         throw cannotOpenFile(path, reason);
     const FittingDecoder decoder = fittingDecoderForFile(path);
-    const QImage picture = readPictureFile(path, decoder, element.fitBox());
-    element.setPicture(picture);
+    return [path, decoder, fitBox] { return std::optional<QImage>(readPictureFile(path, decoder, fitBox)); };
 }
 
 } // namespace quorvel::race

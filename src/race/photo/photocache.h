@@ -5,7 +5,11 @@
 #include "race/photo/photorow.h"
 #include "race/photo/picturesink.h"
 
+#include <QImage>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 namespace quorvel::race {
 
@@ -32,6 +36,14 @@ public:
     // Shows the row's photo file in the element, or clears it when the row has no photo.
     // Raises the extension, open or decoder message; the element then keeps its picture.
     void LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const;
+
+    // The same in two halves, so that the file can be read and decoded on another thread.
+    // This half reads the row and judges the file's name, raising what LoadPilotPhoto
+    // raises before it opens the file; the function it returns opens, reads and decodes
+    // the file for a box of `fitBox` (raising the open or decoder message) on any thread,
+    // and gives no picture when the row has no photo: the element is to be cleared.
+    using PhotoReading = std::function<std::optional<QImage>()>;
+    PhotoReading PilotPhotoReading(const PhotoRow& row, QSize fitBox) const;
 
     // PhotoFolder, a separator, then the name unchanged.
     QString photoFilePath(const Text& fileName) const;

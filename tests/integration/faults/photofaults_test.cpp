@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QImage>
 
+#include <algorithm>
+#include <tuple>
+
 #include <jpeglib.h>
 #include <jerror.h>
 
@@ -93,3 +96,76 @@ INSTANTIATE_TEST_SUITE_P(
         PhotoCase{"a JPEG claiming 60000 x 60000 pixels", "huge.jpg", claimingSize(jpegBytes(40, 30), 60000, 60000),
                   false, format("JPEG error #%d", JERR_IMAGE_TOO_BIG)}),
     [](const ::testing::TestParamInfo<PhotoCase>& info) { return std::to_string(info.index); });
+
+namespace {
+
+// Both lanes' photos in one lights-off view. Lane B's file is read and decoded beside lane
+// A's, so each of these is a way for B to be done first; what shows and what mLog says
+// must still come in lane order.
+struct TwoLanesCase {
+    const char* what;
+    QByteArray fileA, bytesA;
+    QByteArray fileB, bytesB;
+    QByteArray logA, logB; // part of each lane's line in mLog; empty when the photo shows
+};
+
+class TwoLanePhotos : public AppFixture, public ::testing::WithParamInterface<TwoLanesCase> {};
+
+} // namespace
+
+TEST_P(TwoLanePhotos, EachLaneShowsOrReportsInLaneOrder)
+{
+    const TwoLanesCase& c = GetParam();
+    QTemporaryDir folder;
+    config.photoFolder = folder.path().toUtf8();
+    test::MariaDbServer::shared().execute(
+        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES (11, '111', 'Ana', '"
+        + c.fileA + "', X'" + c.bytesA.toHex() + "'), (12, '222', 'Bia', '" + c.fileB + "', X'" + c.bytesB.toHex()
+        + "')");
+    startForm();
+    QTcpSocket* timingServer = acceptConnection();
+    ASSERT_NE(timingServer, nullptr);
+    readUntil(timingServer, 17);
+
+    send(timingServer, "cod_pilotoA:11@cod_pilotoB:12@Alinhar:");
+    ASSERT_TRUE(applied([&] { return lastItemIs("Alinhar"); }));
+    form->screen().setChecked(El::ckCameraPos, true);
+    send(timingServer, "DesligouLampadas:");
+    ASSERT_TRUE(applied([&] { return lastItemIs("DesligouLampadas"); }));
+    form->screen().setChecked(El::ckCameraPos, false);
+    send(timingServer, "RA:0.505");
+    ASSERT_TRUE(applied([&] { return lastItemIs("RA"); }));
+
+    const TextList log = lines(El::mLog);
+    const auto lineOf = [&](const QByteArray& part) {
+        return std::find_if(log.begin(), log.end(), [&](const Text& line) { return line.contains(part); }) - log.begin();
+    };
+    for (const auto& [lane, element, expected] :
+         {std::tuple{"A", El::fotoPilotoA, c.logA}, std::tuple{"B", El::fotoPilotoB, c.logB}}) {
+        const bool shows = expected.isEmpty();
+        EXPECT_EQ(!form->screen().element(element).picture.isNull(), shows) << c.what << ", lane " << lane;
+        if (!shows) {
+            EXPECT_LT(lineOf(expected), log.size()) << c.what << ", lane " << lane << ":\n" << log.join('\n').constData();
+        }
+    }
+    if (!c.logA.isEmpty() && !c.logB.isEmpty()) {
+        EXPECT_LT(lineOf(c.logA), lineOf(c.logB)) << c.what << ": lane B's failure was said first:\n"
+                                                  << log.join('\n').constData();
+    }
+    EXPECT_EQ(form->screen().text(El::lblReaA), "0.505") << c.what << ": the run stopped at the photos";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TwoLanePhotos,
+    ::testing::Values(
+        TwoLanesCase{"both show", "a.jpg", jpegBytes(400, 300), "b.jpg", jpegBytes(300, 400), {}, {}},
+        TwoLanesCase{"A's file does not decode, B shows", "a.jpg", jpegBytes(400, 300).left(300), "b.jpg",
+                     jpegBytes(40, 30), "JPEG error #", {}},
+        TwoLanesCase{"A shows, B's file does not decode", "a.jpg", jpegBytes(40, 30), "b.jpg",
+                     jpegBytes(400, 300).left(300), {}, "JPEG error #"},
+        // B's failure is known before its file is opened, A's only once A's is decoded.
+        TwoLanesCase{"both fail, B's at once", "a.jpg", jpegBytes(400, 300).left(300), "b.gif", jpegBytes(40, 30),
+                     "JPEG error #", "Unknown picture file extension (.gif)"},
+        TwoLanesCase{"both fail, A's at once", "a.gif", jpegBytes(40, 30), "b.jpg", jpegBytes(400, 300).left(300),
+                     "Unknown picture file extension (.gif)", "JPEG error #"}),
+    [](const ::testing::TestParamInfo<TwoLanesCase>& info) { return std::to_string(info.index); });
