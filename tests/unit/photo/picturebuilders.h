@@ -92,9 +92,6 @@ QByteArray jpegError(int code);
 // A picture of four solid quadrants, which JPEG keeps almost exact.
 QImage quadrantPicture(int width, int height);
 
-// The largest difference of one colour channel between two pictures of the same size.
-int largestDifference(const QImage& a, const QImage& b);
-
 } // namespace photo_test
 
 namespace photo_test {
@@ -107,8 +104,5 @@ QByteArray cameraJpeg(int width, int height, int grain = 8);
 // The whole picture decoded by libjpeg at full scale and sampled without filtering to
 // `drawn` (each pixel the one under the centre of its cell), row by row.
 QImage fullDecodeSampled(const QByteArray& jpeg, QSize drawn);
-
-// The mean difference of the colour channels of two pictures of the same size.
-double meanDifference(const QImage& a, const QImage& b);
 
 } // namespace photo_test
