@@ -262,6 +262,25 @@ e2e_count_where() {
     -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
+# e2e_expect_refusal WHAT [EXPECTED...]: the quorvel just started refuses to start: its
+# error box comes up and no overlay window, its output holds every expected text and no
+# database error (the refusal comes before the database is tried), and OK ends it with
+# status 1.
+e2e_expect_refusal() {
+  local what=$1 box want
+  shift
+  box=$(e2e_wait_window "Application Error") || e2e_fail "$what: no error box: $(cat "$E2E_WORK/quorvel.log")"
+  [ -z "$(e2e_window_named "VYD - Quorvel V3")" ] || e2e_fail "$what: the overlay window is shown"
+  for want in "$@"; do
+    grep -qF -- "$want" "$E2E_WORK/quorvel.log" || e2e_fail "$what: \"$want\" not in: $(cat "$E2E_WORK/quorvel.log")"
+  done
+  ! grep -q "SQL Error" "$E2E_WORK/quorvel.log" || e2e_fail "$what: the database was tried before the refusal"
+  e2e_press_default_button "$box"
+  e2e_wait_exit "$QUORVEL_PID" || e2e_fail "$what: quorvel did not end after the box"
+  [ "$E2E_STATUS" = 1 ] || e2e_fail "$what: exit status $E2E_STATUS, expected 1"
+  e2e_log "$what: refused"
+}
+
 # e2e_press_default_button WINDOW-ID: dismisses a message box with its default button.
 # Without a window manager the box gets the keyboard once clicked.
 e2e_press_default_button() {
