@@ -91,41 +91,10 @@ TEST(JpegDecoder, ReportsTheLibrarysMessageNumber)
 QByteArray progressiveJpeg(const QImage& picture, int scans)
 {
     const bool colour = scans == 0;
-    const QImage grey = picture.convertToFormat(colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
-    std::vector<jpeg_scan_info> script;
-    script.push_back({1, {0}, 0, 0, 0, 0});
-    const int bands = scans - 1;
-    for (int band = 0; band < bands; ++band)
-        script.push_back({1, {0}, 1 + 63 * band / bands, 63 * (band + 1) / bands, 0, 0});
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = JDIMENSION(grey.width());
-    cinfo.image_height = JDIMENSION(grey.height());
-    cinfo.input_components = colour ? 3 : 1;
-    cinfo.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&cinfo);
-    if (colour) {
-        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
-        jpeg_simple_progression(&cinfo);
-    } else {
-        cinfo.scan_info = script.data();
-        cinfo.num_scans = int(script.size());
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uchar*>(grey.constScanLine(int(cinfo.next_scanline)));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
-    free(out);
-    return bytes;
+    const QImage source = picture.convertToFormat(colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+    return compressJpeg(
+        source.width(), source.height(), colour ? 3 : 1, colour ? JCS_RGB : JCS_GRAYSCALE,
+        [&](int y) { return source.constScanLine(y); }, 75, false, scans);
 }
 
 // A progressive file with a frame header (SOF2) claiming another size.

@@ -286,8 +286,16 @@ QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize de
 }
 
 QByteArray compressJpeg(int width, int height, int components, int space,
-                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled)
+                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled,
+                        int progressiveScans)
 {
+    std::vector<jpeg_scan_info> script;
+    if (progressiveScans > 0) {
+        script.push_back({1, {0}, 0, 0, 0, 0});
+        const int bands = progressiveScans - 1;
+        for (int band = 0; band < bands; ++band)
+            script.push_back({1, {0}, 1 + 63 * band / bands, 63 * (band + 1) / bands, 0, 0});
+    }
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -303,6 +311,12 @@ QByteArray compressJpeg(int width, int height, int components, int space,
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (components == 3 && !subsampled)
         cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+    if (progressiveScans == 0) {
+        jpeg_simple_progression(&cinfo);
+    } else if (progressiveScans > 0) {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = int(script.size());
+    }
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW rows[1] = {const_cast<uchar*>(row(int(cinfo.next_scanline)))};
