@@ -114,8 +114,9 @@ TEST(FeedSettings, TheFilesFeedKeysAreReadOrRefusedNamingTheFileAndTheKey)
         const QString refusal = QString::fromLatin1(feedRefusal(file));
         if (!*c.named) {
             EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
-            if (c.token)
+            if (c.token) {
                 EXPECT_EQ(file.config.feedToken, QByteArray(c.token));
+            }
             continue;
         }
         EXPECT_TRUE(refusal.startsWith(QStringLiteral("Configuration file ") + path)) << refusal.toStdString();

@@ -182,9 +182,10 @@ TEST(ImageCompare, StrayPixelsAndTheMeanAreCountedOverTheWholePicture)
     for (int x = 0; x < 9; ++x)
         spotted.setPixel(x * 2, 5, qRgb(200, 100, 100));
     EXPECT_EQ(imageMismatch(grey, spotted, {.strayPixels = 9}), "");
-    spotted.setPixel(19, 0, qRgb(100, 100, 200));
-    EXPECT_EQ(imageMismatch(grey, spotted, {.strayPixels = 9}), "at 0, 5 (a flat area): expected (100, 100, 100, alpha "
-                                                                "255), got (200, 100, 100, alpha 255) (and 9 pixels more)");
+    spotted.setPixel(19, 9, qRgb(100, 100, 200));
+    const std::string tenth = imageMismatch(grey, spotted, {.strayPixels = 9});
+    EXPECT_EQ(tenth.substr(0, 8), "at 0, 5 ") << tenth;
+    EXPECT_NE(tenth.find("(and 9 pixels more)"), std::string::npos) << tenth;
 
     // ten pixels 100 units off in one channel: 1000 / (3 * 200) on average
     EXPECT_EQ(imageMismatch(grey, spotted, {.edgeChannel = 255, .flatChannel = 255, .meanChannel = 1.7}), "");
