@@ -115,8 +115,8 @@ play_block() {
       touch "$go"
     elif [ "$board" = waiting ] && [ $((SECONDS - quiet_since)) -ge 58 ]; then
       e2e_screenshot "$win" "$E2E_WORK/board$shots.png"
-      changed=$(compare -metric AE "$E2E_WORK/before-board.png" "$E2E_WORK/board$shots.png" null: 2>&1 || true)
-      if [ "${changed%% *}" -gt 20000 ]; then
+      changed=$(e2e_differing "$E2E_WORK/before-board.png" "$E2E_WORK/board$shots.png" --fuzz 0%)
+      if [ "$changed" -gt 20000 ]; then
         e2e_log "the board after $((SECONDS - quiet_since)) s of silence in block $n: $changed pixels changed"
         board=seen
         shots=$((shots + 1))
