@@ -1,8 +1,8 @@
 # Shared by the end-to-end scenarios: a private network namespace, a private X server,
 # the real quorvel, screenshots and pixel checks. Source it first thing in a scenario:
 #   source "$(dirname "$0")/../lib/e2e.sh"
-# The scenario then re-runs itself inside its own network namespace, where loopback is
-# up, broadcasts to 255.255.255.255 stay on loopback and the fixed server address lives
+# The scenario then re-runs itself inside its own network namespace (made by
+# tests/support/in-private-network, as for every test), where loopback is up, broadcasts to 255.255.255.255 stay on loopback and the fixed server address lives
 # on loopback: nothing a test does can leave the machine.
 set -euo pipefail
 
