@@ -2,8 +2,9 @@
 # the real quorvel, screenshots and pixel checks. Source it first thing in a scenario:
 #   source "$(dirname "$0")/../lib/e2e.sh"
 # The scenario then re-runs itself inside its own network namespace (made by
-# tests/support/in-private-network, as for every test), where loopback is up, broadcasts to 255.255.255.255 stay on loopback and the fixed server address lives
-# on loopback: nothing a test does can leave the machine.
+# tests/support/in-private-network, as for every test), where loopback is up, broadcasts
+# to 255.255.255.255 stay on loopback and the fixed server address lives on loopback:
+# nothing a test does can leave the machine.
 set -euo pipefail
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
