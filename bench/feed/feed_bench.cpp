@@ -3,6 +3,7 @@
 
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
+#include "screenlikearun.h"
 
 #include <QJsonDocument>
 #include <benchmark/benchmark.h>
@@ -13,17 +14,10 @@ using overlay::El;
 
 namespace {
 
-// The strip as on air during a run, with a day's worth of mLog behind it.
-void fillLikeARun(overlay::Screen& screen)
+// The screen as on air during a run, with a day's worth of mLog behind it.
+void fillLikeARunWithItsLog(overlay::Screen& screen)
 {
-    screen.setTextMeasure(overlay::rendererTextMeasure());
-    screen.setText(El::lblPilotoA, "JOAO DA SILVA (FERA)");
-    screen.setText(El::lblPilotoB, "MARIA SOUZA");
-    screen.setText(El::lblVeiculoA, "#123 | OPALA");
-    screen.setText(El::lblCategA, "DIANTEIRA ATE 2.0 | B: 2");
-    screen.setText(El::lblReaA, "0.412");
-    for (El e : {El::imgDesclaA, El::imgQueA, El::imgGanhouA, El::imgDesclaB, El::imgGanhouB, El::imgQueB})
-        screen.hide(e);
+    fillLikeARun(screen);
     for (int i = 0; i < 10000; ++i)
         screen.appendLine(El::mLog, "14:05:12 Mensagem recebida do servidor de cronometragem " + QByteArray::number(i));
 }
@@ -32,7 +26,7 @@ void fillLikeARun(overlay::Screen& screen)
 void BM_StatePatchForALamp(benchmark::State& state)
 {
     overlay::Screen screen;
-    fillLikeARun(screen);
+    fillLikeARunWithItsLog(screen);
     QJsonObject sent = stateDocument(screen);
     bool lit = false;
     for (auto _ : state) {
@@ -48,7 +42,7 @@ void BM_StatePatchForALamp(benchmark::State& state)
 void BM_ChangedRectanglePng(benchmark::State& state)
 {
     overlay::Screen screen;
-    fillLikeARun(screen);
+    fillLikeARunWithItsLog(screen);
     overlay::Renderer renderer;
     int n = 0;
     for (auto _ : state) {
@@ -63,7 +57,7 @@ void BM_ChangedRectanglePng(benchmark::State& state)
 void BM_WholeProgramPng(benchmark::State& state)
 {
     overlay::Screen screen;
-    fillLikeARun(screen);
+    fillLikeARunWithItsLog(screen);
     overlay::Renderer renderer;
     const QRect area(0, 0, screen.clientWidth(), screen.clientHeight());
     for (auto _ : state) {

@@ -95,39 +95,9 @@ QByteArray noiseJpeg(QSize size, int seed)
 QByteArray claimingProgressiveJpeg(QSize size, int scans)
 {
     const bool colour = scans == 0;
-    std::vector<jpeg_scan_info> script;
-    script.push_back({1, {0}, 0, 0, 0, 0});
-    for (int band = 0; band < scans - 1; ++band)
-        script.push_back({1, {0}, 1 + 63 * band / (scans - 1), 63 * (band + 1) / (scans - 1), 0, 0});
     const std::vector<uchar> row(64 * 3, 128);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&cinfo, &out, &length);
-    cinfo.image_width = 64;
-    cinfo.image_height = 64;
-    cinfo.input_components = colour ? 3 : 1;
-    cinfo.in_color_space = colour ? JCS_RGB : JCS_GRAYSCALE;
-    jpeg_set_defaults(&cinfo);
-    if (colour) {
-        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
-        jpeg_simple_progression(&cinfo);
-    } else {
-        cinfo.scan_info = script.data();
-        cinfo.num_scans = int(script.size());
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW rows[1] = {const_cast<uchar*>(row.data())};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(length));
-    free(out);
+    QByteArray bytes = photo_test::compressJpeg(
+        64, 64, colour ? 3 : 1, colour ? JCS_RGB : JCS_GRAYSCALE, [&](int) { return row.data(); }, 75, false, scans);
     const qsizetype at = bytes.indexOf(QByteArray("\xFF\xC2", 2)) + 5;
     bytes[at] = char(size.height() >> 8);
     bytes[at + 1] = char(size.height());

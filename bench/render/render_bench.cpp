@@ -1,6 +1,7 @@
 #include "base/config.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
+#include "screenlikearun.h"
 
 #include <QPainter>
 #include <benchmark/benchmark.h>
@@ -9,21 +10,6 @@ using namespace quorvel;
 using namespace quorvel::overlay;
 
 namespace {
-
-// The strip as on air during a run: lamps lit, every label filled.
-void fillLikeARun(Screen& screen)
-{
-    screen.setTextMeasure(rendererTextMeasure());
-    screen.setText(El::lblPilotoA, "JOAO DA SILVA");
-    screen.setText(El::lblPilotoB, "MARIA SOUZA");
-    screen.setText(El::lblCategA, "DIANTEIRA ATE 2.0");
-    screen.setText(El::lblCategB, "DIANTEIRA ATE 2.0 |  12");
-    screen.setText(El::lblReaA, "0.412");
-    screen.setText(El::lblReaB, "0.398");
-    screen.setText(El::lblHora, "09/12/25 | 14:05");
-    for (El e : {El::imgDesclaA, El::imgQueA, El::imgGanhouA, El::imgDesclaB, El::imgGanhouB, El::imgQueB})
-        screen.hide(e);
-}
 
 void render(benchmark::State& state, QRect area)
 {

@@ -6,14 +6,7 @@
 namespace {
 
 constexpr QRgb kMagenta = 0xffff00ff;
-constexpr int kChannelTolerance = 3;
 constexpr int kFaintestEdge = 64;
-
-bool near(QRgb a, QRgb b)
-{
-    return std::abs(qRed(a) - qRed(b)) <= kChannelTolerance && std::abs(qGreen(a) - qGreen(b)) <= kChannelTolerance
-        && std::abs(qBlue(a) - qBlue(b)) <= kChannelTolerance;
-}
 
 // Whether the window's pixel is the page's colour blended with magenta. The page is drawn
 // on nothing and the window on magenta, and Qt blends text into an opaque picture with
@@ -29,11 +22,10 @@ bool blendOverMagenta(QRgb page, QRgb window)
         if (std::abs(d[c]) > std::abs(d[widest]))
             widest = c;
     if (d[widest] == 0)
-        return std::abs(w[0]) <= kChannelTolerance && std::abs(w[1]) <= kChannelTolerance
-            && std::abs(w[2]) <= kChannelTolerance;
+        return colourNear(window, kMagenta, kKeyingChannel);
     const double t = std::clamp(double(w[widest]) / d[widest], 0.0, 1.0);
     for (int c = 0; c < 3; ++c)
-        if (std::abs(t * d[c] - w[c]) > kChannelTolerance + 0.5)
+        if (std::abs(t * d[c] - w[c]) > kKeyingChannel + 0.5)
             return false;
     return true;
 }
@@ -49,7 +41,7 @@ KeyedPixel keyedPixel(QRgb page, QRgb window, bool inWidget)
         // the faintest edge of a letter, which the window's blending left magenta
         return alpha <= kFaintestEdge && blendOverMagenta(page, window) ? KeyedPixel::Partial : KeyedPixel::Wrong;
     }
-    if (alpha == 255 && near(page, window))
+    if (alpha == 255 && colourNear(page, window, kKeyingChannel))
         return KeyedPixel::Opaque;
     if (alpha > 0 && alpha < 255 && blendOverMagenta(page, window))
         return KeyedPixel::Partial;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imagecompare.h"
+
 #include <QImage>
 #include <QRegion>
 
@@ -9,6 +11,10 @@
 // Where graphics meet the key colour (the soft edges of letters) it is partly transparent:
 // there the window's pixel must be the same colour blended with magenta, within the same
 // tolerance, by how much Qt's gamma-corrected text blending on the window decides.
+// How far a channel of the page may stand from the window's (or from the blend of its
+// colour over magenta): the gamma of Qt's text blending on the window rounds it that far.
+inline constexpr int kKeyingChannel = 3;
+
 struct Keying {
     int opaque = 0;      // graphics, the same as the window's
     int partial = 0;     // of them and of the transparent ones, partly transparent

@@ -10,10 +10,10 @@ e2e_start_x
 MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"
 e2e_start_sim --listen "$rehearsal:3335" --udp 0.0.0.0:3334
 e2e_start_quorvel
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp connected' 40 || e2e_fail "no connection to $rehearsal"
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' 10 || e2e_fail "no announcement"
+win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "the overlay window never appeared"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp connected' || e2e_fail "no connection to $rehearsal"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' || e2e_fail "no announcement"
 e2e_x11_close "$win"
-e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
 e2e_log "PASS"

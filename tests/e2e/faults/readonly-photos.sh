@@ -18,8 +18,8 @@ unshare --mount --propagation private -- bash -c '
   exec "$2"' _ "$photos" "$E2E_WORK/bin/quorvel" >"$E2E_WORK/quorvel.log" 2>&1 &
 QUORVEL_PID=$!
 e2e_track "$QUORVEL_PID"
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared: $(cat "$E2E_WORK/quorvel.log")"
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' 40 || e2e_fail "quorvel never connected"
+win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "the overlay window never appeared: $(cat "$E2E_WORK/quorvel.log")"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' || e2e_fail "quorvel never connected"
 
 # mLog's box: dark text pixels grow with its lines.
 log_ink() { e2e_count_where "$1" 614 330 270 85 "r<0.5&&g<0.5&&b<0.5"; }
@@ -32,12 +32,12 @@ failure_logged() {
   [ "$(white "$1" 692 25 124 34)" -gt 25 ] || e2e_fail "lane A's reaction time is not shown after the failure"
 }
 # mLog before the reset: a screenshot taken before the server has even sent it.
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"cod_pilotoA:102' 20 || e2e_fail "the script stalled"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"cod_pilotoA:102' || e2e_fail "the script stalled"
 e2e_screenshot "$win" "$E2E_WORK/before.png"
 grep -q 'tcp sent .*"Alinhar:' "$E2E_WORK/sim.log" && e2e_fail "the reset was sent before mLog could be looked at"
 before=$(log_ink "$E2E_WORK/before.png")
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' 20 || e2e_fail "the script stalled"
-e2e_shot_until "$win" "$E2E_WORK/after.png" 20 failure_logged
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' || e2e_fail "the script stalled"
+e2e_shot_until "$win" "$E2E_WORK/after.png" failure_logged
 [ -n "${E2E_SCREENSHOT_DIR:-}" ] && cp "$E2E_WORK/before.png" "$E2E_WORK/after.png" "$E2E_SCREENSHOT_DIR/" || true
 e2e_log "mLog ink: $before before the reset, $(log_ink "$E2E_WORK/after.png") after it"
 

@@ -23,7 +23,7 @@ awk -v dir="$E2E_WORK" '
 release() { : >"$E2E_WORK/phase-$1"; }
 # hold N WHAT: waits until the script has stopped at hold N, before WHAT
 hold() {
-  e2e_wait_log "$E2E_WORK/sim.log" "waiting for file .*/phase-$1" 60 || e2e_fail "the script stalled before $2"
+  e2e_wait_log "$E2E_WORK/sim.log" "waiting for file .*/phase-$1" || e2e_fail "the script stalled before $2"
 }
 # go_on_to N WHAT: lets the script past hold N - 1 and waits until it stops at hold N
 go_on_to() {
@@ -37,8 +37,8 @@ e2e_start_sim --listen "$QUORVEL_FIXED_SERVER:3335" --udp 0.0.0.0:3334 --script 
 e2e_start_quorvel
 "$QUORVEL_FEED_PROBE" events "ws://$feed/events" "$E2E_WORK/events.jsonl" 2>"$E2E_WORK/events.log" &
 e2e_track $!
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
-e2e_wait_log "$E2E_WORK/events.jsonl" '^\{' 60 || e2e_fail "no state document from /events: $(cat "$E2E_WORK/events.log")"
+win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "the overlay window never appeared"
+e2e_wait_log "$E2E_WORK/events.jsonl" '^\{' || e2e_fail "no state document from /events: $(cat "$E2E_WORK/events.log")"
 : >"$E2E_WORK/recording"
 
 # The browser source, answering "match WINDOW.png PAGE.png" with how the two compare.
@@ -83,23 +83,18 @@ get_state() {
   exec {fd}>&-
 }
 
+# state_holds PATH JSON-VALUE: /state, asked again, has the value at the path
+state_holds() { get_state && jq -e --argjson v "$2" "($1) == \$v" "$E2E_WORK/state.json"; }
+# patch_sets PATH JSON-VALUE: a patch /events sent after the whole document sets it
+patch_sets() { tail -n +2 "$E2E_WORK/events.jsonl" | jq -e -s --argjson v "$2" "any(.[]; ($1) == \$v)"; }
 # key_changed KEY PATH JSON-VALUE: once the key has been applied, /state holds the value at
 # the path (a jq path), and so does a patch /events sent after the whole document.
 key_changed() {
-  local key=$1 path=$2 value=$3 i
-  for i in $(seq 1 300); do
-    get_state
-    jq -e --argjson v "$value" "($path) == \$v" "$E2E_WORK/state.json" >/dev/null 2>&1 && break
-    sleep 0.1
-  done
+  local key=$1 path=$2 value=$3
+  e2e_until state_holds "$path" "$value" || true
   jq -e --argjson v "$value" "($path) == \$v" "$E2E_WORK/state.json" >/dev/null \
     || e2e_fail "$key: /state has $(jq -c "$path" "$E2E_WORK/state.json") at $path, expected $value"
-  for i in $(seq 1 300); do
-    tail -n +2 "$E2E_WORK/events.jsonl" | jq -e -s --argjson v "$value" "any(.[]; ($path) == \$v)" >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  tail -n +2 "$E2E_WORK/events.jsonl" | jq -e -s --argjson v "$value" "any(.[]; ($path) == \$v)" >/dev/null \
-    || e2e_fail "$key: no patch from /events sets $path to $value"
+  e2e_wait_for "$key: no patch from /events sets $path to $value" patch_sets "$path" "$value"
 }
 # keys_changed: key_changed on each line "KEY PATH JSON-VALUE" of its input
 keys_changed() {
@@ -110,7 +105,7 @@ keys_changed() {
   e2e_log "each key's change is in /state and in a patch from /events"
 }
 
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' 40 || e2e_fail "quorvel never connected"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' || e2e_fail "quorvel never connected"
 
 # The headers reach the strip with "Alinhar" (the lane's fields wait in its record until
 # then). "mostraTempo" shows the times, which nothing covers yet: no change. "cod_pilotoA"
@@ -199,18 +194,18 @@ merge_patches='def merged($p):
       if $p[$k] == null then del(.[$k]) else .[$k] |= merged($p[$k]) end)
   else $p end;
 reduce .[1:][] as $p (.[0]; merged($p))'
-for _ in $(seq 1 300); do
+patches_make_state() {
   get_state
   jq -S . "$E2E_WORK/state.json" >"$E2E_WORK/state-sorted.json"
   jq -S -s "$merge_patches" "$E2E_WORK/events.jsonl" >"$E2E_WORK/events-merged.json"
-  cmp -s "$E2E_WORK/state-sorted.json" "$E2E_WORK/events-merged.json" && break
-  sleep 0.1
-done
+  cmp -s "$E2E_WORK/state-sorted.json" "$E2E_WORK/events-merged.json"
+}
+e2e_until patches_make_state || true
 cmp -s "$E2E_WORK/state-sorted.json" "$E2E_WORK/events-merged.json" \
   || e2e_fail "the patches do not make /state: $(diff "$E2E_WORK/state-sorted.json" "$E2E_WORK/events-merged.json" | head -n 20)"
 
 exec {BROWSER[1]}>&-
 e2e_x11_close "$win"
-e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
 e2e_log "PASS"

@@ -15,31 +15,29 @@ e2e_start_db
 # Off loopback without a token: the box names the file and the key, nothing is connected.
 printf '[Feed]\nListen=0.0.0.0:8765\n' >"$QUORVEL_CONFIG"
 e2e_start_quorvel
-box=$(e2e_wait_window "Application Error" 30) || e2e_fail "no error box for a feed without a token"
+box=$(e2e_wait_window "Application Error") || e2e_fail "no error box for a feed without a token"
 grep -qF "$QUORVEL_CONFIG, [Feed] Token" "$E2E_WORK/quorvel.log" \
   || e2e_fail "the message does not name the file and the key: $(cat "$E2E_WORK/quorvel.log")"
 xdotool search --onlyvisible --name "^VYD - Quorvel V3\$" >/dev/null 2>&1 && e2e_fail "the overlay window is shown"
 e2e_press_default_button "$box"
-e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "quorvel did not end after the box"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end after the box"
 [ "$E2E_STATUS" = 1 ] || e2e_fail "exit status $E2E_STATUS, expected 1"
 
 # Off loopback with a token a guess could find: refused the same way.
 printf '[Feed]\nListen=0.0.0.0:8765\nToken=s3cret\n' >"$QUORVEL_CONFIG"
 e2e_start_quorvel
-box=$(e2e_wait_window "Application Error" 30) || e2e_fail "no error box for a feed with a short token"
+box=$(e2e_wait_window "Application Error") || e2e_fail "no error box for a feed with a short token"
 grep -qF "$QUORVEL_CONFIG, [Feed] Token: a feed on 0.0.0.0, which is not a loopback address, needs a token of at least 16 characters" \
   "$E2E_WORK/quorvel.log" || e2e_fail "the message does not say why: $(cat "$E2E_WORK/quorvel.log")"
 e2e_press_default_button "$box"
-e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "quorvel did not end after the box"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end after the box"
 [ "$E2E_STATUS" = 1 ] || e2e_fail "exit status $E2E_STATUS, expected 1"
 
 printf '[Feed]\nListen=8765\nToken=s3cret\n' >"$QUORVEL_CONFIG"
 e2e_start_quorvel
-e2e_wait_window "VYD - Quorvel V3" 60 >/dev/null || e2e_fail "the overlay window never appeared"
-for _ in $(seq 1 300); do
-  (exec 3<>/dev/tcp/127.0.0.1/8765) 2>/dev/null && break
-  sleep 0.1
-done
+e2e_wait_window "VYD - Quorvel V3" >/dev/null || e2e_fail "the overlay window never appeared"
+feed_listening() { exec 3<>/dev/tcp/127.0.0.1/8765; }
+e2e_until feed_listening || true
 
 # exchange FILE REQUEST...: sends the request (printf %b) and keeps all that comes back
 # until the feed closes the connection.
@@ -115,12 +113,11 @@ done
 expect_status "503 Service Unavailable" 'GET /state?token=s3cret HTTP/1.1\r\nHost: feed\r\n\r\n'
 for fd in "${held[@]}"; do exec {fd}>&-; done
 # once they are gone the feed answers again
-for _ in $(seq 1 100); do
+answers_again() {
   exchange "$E2E_WORK/answer" 'GET /state?token=s3cret HTTP/1.1\r\nHost: feed\r\n\r\n'
-  [ "$(head -n1 "$E2E_WORK/answer" | tr -d '\r')" = "HTTP/1.1 200 OK" ] && break
-  sleep 0.1
-done
-[ "$(head -n1 "$E2E_WORK/answer" | tr -d '\r')" = "HTTP/1.1 200 OK" ] || e2e_fail "the feed did not come back after the 32"
+  [ "$(head -n1 "$E2E_WORK/answer" | tr -d '\r')" = "HTTP/1.1 200 OK" ]
+}
+e2e_wait_for "the feed did not come back after the 32" answers_again
 
 # Ten wrong tokens, and the address is not listened to for a minute, not even with the
 # right one.

@@ -9,26 +9,15 @@ GUARD_OVERLAY_WIDTH=1629
 guard_start_sim() {
   "$QUORVEL_SIM" --listen 127.0.0.1:3335 --log "$E2E_WORK/sim.log" &
   e2e_track $!
-  local i
-  for i in $(seq 1 600); do
-    grep -q 'listening tcp' "$E2E_WORK/sim.log" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  e2e_fail "the simulator did not start"
+  e2e_wait_log "$E2E_WORK/sim.log" 'listening tcp' || e2e_fail "the simulator did not start"
 }
 
 # guard_connections: how many TCP connections the timing server has accepted so far.
 guard_connections() { grep -c ' tcp connected ' "$E2E_WORK/sim.log" || true; }
 
-# guard_wait_connections N TIMEOUT-S
-guard_wait_connections() {
-  local i
-  for i in $(seq 1 $(($2 * 10))); do
-    [ "$(guard_connections)" -ge "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# guard_wait_connections N: waits until the timing server has accepted N connections.
+guard_connected() { [ "$(guard_connections)" -ge "$1" ]; }
+guard_wait_connections() { e2e_until guard_connected "$1"; }
 
 # guard_start_copy NAME: one more copy; its pid in COPY_PID, its output in NAME.log.
 guard_start_copy() {
@@ -53,18 +42,20 @@ guard_overlays() {
   return 0
 }
 
-# guard_wait_box TIMEOUT-S: prints the id of the guard's box once it is up.
-guard_wait_box() {
-  local i id width
-  for i in $(seq 1 $(($1 * 10))); do
-    for id in $(guard_titled_windows); do
-      width=$(guard_width "$id")
-      [ -n "$width" ] && [ "$width" != "$GUARD_OVERLAY_WIDTH" ] && { echo "$id"; return 0; }
-    done
-    sleep 0.1
+# guard_box: the id of the guard's box if it is up.
+guard_box() {
+  local id width
+  for id in $(guard_titled_windows); do
+    width=$(guard_width "$id")
+    [ -n "$width" ] && [ "$width" != "$GUARD_OVERLAY_WIDTH" ] && { echo "$id"; return 0; }
   done
-  return 1
+  return 0
 }
+# guard_wait_box: prints the id of the guard's box once it is up.
+guard_wait_box() { e2e_wait_output guard_box; }
+# guard_no_box_for SECONDS: no box comes up for that long.
+guard_no_box() { [ -z "$(guard_box)" ]; }
+guard_no_box_for() { e2e_holds "$1" guard_no_box; }
 
 # guard_press_ok WINDOW-ID: the box's default button, OK, by the keyboard.
 guard_press_ok() { xdotool windowfocus "$1" key Return; }
@@ -75,12 +66,7 @@ guard_watch_maps() {
   : "${QUORVEL_X11_MAPS:?QUORVEL_X11_MAPS must name the x11-maps helper}"
   "$QUORVEL_X11_MAPS" >"$E2E_WORK/maps.log" &
   e2e_track $!
-  local i
-  for i in $(seq 1 600); do
-    grep -q '^watching' "$E2E_WORK/maps.log" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  e2e_fail "the window watcher did not start"
+  e2e_wait_log "$E2E_WORK/maps.log" '^watching' || e2e_fail "the window watcher did not start"
 }
 
 # guard_overlay_maps: the ids of the overlay windows ever mapped so far, in order, one for
@@ -104,26 +90,13 @@ guard_is_viewable() { xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsView
 
 guard_focus() { xdotool getwindowfocus 2>/dev/null || true; }
 
-# guard_wait_overlay TIMEOUT-S: prints the id of the first visible overlay window.
-guard_wait_overlay() {
-  local i id
-  for i in $(seq 1 $(($1 * 10))); do
-    id=$(guard_overlays | head -n1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+# guard_wait_overlay: prints the id of the first visible overlay window.
+guard_first_overlay() { guard_overlays | head -n1; }
+guard_wait_overlay() { e2e_wait_output guard_first_overlay; }
 
 # guard_window_pid WINDOW-ID: the process that shows the window.
 guard_window_pid() { xprop -id "$1" _NET_WM_PID | awk '{print $3}'; }
 
 # guard_raised_and_active WINDOW-ID: waits until the window is on top and has the focus.
-guard_raised_and_active() {
-  local i
-  for i in $(seq 1 300); do
-    [ "$(guard_top_window)" = "$1" ] && [ "$(guard_focus)" = "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+guard_on_top_with_focus() { [ "$(guard_top_window)" = "$1" ] && [ "$(guard_focus)" = "$1" ]; }
+guard_raised_and_active() { e2e_until guard_on_top_with_focus "$1"; }

@@ -12,36 +12,34 @@ guard_watch_maps
 e2e_start_db
 guard_start_sim
 e2e_start_quorvel
-first=$(e2e_wait_window "$GUARD_TITLE" 60) || e2e_fail "the first copy's window never appeared"
-guard_wait_connections 1 60 || e2e_fail "the first copy never connected to the timing server"
+first=$(e2e_wait_window "$GUARD_TITLE") || e2e_fail "the first copy's window never appeared"
+guard_wait_connections 1 || e2e_fail "the first copy never connected to the timing server"
 
 # refuse ROUND: a second copy is started, shows the box, OK is pressed, it ends with 0.
 refuse() {
   local round=$1 box shot
   guard_start_copy "$round"
   local second=$COPY_PID
-  box=$(guard_wait_box 30) || e2e_fail "$round: the guard's box never appeared"
+  box=$(guard_wait_box) || e2e_fail "$round: the guard's box never appeared"
   shot="$E2E_WORK/$round-box.png"
   read -r _ _ w h < <(e2e_geometry "$box")
   e2e_log "$round: box $box, ${w}x$h"
   [ "$w" -lt 600 ] && [ "$h" -lt 300 ] || e2e_fail "$round: the box is ${w}x$h"
   # The warning icon is the box's only yellow. A box just mapped may not be painted yet
   # on a busy machine.
-  local yellow=0 i
-  for i in $(seq 1 50); do
-    e2e_screenshot "$box" "$shot"
-    yellow=$(e2e_count_colour "$shot" 0 0 "$w" "$h" "255,255,0")
-    [ "$yellow" -gt 100 ] && break
-    sleep 0.1
-  done
+  warning_icon() {
+    local yellow
+    yellow=$(e2e_count_colour "$1" 0 0 "$w" "$h" "255,255,0")
+    [ "$yellow" -gt 100 ] || e2e_fail "$round: no warning icon in the box ($yellow yellow pixels)"
+  }
+  e2e_shot_until "$box" "$shot" warning_icon
   [ -n "${E2E_SCREENSHOT_OUT:-}" ] && cp "$shot" "${E2E_SCREENSHOT_OUT%.png}-$round.png"
-  [ "$yellow" -gt 100 ] || e2e_fail "$round: no warning icon in the box ($yellow yellow pixels)"
   xprop -id "$box" _NET_WM_WINDOW_TYPE | grep -q _NET_WM_WINDOW_TYPE_DIALOG \
     || e2e_fail "$round: the box is not a dialog"
   kill -0 "$second" || e2e_fail "$round: the second copy ended before OK"
 
   guard_press_ok "$box"
-  e2e_wait_exit "$second" 30 || e2e_fail "$round: the second copy did not end after OK"
+  e2e_wait_exit "$second" || e2e_fail "$round: the second copy did not end after OK"
   [ "$E2E_STATUS" = 0 ] || e2e_fail "$round: exit status $E2E_STATUS, expected 0"
   [ -z "$(guard_overlay_maps | grep -vx "$first")" ] || e2e_fail "$round: the second copy showed its window"
   [ "$(guard_connections)" = 1 ] || e2e_fail "$round: the timing server saw $(guard_connections) connections"
@@ -52,11 +50,8 @@ refuse() {
 xmessage -geometry +200+300 "covering the overlay" >/dev/null 2>&1 &
 cover=$!
 e2e_track "$cover"
-for _ in $(seq 1 600); do
-  [ "$(guard_top_window)" != "$first" ] && break
-  sleep 0.05
-done
-[ "$(guard_top_window)" != "$first" ] || e2e_fail "the overlay could not be covered"
+covered() { [ "$(guard_top_window)" != "$first" ]; }
+e2e_wait_for "the overlay could not be covered" covered
 # The pointer rests on the bare screen, so no crossing event gives the overlay a fresh
 # server time before it takes the focus back from the box.
 xdotool mousemove 5 5
@@ -67,33 +62,26 @@ kill "$cover"
 
 # Minimised: after OK the overlay is restored.
 "$QUORVEL_X11_ICONIFY" "$first"
-for _ in $(seq 1 300); do
-  guard_is_viewable "$first" || break
-  sleep 0.1
-done
-! guard_is_viewable "$first" || e2e_fail "the overlay could not be minimised"
+minimised() { ! guard_is_viewable "$first"; }
+e2e_wait_for "the overlay could not be minimised" minimised
 refuse minimised
-for _ in $(seq 1 300); do
-  guard_is_viewable "$first" && break
-  sleep 0.1
-done
-guard_is_viewable "$first" || e2e_fail "the minimised overlay was not restored"
+e2e_wait_for "the minimised overlay was not restored" guard_is_viewable "$first"
 [ "$(guard_top_window)" = "$first" ] || e2e_fail "the restored overlay is not on top"
 
 # The database is unreachable: the start-up error box comes first, before any check, and
 # the copy ends with status 1.
 MYSQL_UNIX_PORT="$E2E_WORK/no-database.sock" guard_start_copy nodb
 nodb=$COPY_PID
-error=$(e2e_wait_window "Application Error" 30) || e2e_fail "no start-up error box without the database"
-[ -z "$(guard_wait_box 1)" ] || e2e_fail "the guard's box appeared although start-up had failed"
+error=$(e2e_wait_window "Application Error") || e2e_fail "no start-up error box without the database"
+guard_no_box_for 1 || e2e_fail "the guard's box appeared although start-up had failed"
 guard_press_ok "$error"
-e2e_wait_exit "$nodb" 15 || e2e_fail "the copy without the database did not end"
+e2e_wait_exit "$nodb" || e2e_fail "the copy without the database did not end"
 [ "$E2E_STATUS" = 1 ] || e2e_fail "exit status $E2E_STATUS without the database, expected 1"
 
 # The first copy is still the one running, and ends normally.
 kill -0 "$QUORVEL_PID" || e2e_fail "the first copy ended"
 e2e_x11_close "$first"
-e2e_wait_exit "$QUORVEL_PID" 15 || e2e_fail "the first copy did not end after its window was closed"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "the first copy did not end after its window was closed"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS of the first copy, expected 0"
 [ "$(guard_connections)" = 1 ] || e2e_fail "the timing server saw $(guard_connections) connections in all"
 e2e_log "PASS"

@@ -17,7 +17,7 @@ for round in $(seq 1 10); do
   e2e_track "$a"
   e2e_track "$b"
 
-  box=$(guard_wait_box 30) || e2e_fail "round $round: neither copy was refused"
+  box=$(guard_wait_box) || e2e_fail "round $round: neither copy was refused"
   loser=$(guard_window_pid "$box")
   case "$loser" in
     "$a") winner=$b ;;
@@ -25,10 +25,10 @@ for round in $(seq 1 10); do
     *) e2e_fail "round $round: the box belongs to pid $loser, neither $a nor $b" ;;
   esac
   guard_press_ok "$box"
-  e2e_wait_exit "$loser" 30 || e2e_fail "round $round: the refused copy did not end"
+  e2e_wait_exit "$loser" || e2e_fail "round $round: the refused copy did not end"
   [ "$E2E_STATUS" = 0 ] || e2e_fail "round $round: the refused copy ended with $E2E_STATUS"
 
-  win=$(guard_wait_overlay 30) || e2e_fail "round $round: no overlay on screen"
+  win=$(guard_wait_overlay) || e2e_fail "round $round: no overlay on screen"
   [ "$(guard_window_pid "$win")" = "$winner" ] || e2e_fail "round $round: the overlay is not the winner's"
   kill -0 "$winner" || e2e_fail "round $round: the winner ended"
   maps=$(($(guard_overlay_maps | wc -l) - maps_before))
@@ -38,6 +38,6 @@ for round in $(seq 1 10); do
   # The next round needs the screen and the locks free; how the winner ends is not the
   # point here, and a close would wait behind its retry tick's discovery.
   kill -TERM "$winner"
-  e2e_wait_exit "$winner" 15 || e2e_fail "round $round: the winner did not end"
+  e2e_wait_exit "$winner" || e2e_fail "round $round: the winner did not end"
 done
 e2e_log "PASS"

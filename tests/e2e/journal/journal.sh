@@ -17,6 +17,9 @@ chunk_bytes() {
   done
 }
 
+# journal_has_times NAME: lane B's place is in the journal (the glob read anew each time)
+journal_has_times() { grep -qs 'posB:2\\xBA' "$E2E_WORK/$1"/journal-*.txt; }
+
 # play NAME SIM-ARGS...: one overlay journalling into NAME/, fed by a simulator, until the
 # run's times are on the strip; its journal and picture stay in the work folder.
 play() {
@@ -25,31 +28,27 @@ play() {
   printf '[Journal]\nFolder=%s\nMaxMegabytes=5\n' "$E2E_WORK/$name" >"$QUORVEL_CONFIG"
   e2e_start_sim --listen "$QUORVEL_FIXED_SERVER:3335" --udp 0.0.0.0:3334 "$@"
   e2e_start_quorvel
-  win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "$name: the overlay window never appeared"
+  win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "$name: the overlay window never appeared"
   # After the reconnection, in the silence: the green lamps.
-  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"sA_Verde' 90 || e2e_fail "$name: the day never reached the green"
+  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"sA_Verde' || e2e_fail "$name: the day never reached the green"
   green_shown() { [ "$(e2e_count_where "$1" 196 32 20 20 "g>0.55&&r<0.3&&b<0.4")" -gt 200 ]; }
-  e2e_shot_until "$win" "$E2E_WORK/$name-green.png" 20 green_shown
-  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' 90 || e2e_fail "$name: the day never reached its times"
+  e2e_shot_until "$win" "$E2E_WORK/$name-green.png" green_shown
+  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' || e2e_fail "$name: the day never reached its times"
   # The operator ticks the camera box after the times, so the lights going off bring the
   # photos.
   xdotool mousemove --window "$win" 182 118 click 1
-  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"DesligouLampadas:' 90 || e2e_fail "$name: the lights never went off"
-  e2e_wait_log "$E2E_WORK/sim.log" 'script done' 10 || e2e_fail "$name: the script did not end"
+  e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"DesligouLampadas:' || e2e_fail "$name: the lights never went off"
+  e2e_wait_log "$E2E_WORK/sim.log" 'script done' || e2e_fail "$name: the script did not end"
   # Written by the journal's own thread: wait for it to land.
-  for _ in $(seq 1 100); do
-    grep -qs 'posB:2\\xBA' "$E2E_WORK/$name"/journal-*.txt && break
-    sleep 0.1
-  done
-  grep -qs 'posB:2\\xBA' "$E2E_WORK/$name"/journal-*.txt || e2e_fail "$name: the journal lacks the times"
+  e2e_wait_for "$name: the journal lacks the times" journal_has_times "$name"
   lights_off_shown() {
     [ "$(e2e_count_where "$1" 692 25 124 34 "r>0.85&&g>0.85&&b>0.85")" -gt 25 ] &&
       [ "$(e2e_count_where "$1" 298 181 89 96 "!(r>0.99&&g<0.01&&b>0.99)")" -gt 2000 ] &&
       [ "$(e2e_count_where "$1" 932 119 89 94 "!(r>0.99&&g<0.01&&b>0.99)")" -gt 2000 ]
   }
-  e2e_shot_until "$win" "$E2E_WORK/$name.png" 20 lights_off_shown
+  e2e_shot_until "$win" "$E2E_WORK/$name.png" lights_off_shown
   e2e_x11_close "$win"
-  e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "$name: quorvel did not end"
+  e2e_wait_exit "$QUORVEL_PID" || e2e_fail "$name: quorvel did not end"
   [ "$E2E_STATUS" = 0 ] || e2e_fail "$name: exit status $E2E_STATUS"
   kill "$E2E_SIM_PID"
   wait "$E2E_SIM_PID" 2>/dev/null || true

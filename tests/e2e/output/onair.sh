@@ -16,52 +16,36 @@ for arg in "$@"; do
 done
 
 printf '[ProgramOutput]\nScreen=1\n' >"$QUORVEL_CONFIG"
-e2e_start_x_two_screens
+e2e_start_x 2
 second="$DISPLAY.1"
+wm_running() { xprop -display "$1" -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 if [ "$wm" = openbox ]; then
   for display in "$DISPLAY.0" "$second"; do
     DISPLAY=$display openbox --sm-disable >"$E2E_WORK/openbox.log" 2>&1 &
     e2e_track $!
-    for _ in $(seq 1 300); do
-      xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-      sleep 0.1
-    done
-    xprop -display "$display" -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || e2e_fail "openbox did not start on $display"
+    e2e_wait_for "openbox did not start on $display" wm_running "$display"
   done
 fi
 e2e_start_db
 e2e_start_quorvel
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
-output=""
-for _ in $(seq 1 300); do
-  output=$(xwininfo -display "$second" -root -tree 2>/dev/null | awk '/"Quorvel program output"/ {print $1}' | head -n1 || true)
-  [ -n "$output" ] && break
-  sleep 0.1
-done
-[ -n "$output" ] || e2e_fail "no output window on the second screen"
+win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "the overlay window never appeared"
+output_window() { xwininfo -display "$second" -root -tree | awk '/"Quorvel program output"/ {print $1}' | head -n1; }
+output=$(e2e_wait_output output_window) || e2e_fail "no output window on the second screen"
 
-# magenta FILE X Y W H: the area's magenta pixels, as a whole number however many
-magenta() {
-  convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -fill black +opaque "rgb(255,0,255)" \
-    -fill white -opaque "rgb(255,0,255)" -precision 16 -format '%[fx:int(mean*w*h+0.5)]' info:
-}
+magenta() { e2e_count_colour "$1" "$2" "$3" "$4" "$5" "255,0,255"; }
 # on_air_now FILE HEIGHT: key colour all over the screen but the picture (HEIGHT high at
 # 145, 264), in which the graphics are drawn
 on_air_now() {
-  local file=$1 height=$2 all inside
+  local file=$1 height=$2
   import -display "$second" -window root "$file" || return 1
-  all=$(magenta "$file" 0 0 1920 1080)
-  inside=$(magenta "$file" 145 264 1629 "$height")
-  [ $((all - inside)) = $((1920 * 1080 - 1629 * height)) ] && [ $((1629 * height - inside)) -gt 10000 ]
+  e2e_key_around "$file" "255,0,255" 145 264 1629 "$height" &&
+    [ $((1629 * height - $(magenta "$file" 145 264 1629 "$height"))) -gt 10000 ]
 }
 # on_air STEP HEIGHT: on air within a generous wait, then still on air for a second, with
 # no event to tell that the program has dealt with the step
 on_air() {
   local step=$1 height=$2 shot="$E2E_WORK/$1.png" until
-  for _ in $(seq 1 100); do
-    on_air_now "$shot" "$height" && break
-    sleep 0.1
-  done
+  e2e_until on_air_now "$shot" "$height" || true
   on_air_now "$shot" "$height" || e2e_fail "$step: the second screen is not the picture in the key colour (see $shot)"
   until=$((SECONDS + 1))
   while [ "$SECONDS" -le "$until" ]; do
@@ -75,21 +59,16 @@ on_air start 551
 
 # The operator's window moved where the picture would not fit below it.
 xdotool windowmove "$win" 40 700
-for _ in $(seq 1 100); do
-  read -r _ y _ _ < <(e2e_geometry "$win")
-  [ "$y" -ge 600 ] && break
-  sleep 0.1
-done
+moved_down() { [ "$(e2e_geometry "$win" | cut -d' ' -f2)" -ge 600 ]; }
+e2e_until moved_down || true
+read -r _ y _ _ < <(e2e_geometry "$win")
 [ "$y" -ge 600 ] || e2e_fail "the operator's window could not be moved (at y $y)"
 on_air moved 551
 
 # The double click on the header band: the strip, 104 high.
 xdotool mousemove --window "$win" 470 12 click --repeat 2 --delay 80 1
-for _ in $(seq 1 50); do
-  read -r _ _ _ h < <(e2e_geometry "$win")
-  [ "$h" = 104 ] && break
-  sleep 0.1
-done
+e2e_until e2e_height_is "$win" 104 || true
+read -r _ _ _ h < <(e2e_geometry "$win")
 [ "$h" = 104 ] || e2e_fail "the window is $h high after the double click"
 on_air strip 104
 
@@ -110,6 +89,6 @@ for flag in _NET_WM_STATE_SKIP_TASKBAR _NET_WM_STATE_SKIP_PAGER _NET_WM_STATE_AB
 done
 
 kill -"$signal" "$QUORVEL_PID"
-e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end on SIG$signal"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end on SIG$signal"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS after SIG$signal, expected 0"
 e2e_log "PASS"

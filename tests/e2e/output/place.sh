@@ -4,18 +4,16 @@
 source "$(dirname "$0")/../lib/e2e.sh"
 
 printf '[ProgramOutput]\nScreen=1\nLeft=0\nTop=0\nKeyColour=#00FF00\n' >"$QUORVEL_CONFIG"
-e2e_start_x_two_screens
+e2e_start_x 2
 e2e_start_db
 e2e_start_quorvel
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
+win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "the overlay window never appeared"
 second="$DISPLAY.1"
 green() { e2e_count_colour "$1" "$2" "$3" "$4" "$5" "0,255,0"; }
-for _ in $(seq 1 100); do
-  import -display "$second" -window root "$E2E_WORK/out.png"
-  [ "$(e2e_pixel "$E2E_WORK/out.png" 1900 1000)" = "0,255,0" ] && break
-  sleep 0.1
-done
-[ "$(e2e_pixel "$E2E_WORK/out.png" 1900 1000)" = "0,255,0" ] || e2e_fail "the output's screen is not green"
+green_corner() {
+  import -display "$second" -window root "$E2E_WORK/out.png" && [ "$(e2e_pixel "$E2E_WORK/out.png" 1900 1000)" = "0,255,0" ]
+}
+e2e_wait_for "the output's screen is not green" green_corner
 e2e_screenshot "$win" "$E2E_WORK/op.png"
 # the strip at 0, 0
 convert "$E2E_WORK/op.png" -crop 1629x104+0+0 +repage "$E2E_WORK/op-strip.png"
@@ -28,9 +26,8 @@ window_magenta=$(e2e_count_colour "$E2E_WORK/op.png" 0 0 1629 551 "255,0,255")
 output_green=$(green "$E2E_WORK/out.png" 0 0 1629 551)
 [ "$window_magenta" -gt 100000 ] || e2e_fail "the window shows little magenta ($window_magenta)"
 [ "$output_green" -ge "$window_magenta" ] || e2e_fail "green $output_green < the window's magenta $window_magenta"
-[ "$(green "$E2E_WORK/out.png" 1629 0 291 1080)" = $((291 * 1080)) ] || e2e_fail "not green right of the picture"
-[ "$(green "$E2E_WORK/out.png" 0 551 1629 529)" = $((1629 * 529)) ] || e2e_fail "not green below the picture"
+e2e_key_around "$E2E_WORK/out.png" "0,255,0" 0 0 1629 551 || e2e_fail "not green around the picture"
 e2e_x11_close "$win"
-e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
 e2e_log "PASS"

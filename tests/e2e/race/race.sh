@@ -10,13 +10,13 @@ MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"
 e2e_start_sim --listen "$QUORVEL_FIXED_SERVER:3335" --udp 0.0.0.0:3334 \
   --script "$QUORVEL_SOURCE_DIR/tests/e2e/race/run.txt"
 e2e_start_quorvel
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' 40 || e2e_fail "quorvel never connected"
+win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "the overlay window never appeared"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp recv .*"Quorvel:Conectado"' || e2e_fail "quorvel never connected"
 
 shot() { # shot NAME CHECK: screenshots after the step until the step's picture shows
   local name=$1
   shift
-  e2e_shot_until "$win" "$E2E_WORK/$name.png" 20 "$@"
+  e2e_shot_until "$win" "$E2E_WORK/$name.png" "$@"
   [ -n "${E2E_SCREENSHOT_DIR:-}" ] && cp "$E2E_WORK/$name.png" "$E2E_SCREENSHOT_DIR/" || true
 }
 white() { e2e_count_where "$1" "$2" "$3" "$4" "$5" "r>0.85&&g>0.85&&b>0.85"; }
@@ -60,27 +60,23 @@ lightsoff() {
   expect_more "$(white "$1" 692 25 124 34)" 25 "lane A's reaction time comes back"
 }
 
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"APS-HIGH:"' 20 || e2e_fail "the script stalled"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"APS-HIGH:"' || e2e_fail "the script stalled"
 shot prestage prestage
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"e_AA-HIGH:' 10 || e2e_fail "the script stalled"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"e_AA-HIGH:' || e2e_fail "the script stalled"
 shot staged staged
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"sA_Verde:' 10 || e2e_fail "the script stalled"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"sA_Verde:' || e2e_fail "the script stalled"
 shot green green
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' 10 || e2e_fail "the script stalled"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"RA:0.412' || e2e_fail "the script stalled"
 shot times times
 
 # The operator ticks the camera box before the lamps go off.
 xdotool mousemove --window "$win" 182 118 click 1
-e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"DesligouLampadas:"' 15 || e2e_fail "the script stalled"
+e2e_wait_log "$E2E_WORK/sim.log" 'tcp sent .*"DesligouLampadas:"' || e2e_fail "the script stalled"
 shot lightsoff lightsoff
-for _ in $(seq 1 100); do
-  [ -f "$(dirname "$QUORVEL_BIN")/fotopilotos/piloto_102.jpg" ] && break
-  sleep 0.1
-done
-[ -f "$(dirname "$QUORVEL_BIN")/fotopilotos/piloto_102.jpg" ] || e2e_fail "the photo file was not stored"
+e2e_wait_for "the photo file was not stored" test -f "$(dirname "$QUORVEL_BIN")/fotopilotos/piloto_102.jpg"
 
 e2e_x11_close "$win"
-e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
 grep -q 'tcp recv .*"VurazeZO:Desconectou"' "$E2E_WORK/sim.log" && e2e_fail "a farewell was sent at shutdown"
 e2e_log "PASS"

@@ -7,13 +7,13 @@ source "$(dirname "$0")/../lib/e2e.sh"
 e2e_start_x
 e2e_start_db
 e2e_start_quorvel
-win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "the overlay window never appeared"
+win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "the overlay window never appeared"
 widgets_shown() {
   local widgets
   widgets=$(e2e_count_colour "$1" 346 294 850 130 "255,255,255")
   [ "$widgets" -gt 1000 ] || e2e_fail "the diagnostic widgets are not shown ($widgets)"
 }
-e2e_shot_until "$win" "$E2E_WORK/before.png" 30 widgets_shown
+e2e_shot_until "$win" "$E2E_WORK/before.png" widgets_shown
 
 # A click on lane A's empty pilot label is taken by the label: the window and the widgets
 # stay as they are.
@@ -28,11 +28,8 @@ e2e_shot_holds "$win" "$E2E_WORK/label.png" 2 full_window
 
 # The double click on the header band, between two headers.
 xdotool mousemove --window "$win" 470 12 click --repeat 2 --delay 80 1
-for _ in $(seq 1 200); do
-  read -r _ _ w h < <(e2e_geometry "$win")
-  [ "$h" = 104 ] && break
-  sleep 0.1
-done
+e2e_until e2e_height_is "$win" 104 || true
+read -r _ _ w h < <(e2e_geometry "$win")
 [ "$w" = 1629 ] && [ "$h" = 104 ] || e2e_fail "client area ${w}x$h after the double click, expected 1629x104"
 read -r x y _ _ < <(e2e_geometry "$win")
 [ "$x" = 145 ] && [ "$y" = 264 ] || e2e_fail "the window moved to $x,$y"
@@ -49,6 +46,6 @@ strip_height() {
 xdotool mousemove --window "$win" 470 12 click 1
 e2e_shot_holds "$win" "$E2E_WORK/later.png" 2 strip_height
 e2e_x11_close "$win"
-e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "quorvel did not end"
+e2e_wait_exit "$QUORVEL_PID" || e2e_fail "quorvel did not end"
 [ "$E2E_STATUS" = 0 ] || e2e_fail "exit status $E2E_STATUS"
 e2e_log "PASS"

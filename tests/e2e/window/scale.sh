@@ -23,7 +23,24 @@ masked() {
 differing() {
   masked "$1" "$E2E_WORK/a.png"
   masked "$2" "$E2E_WORK/b.png"
-  compare -metric AE -fuzz 2% "$E2E_WORK/a.png" "$E2E_WORK/b.png" null: 2>&1 || true
+  e2e_differing "$E2E_WORK/a.png" "$E2E_WORK/b.png" --fuzz 2%
+}
+
+# settled WINDOW-ID FILE: a screenshot into FILE is painted and settled: the strip has no
+# magenta left and it agrees with the one before (a file each try leaves for the next).
+settled() {
+  local shot=$2 previous=$2.previous
+  [ -f "$shot" ] && cp "$shot" "$previous"
+  e2e_screenshot "$1" "$shot"
+  [ "$(e2e_count_colour "$shot" 0 0 1629 104 "255,0,255")" = 0 ] && [ -f "$previous" ] &&
+    [ "$(differing "$shot" "$previous")" = 0 ]
+}
+
+# alike REFERENCE WHAT FILE: no pixel of the screenshot differs from the reference
+alike() {
+  local diff
+  diff=$(differing "$3" "$1")
+  [ "$diff" = 0 ] || e2e_fail "$2: $diff pixels"
 }
 
 # run NAME [VAR=VALUE...]: starts quorvel with those settings, checks the client area and
@@ -36,52 +53,30 @@ run() {
   env "$@" "$QUORVEL_BIN" >"$E2E_WORK/quorvel-$name.log" 2>&1 &
   QUORVEL_PID=$!
   e2e_track "$QUORVEL_PID"
-  local win x y w h i diff="" shot="$E2E_WORK/$name-full.png"
-  win=$(e2e_wait_window "VYD - Quorvel V3" 60) || e2e_fail "$name: the overlay window never appeared"
+  local win x y w h shot="$E2E_WORK/$name-full.png"
+  win=$(e2e_wait_window "VYD - Quorvel V3") || e2e_fail "$name: the overlay window never appeared"
   read -r x y w h < <(e2e_geometry "$win")
   [ "$w" = 1629 ] && [ "$h" = 551 ] || e2e_fail "$name: client area ${w}x$h, expected 1629x551"
 
   if [ "$name" = unscaled ]; then
     # painted and settled: the strip has no magenta left and two pictures in a row agree
-    for i in $(seq 1 100); do
-      e2e_screenshot "$win" "$shot"
-      if [ "$(e2e_count_colour "$shot" 0 0 1629 104 "255,0,255")" = 0 ] && [ -f "$E2E_WORK/prev.png" ] \
-        && [ "$(differing "$shot" "$E2E_WORK/prev.png")" = 0 ]; then
-        break
-      fi
-      cp "$shot" "$E2E_WORK/prev.png"
-      sleep 0.2
-    done
+    e2e_until settled "$win" "$shot" || true
     cp "$shot" "$E2E_WORK/reference-full.png"
     convert "$shot" -crop 1629x104+0+0 +repage "$E2E_WORK/reference-strip.png"
   else
-    for i in $(seq 1 100); do
-      e2e_screenshot "$win" "$shot"
-      diff=$(differing "$shot" "$E2E_WORK/reference-full.png")
-      [ "$diff" = 0 ] && break
-      sleep 0.2
-    done
-    [ "$diff" = 0 ] || e2e_fail "$name: $diff pixels differ from the unscaled window"
+    e2e_shot_until "$win" "$shot" alike "$E2E_WORK/reference-full.png" "$name: pixels differ from the unscaled window"
   fi
 
   xdotool mousemove --window "$win" 470 12 click --repeat 2 --delay 80 1
-  for i in $(seq 1 100); do
-    read -r _ _ w h < <(e2e_geometry "$win")
-    [ "$h" = 104 ] && break
-    sleep 0.1
-  done
+  e2e_until e2e_height_is "$win" 104 || true
+  read -r _ _ w h < <(e2e_geometry "$win")
   [ "$w" = 1629 ] && [ "$h" = 104 ] || e2e_fail "$name: client area ${w}x$h after the double click, expected 1629x104"
   shot="$E2E_WORK/$name-strip.png"
-  for i in $(seq 1 100); do
-    e2e_screenshot "$win" "$shot"
-    diff=$(differing "$shot" "$E2E_WORK/reference-strip.png")
-    [ "$diff" = 0 ] && break
-    sleep 0.2
-  done
-  [ "$diff" = 0 ] || e2e_fail "$name: $diff pixels of the shrunk strip differ from the unscaled one"
+  e2e_shot_until "$win" "$shot" alike "$E2E_WORK/reference-strip.png" \
+    "$name: pixels of the shrunk strip differ from the unscaled one"
 
   e2e_x11_close "$win"
-  e2e_wait_exit "$QUORVEL_PID" 20 || e2e_fail "$name: quorvel did not end"
+  e2e_wait_exit "$QUORVEL_PID" || e2e_fail "$name: quorvel did not end"
   [ "$E2E_STATUS" = 0 ] || e2e_fail "$name: exit status $E2E_STATUS"
 }
 

@@ -149,13 +149,6 @@ Picture decode(const QByteArray& message)
             image};
 }
 
-
-bool near(QRgb a, QRgb b, int tolerance = 3)
-{
-    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
-           && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
 // A picture with alpha matches the graphics at `area`: transparent exactly where they are
 // magenta, opaque and the same colour elsewhere, but at the soft edges of what is drawn over
 // magenta, partly transparent (keying.h). Returns how many pixels were of each kind.
@@ -628,7 +621,7 @@ TEST_F(FeedServerTest, PicturesHaveAlphaWhereTheWindowIsMagenta)
     int differing = 0;
     for (int y = log.top(); y <= log.bottom(); ++y)
         for (int x = log.left(); x <= log.right(); ++x)
-            differing += !near(window.pixel(x, y), reference.pixel(x, y));
+            differing += !colourNear(window.pixel(x, y), reference.pixel(x, y), kKeyingChannel);
     EXPECT_GT(differing, log.width() * log.height() / 2);
 }
 

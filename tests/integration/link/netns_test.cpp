@@ -1,8 +1,8 @@
 // Link failures that need a network of their own: a server that vanishes under a connection
 // (loopback taken down), a name that cannot be resolved (no name server reachable) and an
 // address that swallows every packet (routed into a tun device nobody reads). Each
-// test runs itself again inside a private network namespace (`unshare -n`), so nothing
-// touches the host's network.
+// test runs itself again inside a private network namespace (tests/support/in-private-network),
+// so nothing touches the host's network.
 
 #include "blackhole.h"
 #include "recorder.h"
@@ -25,7 +25,8 @@ bool run(const QString& program, const QStringList& arguments)
     return QProcess::execute(program, arguments) == 0;
 }
 
-// Outside the namespace: runs this test again inside one and checks its outcome. Returns
+// Outside the namespace: runs this test again inside one (loopback up, the fixed server
+// address on it) and checks its outcome. Returns
 // true when the caller is the inner run and should do the test itself.
 bool insidePrivateNamespace()
 {
@@ -41,8 +42,8 @@ bool insidePrivateNamespace()
     env.insert(QString::fromLatin1(kInsideVariable), QStringLiteral("1"));
     inside.setProcessEnvironment(env);
     inside.setProcessChannelMode(QProcess::ForwardedChannels);
-    inside.start(QStringLiteral("unshare"),
-                 {QStringLiteral("-n"), QCoreApplication::applicationFilePath(),
+    inside.start(QStringLiteral(QUORVEL_SOURCE_DIR "/tests/support/in-private-network"),
+                 {QStringLiteral("--no-broadcast-route"), QCoreApplication::applicationFilePath(),
                   QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
     EXPECT_TRUE(inside.waitForStarted());
     EXPECT_TRUE(inside.waitForFinished(100000));
@@ -63,7 +64,6 @@ TEST(KeepAlive, AServerThatVanishesIsNoticedAsALinkErrorWithinAboutTwentyFiveSec
 {
     if (!insidePrivateNamespace())
         return;
-    setLoopback("up");
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     Link link(server.serverPort());
@@ -88,7 +88,6 @@ TEST(Lookup, ANameThatCannotBeResolvedFailsTheAttempt)
 {
     if (!insidePrivateNamespace())
         return;
-    setLoopback("up");
     Link link(3335, "no-such-timing-server.invalid");
     link.client->requestConnect();
     EXPECT_EQ(link.client->state(), LinkState::Connecting) << "resolution must not block";
@@ -105,7 +104,6 @@ TEST(ConnectDeadline, AnAttemptIntoSilenceFailsAsATimeOutWhenItsDeadlinePasses)
 {
     if (!insidePrivateNamespace())
         return;
-    setLoopback("up");
     QString why;
     const QByteArray address = quorvel::test::blackHoleAddress(&why);
     ASSERT_FALSE(address.isEmpty()) << why.toStdString();

@@ -6,6 +6,8 @@
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
 
+#include "imagecompare.h"
+
 #include <QDir>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -332,16 +334,10 @@ TEST_F(RenderTest, BothLanesStackTheFoulLampOverTheWinnerLamp)
 // pixel differs by more than a few steps.
 void expectAlike(const QImage& got, const QImage& expected, const char* what)
 {
-    ASSERT_EQ(got.size(), expected.size()) << what;
-    int worst = 0;
-    for (int y = 0; y < got.height(); ++y)
-        for (int x = 0; x < got.width(); ++x) {
-            const QRgb a = got.pixel(x, y);
-            const QRgb b = expected.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                              std::abs(qBlue(a) - qBlue(b))});
-        }
-    EXPECT_LE(worst, 3) << what;
+    EXPECT_EQ(imageMismatch(expected.convertToFormat(QImage::Format_RGB32), got.convertToFormat(QImage::Format_RGB32),
+                            {.edgeChannel = 3, .flatChannel = 3}),
+              "")
+        << what;
 }
 
 QImage committedPicture(const char* file)

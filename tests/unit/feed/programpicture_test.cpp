@@ -5,6 +5,7 @@
 #include "overlay/screen.h"
 
 #include "keying.h"
+#include "screenlikearun.h"
 
 #include <QPainter>
 
@@ -27,12 +28,6 @@ QImage graphicsOn(const overlay::Screen& screen, QRgb key)
     return image;
 }
 
-bool near(QRgb a, QRgb b, int tolerance = 3)
-{
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance
-        && std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
 } // namespace
 
 // Letters drawn over the key colour (the legends, the lane headers below the strip) reach
@@ -41,12 +36,7 @@ bool near(QRgb a, QRgb b, int tolerance = 3)
 TEST(ProgramPicture, SoftEdgesOverTheKeyColourArePartlyTransparentNotMagenta)
 {
     overlay::Screen screen;
-    screen.setTextMeasure(overlay::rendererTextMeasure());
-    screen.setText(El::lblPilotoA, "JOAO SILVA (FERA)");
-    screen.setText(El::lblVeiculoA, "#123 - OPALA");
-    screen.setText(El::lblCategA, "TURBO | B: 2");
-    screen.setText(El::lblPilotoB, "ANA SOUZA");
-    screen.setText(El::lblVeiculoB, "#7 - FUSCA");
+    fillLikeARun(screen);
     const QRect area(0, 0, screen.clientWidth(), screen.clientHeight());
     overlay::Renderer renderer;
     const QImage picture = QImage::fromData(feed::pngBytes(feed::programPicture(renderer, screen, area)), "PNG")
@@ -76,7 +66,7 @@ TEST(ProgramPicture, SoftEdgesOverTheKeyColourArePartlyTransparentNotMagenta)
             }
             if (besideTransparent) {
                 ++edges;
-                tintedEdges += !near(p, onGreen.pixel(x, y), 0);
+                tintedEdges += !colourNear(p, onGreen.pixel(x, y), 0);
             }
         }
     EXPECT_GT(blended, 500) << "letters over the key colour";

@@ -286,8 +286,16 @@ QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize de
 }
 
 QByteArray compressJpeg(int width, int height, int components, int space,
-                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled)
+                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled,
+                        int progressiveScans)
 {
+    std::vector<jpeg_scan_info> script;
+    if (progressiveScans > 0) {
+        script.push_back({1, {0}, 0, 0, 0, 0});
+        const int bands = progressiveScans - 1;
+        for (int band = 0; band < bands; ++band)
+            script.push_back({1, {0}, 1 + 63 * band / bands, 63 * (band + 1) / bands, 0, 0});
+    }
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -303,6 +311,12 @@ QByteArray compressJpeg(int width, int height, int components, int space,
     jpeg_set_quality(&cinfo, quality, TRUE);
     if (components == 3 && !subsampled)
         cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
+    if (progressiveScans == 0) {
+        jpeg_simple_progression(&cinfo);
+    } else if (progressiveScans > 0) {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = int(script.size());
+    }
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW rows[1] = {const_cast<uchar*>(row(int(cinfo.next_scanline)))};
@@ -349,23 +363,6 @@ QImage quadrantPicture(int width, int height)
         for (int x = 0; x < width; ++x)
             image.setPixel(x, y, colors[(x >= width / 2 ? 1 : 0) + (y >= height / 2 ? 2 : 0)]);
     return image;
-}
-
-int largestDifference(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return 256;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    int worst = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        for (int col = 0; col < x.width(); ++col) {
-            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            worst = std::max({worst, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q))});
-        }
-    }
-    return worst;
 }
 
 } // namespace photo_test
@@ -456,21 +453,6 @@ QImage fullDecodeSampled(const QByteArray& jpeg, QSize drawn)
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return out;
-}
-
-double meanDifference(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    qint64 sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        for (int col = 0; col < x.width(); ++col) {
-            const QRgb p = x.pixel(col, row);
-            const QRgb q = y.pixel(col, row);
-            sum += qAbs(qRed(p) - qRed(q)) + qAbs(qGreen(p) - qGreen(q)) + qAbs(qBlue(p) - qBlue(q));
-        }
-    }
-    return double(sum) / (3.0 * x.width() * x.height());
 }
 
 } // namespace photo_test

@@ -78,9 +78,13 @@ QByteArray standardWmf(const DibSpec& dib, int frameWidth, int frameHeight, QSiz
 QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest = QSize(), int records = 1);
 
 // JPEG through libjpeg's compressor from rows of `components` bytes a pixel in `space`
-// (a J_COLOR_SPACE), 4:2:0 when subsampled.
+// (a J_COLOR_SPACE), 4:2:0 when subsampled: the one JPEG writer of the tests and the
+// benchmarks. Baseline unless `progressiveScans` says otherwise: 0 for libjpeg's own
+// progression (colour in ten scans), N for grey in N scans (the DC coefficients, then the
+// 63 AC ones in bands as even as they divide).
 QByteArray compressJpeg(int width, int height, int components, int space,
-                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled);
+                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled,
+                        int progressiveScans = -1);
 // A picture through compressJpeg; colour without chroma subsampling unless asked for
 // (cameras use 4:2:0), so that solid areas come back almost exact.
 QByteArray jpegFile(const QImage& picture, int quality = 100, bool gray = false, bool subsampled = false);
@@ -91,9 +95,6 @@ QByteArray jpegError(int code);
 
 // A picture of four solid quadrants, which JPEG keeps almost exact.
 QImage quadrantPicture(int width, int height);
-
-// The largest difference of one colour channel between two pictures of the same size.
-int largestDifference(const QImage& a, const QImage& b);
 
 } // namespace photo_test
 
@@ -107,8 +108,5 @@ QByteArray cameraJpeg(int width, int height, int grain = 8);
 // The whole picture decoded by libjpeg at full scale and sampled without filtering to
 // `drawn` (each pixel the one under the centre of its cell), row by row.
 QImage fullDecodeSampled(const QByteArray& jpeg, QSize drawn);
-
-// The mean difference of the colour channels of two pictures of the same size.
-double meanDifference(const QImage& a, const QImage& b);
 
 } // namespace photo_test

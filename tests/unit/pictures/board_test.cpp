@@ -65,8 +65,8 @@ TEST_F(BoardBackground, TenRowsAlternateDarkGreyWithNumberedGreyCellsAndBlueBars
         const QColor shade = row % 2 == 0 ? QColor(28, 28, 28) : QColor(19, 19, 19);
         EXPECT_EQ(QColor(board.pixel(120, middle)), shade);
         EXPECT_EQ(QColor(board.pixel(250, top)), shade);
-        EXPECT_TRUE(isNear(board.pixel(34, middle), QColor(0, 86, 206), 2)) << describe(board.pixel(34, middle));
-        EXPECT_TRUE(isNear(board.pixel(215, middle), QColor(0, 105, 251), 2)) << describe(board.pixel(215, middle));
+        EXPECT_TRUE(colourNear(board.pixel(34, middle), QColor(0, 86, 206), 2)) << describe(board.pixel(34, middle));
+        EXPECT_TRUE(colourNear(board.pixel(215, middle), QColor(0, 105, 251), 2)) << describe(board.pixel(215, middle));
         for (const int y : {top, closing - 1}) {
             const QRgb cell = board.pixel(9, y);
             EXPECT_TRUE(qRed(cell) >= 112 && qRed(cell) <= 127 && qRed(cell) == qBlue(cell)) << describe(cell);

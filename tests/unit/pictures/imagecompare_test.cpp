@@ -151,4 +151,45 @@ TEST(ImageCompare, RefusesOtherSizesAndMissingPictures)
     EXPECT_EQ(imageMismatch(picture, QImage()), "a picture is missing");
 }
 
+// The allowances the suite names for its comparisons (a renderer's pictures against the
+// committed ones, the program output against the window) still catch a moved edge.
+TEST(ImageCompare, EveryNamedAllowanceRefusesAnEdgeMovedByOnePixel)
+{
+    const std::vector<ImageTolerance> allowances = {
+        {},
+        {.edgeChannel = 3, .flatChannel = 3},
+        {.edgeChannel = 8, .flatChannel = 8, .strayPixels = 9},
+    };
+    for (const QString& name : quorvel::assets::pictureFileNames()) {
+        const QImage picture = committed(name);
+        const QImage moved = movedRight(picture);
+        if (moved == picture)
+            continue;
+        for (const ImageTolerance& allowance : allowances) {
+            SCOPED_TRACE(name.toStdString() + ": within " + std::to_string(allowance.flatChannel) + ", "
+                         + std::to_string(allowance.strayPixels) + " stray");
+            EXPECT_EQ(imageMismatch(picture, roundedOtherwise(picture), allowance), "");
+            EXPECT_NE(imageMismatch(picture, moved, allowance), "");
+        }
+    }
+}
+
+TEST(ImageCompare, StrayPixelsAndTheMeanAreCountedOverTheWholePicture)
+{
+    QImage grey(20, 10, QImage::Format_RGB32);
+    grey.fill(qRgb(100, 100, 100));
+    QImage spotted = grey;
+    for (int x = 0; x < 9; ++x)
+        spotted.setPixel(x * 2, 5, qRgb(200, 100, 100));
+    EXPECT_EQ(imageMismatch(grey, spotted, {.strayPixels = 9}), "");
+    spotted.setPixel(19, 9, qRgb(100, 100, 200));
+    const std::string tenth = imageMismatch(grey, spotted, {.strayPixels = 9});
+    EXPECT_EQ(tenth.substr(0, 8), "at 0, 5 ") << tenth;
+    EXPECT_NE(tenth.find("(and 9 pixels more)"), std::string::npos) << tenth;
+
+    // ten pixels 100 units off in one channel: 1000 / (3 * 200) on average
+    EXPECT_EQ(imageMismatch(grey, spotted, {.edgeChannel = 255, .flatChannel = 255, .meanChannel = 1.7}), "");
+    EXPECT_NE(imageMismatch(grey, spotted, {.edgeChannel = 255, .flatChannel = 255, .meanChannel = 1.6}), "");
+}
+
 } // namespace

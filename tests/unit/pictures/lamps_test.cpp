@@ -93,8 +93,8 @@ TEST(Lamps, PreStageIsTheUpperHalfAndStageTheLowerHalfOfOneDisc)
     EXPECT_EQ(QColor(preStage.pixel(92, 95)), outlineGrey);
     EXPECT_EQ(QColor(stage.pixel(92, 89)), outlineGrey);
     EXPECT_EQ(QColor(preStage.pixel(92, 1)), outlineGrey);
-    EXPECT_TRUE(isNear(preStage.pixel(92, 6), QColor(4, 112, 255), 6)) << describe(preStage.pixel(92, 6));
-    EXPECT_TRUE(isNear(preStage.pixel(92, 91), QColor(55, 181, 255), 6)) << describe(preStage.pixel(92, 91));
+    EXPECT_TRUE(colourNear(preStage.pixel(92, 6), QColor(4, 112, 255), 6)) << describe(preStage.pixel(92, 6));
+    EXPECT_TRUE(colourNear(preStage.pixel(92, 91), QColor(55, 181, 255), 6)) << describe(preStage.pixel(92, 91));
     for (int y = 0; y < 185; ++y)
         for (int x = 0; x < 185; ++x)
             ASSERT_EQ(stage.pixel(x, y), preStage.pixel(x, 184 - y)) << "stage mirrors pre-stage at " << x << ", " << y;
@@ -128,10 +128,10 @@ TEST(Lamps, RoundLampsAreShadedFromTheirCentreColourToTheirRimColourInsideAGreyO
         SCOPED_TRACE(facts.fileName);
         const QImage image = lamp(facts.fileName);
         const int middle = facts.size / 2;
-        EXPECT_TRUE(isNear(image.pixel(middle, middle), facts.centre, 3)) << describe(image.pixel(middle, middle));
+        EXPECT_TRUE(colourNear(image.pixel(middle, middle), facts.centre, 3)) << describe(image.pixel(middle, middle));
         // just inside the outline, at the top and at the left
-        EXPECT_TRUE(isNear(image.pixel(middle, facts.outline + 1), facts.rim, 8));
-        EXPECT_TRUE(isNear(image.pixel(facts.outline + 1, middle), facts.rim, 8));
+        EXPECT_TRUE(colourNear(image.pixel(middle, facts.outline + 1), facts.rim, 8));
+        EXPECT_TRUE(colourNear(image.pixel(facts.outline + 1, middle), facts.rim, 8));
         // the outline itself, mid-thickness
         EXPECT_EQ(QColor(image.pixel(middle, facts.outline / 2)), outlineGrey);
         EXPECT_EQ(QColor(image.pixel(facts.size - 1 - facts.outline / 2, middle)), outlineGrey);
@@ -148,8 +148,8 @@ TEST(Lamps, WinnerHoldsAChequeredFlagInVioletGreyAndLightGrey)
                 continue;
             ++inside;
             const QRgb pixel = image.pixel(x, y);
-            dark += isNear(pixel, QColor(79, 76, 95), 12);
-            light += isNear(pixel, QColor(232, 232, 232), 24);
+            dark += colourNear(pixel, QColor(79, 76, 95), 12);
+            light += colourNear(pixel, QColor(232, 232, 232), 24);
         }
     EXPECT_GT(dark, inside / 4);
     EXPECT_GT(light, inside / 4);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assets/pictures.h"
+#include "imagecompare.h"
 
 #include <QColor>
 #include <QImage>
@@ -27,11 +28,6 @@ inline bool isBright(QRgb pixel)
     return qRed(pixel) >= 200 && qGreen(pixel) >= 200 && qBlue(pixel) >= 200;
 }
 
-inline bool isNear(QRgb pixel, const QColor& expected, int tolerance)
-{
-    return std::abs(qRed(pixel) - expected.red()) <= tolerance && std::abs(qGreen(pixel) - expected.green()) <= tolerance
-        && std::abs(qBlue(pixel) - expected.blue()) <= tolerance;
-}
 
 // The smallest rectangle holding every bright pixel of the area; null when there is none.
 inline QRect brightInk(const QImage& image, const QRect& area)

@@ -37,8 +37,8 @@ TEST_F(StripBackground, EveryCellIsShadedFromLightBlueOnTheLeftToDeepBlueOnTheRi
     for (const Cell& cell : cells)
         for (const int y : {26, 42, 58, 62, 78, 94}) {
             SCOPED_TRACE(std::to_string(cell.left) + " row y " + std::to_string(y));
-            EXPECT_TRUE(isNear(strip.pixel(cell.left, y), QColor(0, 82, 200), 6)) << describe(strip.pixel(cell.left, y));
-            EXPECT_TRUE(isNear(strip.pixel(cell.right - 1, y), QColor(0, 74, 138), 8))
+            EXPECT_TRUE(colourNear(strip.pixel(cell.left, y), QColor(0, 82, 200), 6)) << describe(strip.pixel(cell.left, y));
+            EXPECT_TRUE(colourNear(strip.pixel(cell.right - 1, y), QColor(0, 74, 138), 8))
                 << describe(strip.pixel(cell.right - 1, y));
         }
 }
@@ -53,15 +53,15 @@ TEST_F(StripBackground, CellsArePartedByDarkLinesAndTheRowsByADarkBlueDivider)
                 << x << ", " << y << " is " << describe(pixel);
         }
     for (const int x : {164, 200, 400, 686, 692, 1000, 1620})
-        EXPECT_TRUE(isNear(strip.pixel(x, 60), QColor(19, 40, 67), 3)) << x << " is " << describe(strip.pixel(x, 60));
+        EXPECT_TRUE(colourNear(strip.pixel(x, 60), QColor(19, 40, 67), 3)) << x << " is " << describe(strip.pixel(x, 60));
     EXPECT_EQ(QColor(strip.pixel(1621, 60)), ground);
     EXPECT_EQ(QColor(strip.pixel(163, 60)), ground);
 }
 
 TEST_F(StripBackground, LogoTileIsBlueWithWhiteLettersBetweenRows18And64)
 {
-    EXPECT_TRUE(isNear(strip.pixel(9, 7), QColor(0, 77, 183), 8)) << describe(strip.pixel(9, 7));
-    EXPECT_TRUE(isNear(strip.pixel(155, 96), QColor(0, 71, 132), 8)) << describe(strip.pixel(155, 96));
+    EXPECT_TRUE(colourNear(strip.pixel(9, 7), QColor(0, 77, 183), 8)) << describe(strip.pixel(9, 7));
+    EXPECT_TRUE(colourNear(strip.pixel(155, 96), QColor(0, 71, 132), 8)) << describe(strip.pixel(155, 96));
 
     const QRect ink = brightInk(strip, QRect(6, 4, 153, 96));
     ASSERT_FALSE(ink.isNull());
