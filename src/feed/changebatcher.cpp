@@ -9,7 +9,34 @@
 #include <QWebSocket>
 #include <QtEndian>
 
+#include <cstring>
+
 namespace quorvel::feed {
+
+QByteArray programMessage(overlay::Renderer& renderer, const overlay::Screen& screen, const QRect& area)
+{
+    QByteArray message(8, Qt::Uninitialized);
+    qToBigEndian<quint16>(quint16(area.x()), message.data());
+    qToBigEndian<quint16>(quint16(area.y()), message.data() + 2);
+    qToBigEndian<quint16>(quint16(screen.clientWidth()), message.data() + 4);
+    qToBigEndian<quint16>(quint16(screen.clientHeight()), message.data() + 6);
+    const QImage picture = programPicture(renderer, screen, area);
+    // A changed time's box goes out on every change while the air waits, and is small: its
+    // pixels as they are cost the page nothing to read. A large picture (a newcomer's whole
+    // picture, a change over much of the window) is mostly flat colour, which deflate makes
+    // some 50 times smaller.
+    constexpr qint64 kLargePixels = 256 * 128;
+    if (qint64(area.width()) * area.height() > kLargePixels)
+        return message + pngBytes(picture);
+    const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+    const qsizetype rowBytes = qsizetype(rgba.width()) * 4;
+    message.resize(12 + rowBytes * rgba.height());
+    qToBigEndian<quint16>(quint16(rgba.width()), message.data() + 8);
+    qToBigEndian<quint16>(quint16(rgba.height()), message.data() + 10);
+    for (int y = 0; y < rgba.height(); ++y)
+        std::memcpy(message.data() + 12 + y * rowBytes, rgba.constScanLine(y), size_t(rowBytes));
+    return message;
+}
 
 ChangeBatcher::ChangeBatcher(overlay::Renderer& renderer, const overlay::Screen& screen,
                              std::function<QJsonObject()> state, QObject* parent)
@@ -37,7 +64,7 @@ void ChangeBatcher::addClient(QWebSocket* client)
         // Browser sources tend to come back together (a streaming tool restarted): the
         // whole picture is made once for all of them.
         if (m_wholePicture.isEmpty())
-            m_wholePicture = pictureMessage(clientRect());
+            m_wholePicture = programMessage(m_renderer, m_screen, clientRect());
         Connections::send(client, m_wholePicture, true);
     }
 }
@@ -110,28 +137,17 @@ void ChangeBatcher::flush()
     const QRegion dirty = std::exchange(m_dirty, QRegion()) & clientRect();
     if (dirty.isEmpty() || m_program.empty())
         return;
-    // Many small rectangles cost more as PNGs than the one around them.
+    // Many small rectangles cost the page more, a message each, than the one around them.
     std::vector<QRect> areas;
     if (dirty.rectCount() > 8)
         areas.push_back(dirty.boundingRect());
     else
         areas.assign(dirty.begin(), dirty.end());
     for (const QRect& area : areas) {
-        const QByteArray message = pictureMessage(area);
+        const QByteArray message = programMessage(m_renderer, m_screen, area);
         for (QWebSocket* client : std::vector<QWebSocket*>(m_program))
             Connections::send(client, message, true);
     }
-}
-
-QByteArray ChangeBatcher::pictureMessage(const QRect& area)
-{
-    // x, y, the client area's width and height, big-endian, then the PNG
-    QByteArray message(8, Qt::Uninitialized);
-    qToBigEndian<quint16>(quint16(area.x()), message.data());
-    qToBigEndian<quint16>(quint16(area.y()), message.data() + 2);
-    qToBigEndian<quint16>(quint16(m_screen.clientWidth()), message.data() + 4);
-    qToBigEndian<quint16>(quint16(m_screen.clientHeight()), message.data() + 6);
-    return message + pngBytes(programPicture(m_renderer, m_screen, area));
 }
 
 } // namespace quorvel::feed

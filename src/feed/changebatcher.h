@@ -21,6 +21,12 @@ class Screen;
 
 namespace quorvel::feed {
 
+// A /program message: the graphics within `area` after an 8-byte head (x, y, the client
+// area's width and height, 16-bit big-endian). A small area follows as its width and height
+// (16-bit big-endian) and its pixels, 8-bit RGBA not premultiplied, as a canvas takes them;
+// a large one as a PNG with alpha.
+QByteArray programMessage(overlay::Renderer& renderer, const overlay::Screen& screen, const QRect& area);
+
 // The WebSocket clients' side of the changes: what changed in one turn of the event loop
 // is gathered, then sent once the turn is over, to /events as one merge patch of the
 // state and to /program as the changed rectangles of the picture. A newcomer gets the
@@ -45,14 +51,13 @@ public:
 private:
     void scheduleFlush();
     void flush();
-    QByteArray pictureMessage(const QRect& area);
     QRect clientRect() const;
 
     overlay::Renderer& m_renderer;
     const overlay::Screen& m_screen;
     std::function<QJsonObject()> m_state;
     std::vector<QWebSocket*> m_events;  // /events: merge patches of the state
-    std::vector<QWebSocket*> m_program; // /program: changed rectangles as PNG
+    std::vector<QWebSocket*> m_program; // /program: changed rectangles of the picture
     QJsonObject m_sent;                 // the state the /events clients have
     bool m_stateChanged = false;
     QRegion m_dirty;
