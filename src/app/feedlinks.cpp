@@ -38,12 +38,12 @@ void connectFeedToLinks(feed::FeedServer& feed, Form& form, db::DataModule& dm)
 {
     feed.setStatusSource([&form, &dm] {
         feed::LinkStatus status;
-        switch (form.S_Cliente.state()) {
+        switch (form.linkState()) {
         case link::LinkState::Down: status.link = feed::LinkStatus::Link::Down; break;
         case link::LinkState::Connecting: status.link = feed::LinkStatus::Link::Connecting; break;
         case link::LinkState::Connected: status.link = feed::LinkStatus::Link::Connected; break;
         }
-        status.server = fromCp1252(form.S_Cliente.host());
+        status.server = fromCp1252(form.linkHost());
         status.database = dm.Zconet().connected();
         status.databaseServer = fromCp1252(dm.Zconet().host());
         if (const journal::Journal* journal = form.journal()) {

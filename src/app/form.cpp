@@ -159,7 +159,7 @@ void Form::Ping(std::function<void()> then)
 {
     if (m_discovering)
         return; // the run that waits is the only one
-    discoveryFlag = "N";
+    m_discoveryFlag = "N";
     m_screen.appendLine(El::mLog, localLongTime() + ": Ping");
     try {
         UDPClient.startRun([this, then](const link::DiscoveryOutcome& outcome) { pingEnded(outcome, then); });
@@ -179,10 +179,10 @@ void Form::pingEnded(const link::DiscoveryOutcome& outcome, const std::function<
         if (!outcome.failure.isEmpty())
             throw Failure(outcome.failure);
         if (outcome.answered)
-            discoveryFlag = "S";
+            m_discoveryFlag = "S";
         if (m_journal)
-            m_journal->mark(discoveryFlag == "S" ? "discovery answered" : "discovery: no answer");
-        if (discoveryFlag == "S") {
+            m_journal->mark(m_discoveryFlag == "S" ? "discovery answered" : "discovery: no answer");
+        if (m_discoveryFlag == "S") {
             pointLinksAtServer();
         } else {
             m_screen.appendLine(El::mLog, "SEM SERVIDOR");

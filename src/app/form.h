@@ -74,6 +74,38 @@ public:
     // connect, retry or run its clock.
     void showWindow();
 
+    // The links as the feed and the tests see them: the TCP client's state and host
+    // (S_Cliente), the port discovery sends from (UDPClient), the timing server's host once
+    // discovery has found one (ServerAddress, empty until then), and "S" once the current
+    // discovery run had an answer, "N" before.
+    link::LinkState linkState() const { return S_Cliente.state(); }
+    const Text& linkHost() const { return S_Cliente.host(); }
+    quint16 discoveryPort() const { return UDPClient.localPort(); }
+    const Text& serverAddress() const { return ServerAddress; }
+    const Text& discoveryFlag() const { return m_discoveryFlag; }
+    // Lane A's vehicle row (qryDadosPilotoA) as the last look-up left it.
+    const db::Query& laneAVehicle() const { return *qryDadosPilotoA; }
+
+    // The retry tick (TimerErro) and the idle tick (tmrIntervalo) seen from outside:
+    // whether each is armed, and what a test changes to make one fall due sooner or not
+    // at all.
+    bool retryArmed() const { return TimerErro.enabled(); }
+    void stopRetry() { TimerErro.stop(); }
+    void armRetry(int intervalMs)
+    {
+        TimerErro.setInterval(intervalMs);
+        TimerErro.start();
+    }
+    bool idleArmed() const { return tmrIntervalo.enabled(); }
+    void setIdleInterval(int intervalMs) { tmrIntervalo.setInterval(intervalMs); }
+
+    // The race day's journal, when the installer's file asks for one; null otherwise.
+    const journal::Journal* journal() const { return m_journal.get(); }
+
+    // Told when the TCP link or the database may have changed state (the feed shows them).
+    std::function<void()> onLinksChanged;
+
+private:
     Timer TimerErro;
     Timer tmrIntervalo;
     Timer tmrResult;
@@ -84,18 +116,9 @@ public:
     std::unique_ptr<db::Query> qryDadosPilotoA;
     std::unique_ptr<db::Query> qryDadosPilotoB;
 
-    // The timing server's host once discovery has found one; empty until then.
     Text ServerAddress;
-    // "S" once the current discovery run had an answer, "N" before.
-    Text discoveryFlag;
+    Text m_discoveryFlag;
 
-    // The race day's journal, when the installer's file asks for one; null otherwise.
-    const journal::Journal* journal() const { return m_journal.get(); }
-
-    // Told when the TCP link or the database may have changed state (the feed shows them).
-    std::function<void()> onLinksChanged;
-
-private:
     // The link's events: S_ClienteConnect, S_ClienteDisconnect, S_ClienteError,
     // S_ClienteRead, and the failure route for what they raise.
     void onConnect() override;

@@ -41,18 +41,13 @@ QImage windowPicture(overlay::Renderer& renderer, const overlay::Screen& screen)
 
 QByteArray pngBytes(const QImage& image)
 {
-    // Qt's PNG writer takes its zlib level from the quality: (100 - quality) * 9 / 91.
-    // A changed time's box goes out on every change while the air waits, and is small
-    // anyway: stored (90, level 0). A large picture (a newcomer's whole picture, the
-    // /*.png pictures, a change over much of the window) is mostly flat colour, and
-    // deflate's fastest level (80, level 1) makes it some 50 times smaller for a fifth
-    // more time (bench_feed).
-    constexpr qint64 kLargePixels = 256 * 128;
-    const int quality = qint64(image.width()) * image.height() > kLargePixels ? 80 : 90;
+    // Qt's PNG writer takes its zlib level from the quality: (100 - quality) * 9 / 91. The
+    // feed's pictures are mostly flat colour, and deflate's fastest level (80, level 1)
+    // makes them some 50 times smaller than stored for a fifth more time (bench_feed).
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG", quality);
+    image.save(&buffer, "PNG", 80);
     return bytes;
 }
 

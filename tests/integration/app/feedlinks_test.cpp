@@ -242,7 +242,7 @@ TEST_F(FeedLinksTest, TheBoardHasNoRowsUntilItHasReadAPageThenTheRowsItRead)
         data.qryCateg().setParam("COD_CAMPEONATO", data.qryEvento().asInteger("COD_CAMPEONATO"));
         data.qryCateg().open();
     });
-    form->tmrIntervalo.setInterval(300);
+    form->setIdleInterval(300);
     const QByteArray separator = race::decimalSeparatorFromLocale();
     const QJsonObject page = json(R"({"category":"Turbo","rows":[{"number":"12","pilot":"Ana","time":"6)" + separator
                                   + R"(500"},{"number":"7","pilot":"Bia","time":"7)" + separator + R"(250"}]})");

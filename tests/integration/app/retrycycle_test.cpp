@@ -31,7 +31,7 @@ TEST_F(AppFixture, AServerThatAppearsGetsTheAnnouncementAloneAndTheRetriesStop)
     runEventsFor(1200);
     EXPECT_EQ(timingServer->readAll(), "") << "nothing else is ever sent";
     EXPECT_EQ(count(El::Memo1, "TimerErro"), retries) << "a connected link has no retry ticks";
-    EXPECT_EQ(form->S_Cliente.state(), link::LinkState::Connected);
+    EXPECT_EQ(form->linkState(), link::LinkState::Connected);
 }
 
 TEST_F(AppFixture, AServerCloseGetsTheFarewellAndTheNextRetryReconnects)

@@ -59,7 +59,7 @@ protected:
 
     bool hostsUnchanged() const
     {
-        return form->ServerAddress.isEmpty() && form->S_Cliente.host() == "127.0.0.1"
+        return form->serverAddress().isEmpty() && form->linkHost() == "127.0.0.1"
             && dm->Zconet().host().isEmpty();
     }
 };
@@ -68,18 +68,18 @@ protected:
 
 TEST_F(Discovery, WithoutAnAnswerTheRunWaitsLogsSemServidorAndArmsTheRetry)
 {
-    form->TimerErro.stop();
+    form->stopRetry();
     const qint64 took = timedPing();
     EXPECT_GE(took, 600);
     EXPECT_LT(took, 1200);
-    EXPECT_EQ(form->discoveryFlag, "N");
+    EXPECT_EQ(form->discoveryFlag(), "N");
     const TextList log = lines(El::mLog);
     ASSERT_GE(log.size(), 3);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d: Ping$"))
                     .match(QString::fromLatin1(log[log.size() - 2])).hasMatch())
         << log[log.size() - 2].constData();
     EXPECT_EQ(log.last(), "SEM SERVIDOR");
-    EXPECT_TRUE(form->TimerErro.enabled());
+    EXPECT_TRUE(form->retryArmed());
     EXPECT_TRUE(hostsUnchanged());
     EXPECT_EQ(responder->requests(), 1);
 }
@@ -93,9 +93,9 @@ TEST_F(Discovery, OneAnswerPointsBothLinksAtTheFixedAddressAndOpensTheEventQueri
     test::MariaDbServer::shared().stopGeneralLog();
     EXPECT_GE(took, 900);
     EXPECT_LT(took, 1600);
-    EXPECT_EQ(form->discoveryFlag, "S");
-    EXPECT_EQ(form->ServerAddress, "192.168.0.100");
-    EXPECT_EQ(form->S_Cliente.host(), "192.168.0.100");
+    EXPECT_EQ(form->discoveryFlag(), "S");
+    EXPECT_EQ(form->serverAddress(), "192.168.0.100");
+    EXPECT_EQ(form->linkHost(), "192.168.0.100");
     EXPECT_EQ(dm->Zconet().host(), "192.168.0.100");
     EXPECT_TRUE(dm->Zconet().connected());
     EXPECT_FALSE(lines(El::mLog).contains("SEM SERVIDOR"));
@@ -120,7 +120,7 @@ TEST_F(Discovery, EveryAnswerEarnsAFreshWait)
     const qint64 took = timedPing();
     EXPECT_GE(took, 1200); // 600 ms after the third answer
     EXPECT_LT(took, 1900);
-    EXPECT_EQ(form->discoveryFlag, "S");
+    EXPECT_EQ(form->discoveryFlag(), "S");
 }
 
 TEST_F(Discovery, AnEmptyDatagramEndsTheWaitAsIfNoAnswerCame)
@@ -128,7 +128,7 @@ TEST_F(Discovery, AnEmptyDatagramEndsTheWaitAsIfNoAnswerCame)
     responder->plan({{100, ""}, {100, "too late"}});
     const qint64 took = timedPing();
     EXPECT_LT(took, 500);
-    EXPECT_EQ(form->discoveryFlag, "N");
+    EXPECT_EQ(form->discoveryFlag(), "N");
     EXPECT_EQ(lines(El::mLog).last(), "SEM SERVIDOR");
 }
 
@@ -139,13 +139,13 @@ TEST_F(Discovery, EveryRunSendsFromTheSamePortAndAStrayDatagramCountsAtTheNextRu
     const QList<quint16> ports = responder->senderPorts();
     ASSERT_EQ(ports.size(), 2);
     EXPECT_EQ(ports[0], ports[1]);
-    EXPECT_EQ(form->UDPClient.localPort(), ports[0]);
+    EXPECT_EQ(form->discoveryPort(), ports[0]);
 
     responder->sendTo(ports[0], "stray");
     runEventsFor(100);
     timedPing();
-    EXPECT_EQ(form->discoveryFlag, "S");
-    EXPECT_EQ(form->ServerAddress, "192.168.0.100");
+    EXPECT_EQ(form->discoveryFlag(), "S");
+    EXPECT_EQ(form->serverAddress(), "192.168.0.100");
 }
 
 TEST_F(Discovery, ASenderThatNeverStopsIsCutOffAtTheBound)
@@ -154,18 +154,18 @@ TEST_F(Discovery, ASenderThatNeverStopsIsCutOffAtTheBound)
     const qint64 took = timedPing();
     EXPECT_GE(took, 3000);
     EXPECT_LT(took, 3600);
-    EXPECT_EQ(form->discoveryFlag, "S");
+    EXPECT_EQ(form->discoveryFlag(), "S");
 }
 
 TEST_F(Discovery, WithoutABroadcastRouteTheRunFailsWithTheTwoLineSocketError)
 {
     ASSERT_EQ(std::system("ip route del 255.255.255.255/32 dev lo"), 0);
-    form->TimerErro.stop();
+    form->stopRetry();
     timedPing();
     EXPECT_EQ(lines(El::mLog).mid(lines(El::mLog).size() - 2), (TextList{"Socket Error # 101", "Network is unreachable"}))
         << "the run's failure goes to the failure route, as two lines";
     EXPECT_FALSE(form->discovering());
-    EXPECT_FALSE(form->TimerErro.enabled()) << "a failed run arms nothing";
+    EXPECT_FALSE(form->retryArmed()) << "a failed run arms nothing";
     EXPECT_TRUE(hostsUnchanged());
     EXPECT_FALSE(lines(El::mLog).contains("SEM SERVIDOR"));
 
@@ -187,7 +187,7 @@ TEST_F(Discovery, AFailedStartUpDiscoveryStillResetsTheDisplay)
     formCreate();
     std::system("ip route add 255.255.255.255/32 dev lo");
     EXPECT_TRUE(lines(El::mLog).contains("Network is unreachable"));
-    EXPECT_FALSE(form->tmrIntervalo.enabled());
+    EXPECT_FALSE(form->idleArmed());
     EXPECT_FALSE(form->screen().visible(El::pnlEscondeA));
     EXPECT_EQ(form->screen().text(El::lblPilotoA), "") << "the laid-out placeholder never goes on air";
     EXPECT_FALSE(form->screen().visible(El::imgPreA));
@@ -203,7 +203,7 @@ TEST_F(Discovery, TheInstalledWaitsAreFiveSecondsFromTheLastAnswerAndFifteenAtMo
     form.reset();
     dm = std::make_unique<db::DataModule>(config);
     form = std::make_unique<app::Form>(app, *dm, config);
-    form->TimerErro.stop();
+    form->stopRetry();
 
     struct Case {
         const char* what;
@@ -227,7 +227,7 @@ TEST_F(Discovery, TheInstalledWaitsAreFiveSecondsFromTheLastAnswerAndFifteenAtMo
         const qint64 took = timedPing();
         EXPECT_GE(took, c.atLeastMs);
         EXPECT_LT(took, c.belowMs);
-        EXPECT_EQ(form->discoveryFlag, c.flag);
+        EXPECT_EQ(form->discoveryFlag(), c.flag);
     }
 }
 
@@ -238,7 +238,7 @@ TEST_F(Discovery, ADatabaseFailureInAnAnsweredDiscoveryStillLetsTheTickConnect)
     auto& db = test::MariaDbServer::shared();
     db.execute("RENAME TABLE vyd.ORGANIZADOR TO vyd.organizador_away");
     responder->plan({{100, "here"}});
-    form->TimerErro.stop();
+    form->stopRetry();
     server.listen(QHostAddress(QStringLiteral("192.168.0.100")), config.tcpPort);
 
     form->TimerErroTimer();
@@ -248,7 +248,7 @@ TEST_F(Discovery, ADatabaseFailureInAnAnsweredDiscoveryStillLetsTheTickConnect)
     QTcpSocket* timingServer = acceptConnection(3000);
     ASSERT_NE(timingServer, nullptr) << "the tick made no connection attempt";
     EXPECT_EQ(readUntil(timingServer, 17), "Quorvel:Conectado");
-    EXPECT_EQ(form->S_Cliente.host(), "192.168.0.100");
+    EXPECT_EQ(form->linkHost(), "192.168.0.100");
     bool logged = false;
     for (const Text& line : lines(El::mLog))
         logged = logged || line.startsWith("SQL Error: ");
@@ -292,8 +292,7 @@ TEST_F(Discovery, WhileARunWaitsTheWindowGoesOn)
     EXPECT_TRUE(form->discovering()) << "the run had ended: nothing was shown to go on during its wait";
 
     // A retry tick that falls due while the run waits is kept back and comes after it.
-    form->TimerErro.setInterval(200);
-    form->TimerErro.start();
+    form->armRetry(200);
     runEventsFor(500);
     EXPECT_EQ(count(El::Memo1, "TimerErro"), 0) << "a retry tick came while the run waited";
     EXPECT_EQ(responder->requests(), 1) << "a second run started while one waited";

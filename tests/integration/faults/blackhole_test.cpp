@@ -101,5 +101,5 @@ TEST_F(AppFixture, WithTheServerCutOffTheRetryCycleGoesOn)
     EXPECT_GE(count(El::mLog, "SQL Error: Can't connect to server on '" + address + "' (110)"), 3);
     EXPECT_GE(count(El::Memo1, "S Erro"), 2);
     EXPECT_GE(count(El::Memo1, "TimerErro"), 3);
-    EXPECT_EQ(form->S_Cliente.host(), address);
+    EXPECT_EQ(form->linkHost(), address);
 }

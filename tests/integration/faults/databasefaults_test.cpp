@@ -139,7 +139,7 @@ protected:
 
     void expectTimingLinkUp(QTcpSocket* timingServer)
     {
-        EXPECT_EQ(form->S_Cliente.state(), link::LinkState::Connected);
+        EXPECT_EQ(form->linkState(), link::LinkState::Connected);
         EXPECT_EQ(timingServer->state(), QAbstractSocket::ConnectedState) << "the timing link dropped";
         EXPECT_FALSE(server.hasPendingConnections()) << "the timing link was made again";
         EXPECT_EQ(count(El::Memo1, "S Erro"), 0);
@@ -166,7 +166,7 @@ TEST_F(HungDatabase, WhileTheBoardPagesTheTickGivesUpWithinTheTimeOutAndTheBoard
         << "no board:\n" << lines(El::mLog).join('\n').constData();
     // As installed, the next idle tick, which starts the board again, is a minute away: the
     // freeze measured is the page tick's own.
-    form->tmrIntervalo.setInterval(kIdleIntervalMs);
+    form->setIdleInterval(kIdleIntervalMs);
 
     const Heartbeat heartbeat;
     db.pause(kWatchdogMs);
@@ -178,11 +178,11 @@ TEST_F(HungDatabase, WhileTheBoardPagesTheTickGivesUpWithinTheTimeOutAndTheBoard
     expectTimingLinkUp(timingServer);
 
     db.resume();
-    form->tmrIntervalo.setInterval(config.idleIntervalMs);
+    form->setIdleInterval(config.idleIntervalMs);
     send(timingServer, "cod_pilotoA:11@RB:0.456");
     EXPECT_TRUE(applied([&] { return screen.text(El::lblReaB) == "0.456"; })) << lines(El::mLog).join('\n').constData();
-    EXPECT_TRUE(form->qryDadosPilotoA->isOpen());
-    EXPECT_EQ(form->qryDadosPilotoA->asText("PILOTO"), "Ana Souza");
+    EXPECT_TRUE(form->laneAVehicle().isOpen());
+    EXPECT_EQ(form->laneAVehicle().asText("PILOTO"), "Ana Souza");
     screen.setText(El::lblClassCat, "");
     EXPECT_TRUE(waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 20000))
         << "the board did not come back:\n" << lines(El::mLog).join('\n').constData();
@@ -198,7 +198,7 @@ TEST_F(HungDatabase, ALaneLookUpGivesUpWithinTheTimeOutAndTheNextOneWorks)
     QTcpSocket* timingServer = connectedTimingServer();
     ASSERT_NE(timingServer, nullptr);
     overlay::Screen& screen = form->screen();
-    ASSERT_TRUE(form->discoveryFlag == "S" && form->ServerAddress == "127.0.0.1");
+    ASSERT_TRUE(form->discoveryFlag() == "S" && form->serverAddress() == "127.0.0.1");
     const TextList before = lines(El::mLog);
 
     const Heartbeat heartbeat;
@@ -210,7 +210,7 @@ TEST_F(HungDatabase, ALaneLookUpGivesUpWithinTheTimeOutAndTheNextOneWorks)
     EXPECT_TRUE(db.paused()) << "the watchdog had to continue the server";
     ASSERT_TRUE(said) << lines(El::mLog).join('\n').constData() << "\nMemo1:\n" << lines(El::Memo1).join('\n').constData();
     EXPECT_LE(heartbeat.longestGapMs(), freezeBoundMs()) << "the window was held too long";
-    EXPECT_FALSE(form->qryDadosPilotoA->isOpen());
+    EXPECT_FALSE(form->laneAVehicle().isOpen());
     // The strip's times need no database.
     send(timingServer, "RA:0.321");
     EXPECT_TRUE(waitUntil([&] { return screen.text(El::lblReaA) == "0.321"; }));
@@ -218,9 +218,9 @@ TEST_F(HungDatabase, ALaneLookUpGivesUpWithinTheTimeOutAndTheNextOneWorks)
 
     db.resume();
     send(timingServer, "cod_pilotoA:11");
-    EXPECT_TRUE(waitUntil([&] { return form->qryDadosPilotoA->isOpen(); }))
+    EXPECT_TRUE(waitUntil([&] { return form->laneAVehicle().isOpen(); }))
         << lines(El::mLog).join('\n').constData();
-    EXPECT_EQ(form->qryDadosPilotoA->asText("PILOTO"), "Ana Souza");
+    EXPECT_EQ(form->laneAVehicle().asText("PILOTO"), "Ana Souza");
     const TextList after = lines(El::mLog);
     EXPECT_EQ(after.size(), before.size() + 1) << "only the lost connection is logged:\n" << after.join('\n').constData();
     expectTimingLinkUp(timingServer);

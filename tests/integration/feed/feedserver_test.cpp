@@ -143,7 +143,16 @@ struct Picture {
 Picture decode(const QByteArray& message)
 {
     const auto* head = reinterpret_cast<const uchar*>(message.constData());
-    QImage image = QImage::fromData(message.mid(8), "PNG").convertToFormat(QImage::Format_ARGB32);
+    QImage image;
+    if (message.mid(8, 8) == QByteArray::fromHex("89504e470d0a1a0a"))
+        image = QImage::fromData(message.mid(8), "PNG");
+    else if (message.size() >= 12) {
+        // a small rectangle's pixels as they are: its width and height, then RGBA
+        const int width = qFromBigEndian<quint16>(head + 8), height = qFromBigEndian<quint16>(head + 10);
+        if (message.size() == 12 + qsizetype(width) * height * 4)
+            image = QImage(head + 12, width, height, width * 4, QImage::Format_RGBA8888).copy();
+    }
+    image = image.convertToFormat(QImage::Format_ARGB32);
     const QPoint at(qFromBigEndian<quint16>(head), qFromBigEndian<quint16>(head + 2));
     return {QRect(at, image.size()), QSize(qFromBigEndian<quint16>(head + 4), qFromBigEndian<quint16>(head + 6)),
             image};
