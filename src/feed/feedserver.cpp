@@ -28,12 +28,6 @@ QByteArray resource(const char* name)
     return file.readAll();
 }
 
-// The elements the program picture leaves out: their changes cost the browser source nothing.
-bool isOperatorWidget(overlay::Kind kind)
-{
-    return kind == overlay::Kind::Memo || kind == overlay::Kind::ListBox || kind == overlay::Kind::CheckBox;
-}
-
 void removeClient(std::vector<QWebSocket*>& clients, QWebSocket* client)
 {
     std::erase(clients, client);
@@ -422,13 +416,13 @@ QRect FeedServer::clientRect() const
 void FeedServer::elementChanged(El e, const QRect& before)
 {
     const overlay::Element& element = m_screen.element(e);
-    m_pictures.changed(isOperatorWidget(element.kind));
-    if (!isOperatorWidget(element.kind))
+    m_pictures.changed(overlay::isOperatorWidget(element.kind));
+    if (!overlay::isOperatorWidget(element.kind))
         m_wholePicture.clear();
     if (m_events.empty() && m_program.empty())
         return;
     m_stateChanged = true;
-    if (!m_program.empty() && !isOperatorWidget(element.kind)) {
+    if (!m_program.empty() && !overlay::isOperatorWidget(element.kind)) {
         const QRect now = m_screen.windowRect(e);
         const QRect then(now.topLeft() - element.box.topLeft() + before.topLeft(), before.size());
         m_dirty += (now | then) & clientRect();

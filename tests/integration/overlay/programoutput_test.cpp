@@ -131,7 +131,7 @@ protected:
     {
         for (int i = 0; i < kElementCount; ++i) {
             const El e = El(i);
-            if (model->element(e).kind != Kind::Panel && isWindowed(model->element(e).kind))
+            if (isOperatorWidget(model->element(e).kind))
                 model->hide(e);
         }
         return view->grab().toImage().convertToFormat(QImage::Format_RGB32);

@@ -6,7 +6,6 @@
 
 #include "keying.h"
 
-#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -21,10 +20,7 @@ namespace {
 QImage graphicsOn(const overlay::Screen& screen, QRgb key)
 {
     overlay::Renderer renderer;
-    QImage image(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
-    QPainter painter(&image);
-    renderer.paintGraphics(painter, screen, image.rect(), key);
-    return image;
+    return renderer.renderGraphics(screen, QRect(0, 0, screen.clientWidth(), screen.clientHeight()), key);
 }
 
 bool near(QRgb a, QRgb b, int tolerance = 3)
