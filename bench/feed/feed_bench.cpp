@@ -1,4 +1,4 @@
-#include "feed/pictures.h"
+#include "feed/pngpictures.h"
 #include "feed/statedocument.h"
 
 #include "overlay/renderer.h"

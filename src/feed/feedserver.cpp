@@ -2,7 +2,7 @@
 
 #include "base/config.h"
 #include "feed/httprequest.h"
-#include "feed/pictures.h"
+#include "feed/pngpictures.h"
 #include "feed/statedocument.h"
 #include "overlay/layout.h"
 

@@ -1,4 +1,4 @@
-#include "overlay/programoutput.h"
+#include "views/programoutput.h"
 
 #include "base/cp1252.h"
 #include "overlay/layout.h"
