@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -446,4 +447,7 @@ TEST_P(CoverPanelTest, CoverPanelsStandInTheKeyColourOverWhatLiesUnderThem)
     EXPECT_EQ(notKey, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(ProgramOutputAndFeed, CoverPanelTest, ::testing::Values(qRgb(0, 255, 0), kTransparentKey));
+INSTANTIATE_TEST_SUITE_P(ProgramOutputAndFeed, CoverPanelTest, ::testing::Values(qRgb(0, 255, 0), kTransparentKey),
+                         [](const ::testing::TestParamInfo<QRgb>& info) {
+                             return std::string(qAlpha(info.param) == 255 ? "OnAKeyColour" : "WithAlpha");
+                         });
