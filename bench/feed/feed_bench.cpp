@@ -1,5 +1,5 @@
 #include "feed/changebatcher.h"
-#include "feed/pictures.h"
+#include "feed/pngpictures.h"
 #include "feed/statedocument.h"
 
 #include "overlay/renderer.h"

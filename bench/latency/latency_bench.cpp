@@ -12,7 +12,8 @@
 #include "db/datamodule.h"
 #include "loopbackform.h"
 #include "mariadb_server.h"
-#include "overlay/panelwidget.h"
+#include "views/devicescale.h"
+#include "views/panelwidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -155,6 +156,7 @@ void figure(const char* name, double value)
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    overlay::pinDeviceScale();
     QApplication qapp(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 20000;
     const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 3;

@@ -12,7 +12,7 @@
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
 #include "race/photo/decoders.h"
-#include "race/photo/photocache.h"
+#include "race/photo/pilotphotofiles.h"
 #include "race/photo/photofilebytes.h"
 #include "race/photo/picturelimits.h"
 #include "race/photo/screenpicture.h"
@@ -145,7 +145,7 @@ void BM_LightsOffTwoPhotos(benchmark::State& state)
     QTemporaryDir dir;
     Config config;
     config.photoFolder = dir.filePath(QStringLiteral("fotopilotos")).toLatin1();
-    PhotoCache cache(config);
+    PilotPhotoFiles cache(config);
     cache.PreparePhotoFolder();
     for (int lane = 0; lane < 2; ++lane) {
         QFile file(cache.photoFilePath(lane ? "b.jpg" : "a.jpg"));
@@ -194,12 +194,12 @@ public:
         file.open(QIODevice::WriteOnly);
         file.write(bytes);
     }
-    const PhotoCache& cache() const { return m_cache; }
+    const PilotPhotoFiles& cache() const { return m_cache; }
     const Text& name(int lane) const { return m_names[lane]; }
 
 private:
     QTemporaryDir m_dir;
-    PhotoCache m_cache;
+    PilotPhotoFiles m_cache;
     Text m_names[2];
 };
 

@@ -11,12 +11,12 @@
 #include "link/linkevents.h"
 #include "link/tcpclient.h"
 #include "overlay/clock.h"
-#include "overlay/programoutput.h"
 #include "overlay/screen.h"
-#include "overlay/view.h"
 #include "race/board.h"
 #include "race/readhandler.h"
 #include "race/racedisplay.h"
+#include "views/programoutput.h"
+#include "views/view.h"
 
 #include <QTimer>
 

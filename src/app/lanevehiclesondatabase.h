@@ -4,7 +4,7 @@
 #include "db/query.h"
 #include "overlay/screen.h"
 #include "race/lanevehicles.h"
-#include "race/photo/photocache.h"
+#include "race/photo/pilotphotofiles.h"
 
 #include <array>
 #include <future>
@@ -26,7 +26,7 @@ public:
     void loadPhoto(race::Lane lane, overlay::El element) override;
     void preloadPhoto(race::Lane lane, overlay::El element) override;
 
-    const race::PhotoCache& photoCache() const { return m_photos; }
+    const race::PilotPhotoFiles& photoFiles() const { return m_photos; }
 
 private:
     db::Query& query(race::Lane lane) { return lane == race::Lane::A ? m_laneA : m_laneB; }
@@ -41,7 +41,7 @@ private:
     overlay::Screen& m_screen;
     db::Query& m_laneA;
     db::Query& m_laneB;
-    race::PhotoCache m_photos;
+    race::PilotPhotoFiles m_photos;
     std::array<Preload, 2> m_preloads;
 };
 

@@ -1,7 +1,7 @@
 #include "feed/changebatcher.h"
 
 #include "feed/connections.h"
-#include "feed/pictures.h"
+#include "feed/pngpictures.h"
 #include "feed/statedocument.h"
 #include "overlay/screen.h"
 

@@ -7,16 +7,6 @@ namespace quorvel::feed {
 
 using overlay::El;
 
-namespace {
-
-// The elements the program picture leaves out: their changes cost the browser source nothing.
-bool isOperatorWidget(overlay::Kind kind)
-{
-    return kind == overlay::Kind::Memo || kind == overlay::Kind::ListBox || kind == overlay::Kind::CheckBox;
-}
-
-} // namespace
-
 FeedServer::FeedServer(overlay::Screen& screen, QObject* parent)
     : QObject(parent)
     , m_screen(screen)
@@ -46,7 +36,7 @@ void FeedServer::setTiming(const Timing& timing)
 
 void FeedServer::elementChanged(El e, const QRect& before)
 {
-    const bool operatorOnly = isOperatorWidget(m_screen.element(e).kind);
+    const bool operatorOnly = overlay::isOperatorWidget(m_screen.element(e).kind);
     m_pictures.changed(operatorOnly);
     m_changes.elementChanged(e, before, operatorOnly);
 }

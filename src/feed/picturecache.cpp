@@ -1,7 +1,7 @@
 #include "feed/picturecache.h"
 
 #include "base/config.h"
-#include "feed/pictures.h"
+#include "feed/pngpictures.h"
 #include "overlay/layout.h"
 #include "overlay/screen.h"
 

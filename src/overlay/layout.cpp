@@ -1,8 +1,8 @@
 #include "overlay/layout.h"
 
 #include "base/config.h"
+#include "overlay/builtinpictures.h"
 #include "overlay/memolines.h"
-#include "overlay/pictures.h"
 
 namespace quorvel::overlay {
 namespace {

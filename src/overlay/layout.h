@@ -21,6 +21,13 @@ inline bool isWindowed(Kind kind)
     return kind == Kind::Panel || kind == Kind::Memo || kind == Kind::ListBox || kind == Kind::CheckBox;
 }
 
+// Memos, list boxes and check boxes are the operator's alone: the window shows them, the
+// pictures the mixer and the browser sources take leave them out.
+inline bool isOperatorWidget(Kind kind)
+{
+    return kind != Kind::Panel && isWindowed(kind);
+}
+
 inline constexpr const char kLabelFace[] = "Futura Md BT";
 inline constexpr const char kWindowFace[] = "Verdana";
 inline constexpr int kWindowFontPixels = 11;

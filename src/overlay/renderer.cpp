@@ -19,28 +19,38 @@ void Renderer::paintWindow(QPainter& painter, const Screen& screen, const QRect&
 {
     painter.fillRect(area, QColor::fromRgb(kMagenta));
     for (El e : childrenOf(El::frmPrincipal))
-        paintChild(painter, screen, screen.element(e), area, true);
+        paintChild(painter, screen, screen.element(e), area, Pass{});
 }
 
-void Renderer::paintGraphics(QPainter& painter, const Screen& screen, const QRect& area, QRgb keyColour)
+QImage Renderer::renderGraphics(const Screen& screen, const QRect& area, QRgb keyColour)
 {
-    m_keyColour = keyColour;
-    m_graphicsOnly = true;
-    fillArea(painter, area, kMagenta);
-    for (El e : childrenOf(El::frmPrincipal))
-        paintChild(painter, screen, screen.element(e), area, true);
-    m_graphicsOnly = false;
-    m_keyColour = kMagenta;
+    const bool opaque = qAlpha(keyColour) == 255;
+    QImage image(area.size(), opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    if (!opaque)
+        image.fill(Qt::transparent); // drawn on nothing
+    const Pass pass{.windowed = true, .graphicsOnly = true, .magentaAs = keyColour};
+    {
+        QPainter painter(&image);
+        painter.translate(-area.topLeft());
+        fillArea(painter, area, kMagenta, pass);
+        for (El e : childrenOf(El::frmPrincipal))
+            paintChild(painter, screen, screen.element(e), area, pass);
+    }
+    if (keyColour == kMagenta)
+        return image;
+    const QRgb key = qPremultiply(keyColour);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (line[x] == kMagenta)
+                line[x] = key;
+    }
+    return image;
 }
 
-QColor Renderer::fill(QRgb colour) const
+void Renderer::fillArea(QPainter& painter, const QRect& area, QRgb colour, const Pass& pass) const
 {
-    return QColor::fromRgba(colour == kMagenta ? m_keyColour : colour);
-}
-
-void Renderer::fillArea(QPainter& painter, const QRect& area, QRgb colour) const
-{
-    const QColor colourDrawn = fill(colour);
+    const QColor colourDrawn = QColor::fromRgba(colour == kMagenta ? pass.magentaAs : colour);
     if (colourDrawn.alpha() == 255) {
         painter.fillRect(area, colourDrawn);
         return;
@@ -55,30 +65,35 @@ void Renderer::fillArea(QPainter& painter, const QRect& area, QRgb colour) const
 
 void Renderer::paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed)
 {
+    paintPanelWith(painter, screen, panel, area, Pass{.windowed = windowed});
+}
+
+void Renderer::paintPanelWith(QPainter& painter, const Screen& screen, El panel, const QRect& area, const Pass& pass)
+{
     const Element& self = screen.element(panel);
     const QRect clip = area & QRect(QPoint(0, 0), self.box.size());
     if (clip.isEmpty())
         return;
-    fillArea(painter, clip, self.color);
+    fillArea(painter, clip, self.color, pass);
     const std::vector<El>& children = childrenOf(panel);
     for (El e : children) {
         const Element& child = screen.element(e);
         if (!isWindowed(child.kind))
-            paintChild(painter, screen, child, clip, windowed);
+            paintChild(painter, screen, child, clip, pass);
     }
-    if (!windowed)
+    if (!pass.windowed)
         return;
     for (El e : children) {
         const Element& child = screen.element(e);
         if (isWindowed(child.kind))
-            paintChild(painter, screen, child, clip, windowed);
+            paintChild(painter, screen, child, clip, pass);
     }
 }
 
 void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip,
-                          bool windowed)
+                          const Pass& pass)
 {
-    if (!child.visible || (m_graphicsOnly && child.kind != Kind::Panel && isWindowed(child.kind)))
+    if (!child.visible || (pass.graphicsOnly && isOperatorWidget(child.kind)))
         return;
     const QRect visible = child.box & clip;
     if (visible.isEmpty())
@@ -86,11 +101,11 @@ void Renderer::paintChild(QPainter& painter, const Screen& screen, const Element
     switch (child.kind) {
     case Kind::Label: paintLabel(painter, child, visible); break;
     case Kind::Picture: paintPicture(painter, child, visible); break;
-    case Kind::Shape: fillArea(painter, visible, child.color); break;
+    case Kind::Shape: fillArea(painter, visible, child.color, pass); break;
     case Kind::Panel:
         painter.save();
         painter.translate(child.box.topLeft());
-        paintPanel(painter, screen, child.id, visible.translated(-child.box.topLeft()), windowed);
+        paintPanelWith(painter, screen, child.id, visible.translated(-child.box.topLeft()), pass);
         painter.restore();
         break;
     default:

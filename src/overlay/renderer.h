@@ -2,6 +2,7 @@
 
 #include "base/config.h"
 #include "overlay/labellayout.h"
+#include "overlay/layout.h"
 #include "overlay/screen.h"
 
 #include <QCache>
@@ -14,7 +15,9 @@ namespace quorvel::overlay {
 
 // The one painter of the overlay: draws the model into any QPainter, so the live window
 // and pictures rendered offscreen come from the same code. Keeps what is costly to make
-// again (label layouts, pictures scaled and keyed) until the element changes.
+// again: each label's layout until its text, box, font or alignment changes, and pictures
+// scaled and keyed in a cache bounded in size (kPreparedPicturesKB), the least recently
+// drawn going first.
 class Renderer {
 public:
 
@@ -28,19 +31,29 @@ public:
     // then its panels, memos, lists and check boxes over them.
     void paintPanel(QPainter& painter, const Screen& screen, El panel, const QRect& area, bool windowed);
 
-    // The graphics of the client area alone, in window coordinates, clipped to `area`: what
-    // the mixer keys, without the windowed widgets, and with `keyColour` wherever the window
-    // fills with magenta (its background, magenta panels and shapes). A key colour with no
-    // alpha (kTransparentKey) leaves those places transparent, on a device with alpha: text
-    // and pictures are then blended with nothing, so the soft edges of letters are partly
-    // transparent instead of partly magenta.
-    void paintGraphics(QPainter& painter, const Screen& screen, const QRect& area, QRgb keyColour);
+    // The graphics of the client area alone within `area` (window coordinates), as every
+    // view that keys them takes them: without the operator's widgets, and with `keyColour`
+    // wherever the window shows magenta (its background, magenta panels and shapes, and
+    // the magenta pixels of pictures, which the mixer would key out of the window too).
+    // An opaque key colour gives an opaque picture. A key colour with no alpha
+    // (kTransparentKey) gives a picture with alpha (premultiplied): text and pictures are
+    // then blended with nothing, so the soft edges of letters are partly transparent
+    // instead of partly magenta.
+    QImage renderGraphics(const Screen& screen, const QRect& area, QRgb keyColour);
 
 private:
-    QColor fill(QRgb colour) const;
-    void fillArea(QPainter& painter, const QRect& area, QRgb colour) const;
+    // What one painting draws: the windowed children too, or the graphics alone; and what
+    // takes the place of the window's magenta.
+    struct Pass {
+        bool windowed = true;
+        bool graphicsOnly = false;
+        QRgb magentaAs = kMagenta;
+    };
 
-    void paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip, bool windowed);
+    void fillArea(QPainter& painter, const QRect& area, QRgb colour, const Pass& pass) const;
+    void paintPanelWith(QPainter& painter, const Screen& screen, El panel, const QRect& area, const Pass& pass);
+    void paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip,
+                    const Pass& pass);
     void paintLabel(QPainter& painter, const Element& label, const QRect& clip);
     void paintPicture(QPainter& painter, const Element& picture, const QRect& clip);
     const LabelLayout& labelLayout(const Element& label);
@@ -71,12 +84,9 @@ private:
     // run must not pile up, so the least recently drawn go first past the budget (in KB).
     QCache<PictureKey, QImage> m_pictures{kPreparedPicturesKB};
     QImage m_uncached; // a prepared picture larger than the whole budget, drawn once
-    // the window's own magenta, and every widget drawn, but while painting graphics alone
-    QRgb m_keyColour = qRgb(255, 0, 255);
-    bool m_graphicsOnly = false;
 };
 
-// paintGraphics' key colour for a picture with alpha: transparent where the window is magenta.
+// renderGraphics' key colour for a picture with alpha: transparent where the window is magenta.
 inline constexpr QRgb kTransparentKey = 0x00000000;
 
 // The window's client area rendered into a new image (`area` in window coordinates).

@@ -1,3 +1,5 @@
+#include "views/devicescale.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -14,6 +16,8 @@ int main(int argc, char** argv)
     qputenv("QUORVEL_LOCK_DIR", lockDir.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // the windows tests make are drawn 1:1, as the program's are
+    quorvel::overlay::pinDeviceScale();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -74,8 +74,7 @@ QRegion widgetBoxes()
     QRegion boxes;
     for (int i = 0; i < quorvel::overlay::kElementCount; ++i) {
         const auto e = static_cast<quorvel::overlay::El>(i);
-        const quorvel::overlay::Kind kind = screen.element(e).kind;
-        if (quorvel::overlay::isWindowed(kind) && kind != quorvel::overlay::Kind::Panel)
+        if (quorvel::overlay::isOperatorWidget(screen.element(e).kind))
             boxes += screen.windowRect(e);
     }
     return boxes;

@@ -690,9 +690,10 @@ TEST_F(FeedServerTest, EachPictureIsMadeOncePerChangeWhoeverAsksForIt)
     EXPECT_GT(opaque, 1000);
 }
 
-// A cover panel is part of the picture: where it lies over the pilot's photo the browser
-// source is transparent, and the photo beside it is drawn, on the socket as in the PNG.
-TEST_F(FeedServerTest, CoverPanelsAreTransparentOverWhatLiesUnderThem)
+// A cover panel shown over the pilot's photo reaches a browser source on the socket as a
+// change: the covered photo's edge comes back transparent. (What the picture holds under
+// cover panels is the renderer's, tested for every keyed view in render_test.cpp.)
+TEST_F(FeedServerTest, ACoverPanelShownReachesTheSocketAsATransparentChange)
 {
     start();
     const QRgb blue = qRgb(0, 0, 200);
@@ -707,17 +708,6 @@ TEST_F(FeedServerTest, CoverPanelsAreTransparentOverWhatLiesUnderThem)
 
     screen.show(El::pnlEscondeA);
     screen.show(El::pnlEscondeB);
-    const QImage program = QImage::fromData(body(exchange(feed.port(), get("/program.png"))), "PNG")
-                               .convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(program.size(), QSize(kClientWidth, kClientHeight));
-    EXPECT_EQ(qAlpha(program.pixel(300, 200)), 0); // the photo's left edge, under pnlEscondeA
-    EXPECT_EQ(program.pixel(345, 200), blue);      // right of the panel
-    const QRect coverB = screen.windowRect(El::pnlEscondeB);
-    int opaqueUnderB = 0;
-    for (int y = coverB.top(); y <= coverB.bottom(); ++y)
-        for (int x = coverB.left(); x <= coverB.right(); ++x)
-            opaqueUnderB += qAlpha(program.pixel(x, y)) != 0;
-    EXPECT_EQ(opaqueUnderB, 0);
 
     // the changed region comes in bands: one of them holds the covered photo's edge
     const QPoint edge(300, 200);

@@ -4,7 +4,6 @@
 #include "overlay/screen.h"
 
 #include <QImage>
-#include <QPainter>
 
 namespace quorvel::test {
 
@@ -13,10 +12,7 @@ namespace quorvel::test {
 inline QImage rendererGraphics(const overlay::Screen& screen)
 {
     overlay::Renderer renderer;
-    QImage image(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
-    QPainter painter(&image);
-    renderer.paintGraphics(painter, screen, image.rect(), overlay::kMagenta);
-    return image;
+    return renderer.renderGraphics(screen, QRect(0, 0, screen.clientWidth(), screen.clientHeight()), overlay::kMagenta);
 }
 
 } // namespace quorvel::test

@@ -2,8 +2,8 @@
 // remove screens while the program runs: a screen unplugged and plugged in again.
 #include "base/config.h"
 #include "overlay/layout.h"
-#include "overlay/programoutput.h"
-#include "overlay/view.h"
+#include "views/programoutput.h"
+#include "views/view.h"
 #include "imagecompare.h"
 #include "wait.h"
 
@@ -124,7 +124,7 @@ protected:
     {
         for (int i = 0; i < kElementCount; ++i) {
             const El e = El(i);
-            if (model->element(e).kind != Kind::Panel && isWindowed(model->element(e).kind))
+            if (isOperatorWidget(model->element(e).kind))
                 model->hide(e);
         }
         return view->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -191,29 +191,6 @@ TEST_F(ProgramOutputTest, AfterTheDoubleClickThePictureIsTheStrip)
     const QImage below = picture.copy(0, kStripHeight, kClientWidth, kClientHeight - kStripHeight);
     EXPECT_EQ(count(below, kMagenta), kClientWidth * (kClientHeight - kStripHeight));
     EXPECT_EQ(mismatch(picture.copy(0, 0, kClientWidth, kStripHeight), windowWithoutWidgets()), "");
-}
-
-// A cover panel is part of the picture: over the pilot's photo and the log it stands in the
-// key colour, as the window's magenta does, and the photo beside it goes on air.
-TEST_F(ProgramOutputTest, CoverPanelsHideWhatLiesUnderThemInTheKeyColour)
-{
-    const QRgb green = qRgb(0, 255, 0), blue = qRgb(0, 0, 200);
-    QImage photo(89, 96, QImage::Format_RGB32);
-    photo.fill(blue);
-    model->setPicture(El::fotoPilotoA, photo);
-    model->show(El::fotoPilotoA);
-    start({QStringLiteral("HDMI-2"), std::nullopt, std::nullopt, green});
-    ASSERT_TRUE(waitUntil([this] { return output->isVisible(); }));
-    const QImage uncovered = outputPicture();
-    EXPECT_EQ(uncovered.pixel(300, 200), blue);
-
-    model->show(El::pnlEscondeA);
-    model->show(El::pnlEscondeB);
-    const QImage covered = outputPicture();
-    EXPECT_EQ(covered.pixel(300, 200), green); // the photo's left edge, under pnlEscondeA
-    EXPECT_EQ(covered.pixel(345, 200), blue);  // right of the panel
-    const QRect coverB = model->windowRect(El::pnlEscondeB);
-    EXPECT_EQ(count(covered.copy(coverB), green), coverB.width() * coverB.height());
 }
 
 TEST_F(ProgramOutputTest, AnUnpluggedScreenIsWaitedForAndTheOutputComesBack)

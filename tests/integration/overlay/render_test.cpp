@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -407,3 +408,42 @@ TEST_F(RenderTest, EveryLampOnScreenIsItsCommittedPicture)
 }
 
 } // namespace
+
+// The graphics every keyed view takes (the program output on an opaque key colour, the
+// feed with alpha) from the one function both call: a cover panel is part of the picture,
+// standing in the key colour over the pilot's photo and the log, and the photo beside it
+// is drawn.
+class CoverPanelTest : public ::testing::TestWithParam<QRgb> {};
+
+TEST_P(CoverPanelTest, CoverPanelsStandInTheKeyColourOverWhatLiesUnderThem)
+{
+    const QRgb key = GetParam(), blue = qRgb(0, 0, 200);
+    Screen screen;
+    screen.setTextMeasure(rendererTextMeasure());
+    QImage photo(89, 96, QImage::Format_RGB32);
+    photo.fill(blue);
+    screen.setPicture(El::fotoPilotoA, photo);
+    screen.show(El::fotoPilotoA);
+    Renderer renderer;
+    const QRect client(0, 0, screen.clientWidth(), screen.clientHeight());
+    const auto pixel = [&](const QImage& image, int x, int y) { return qUnpremultiply(image.pixel(x, y)); };
+    EXPECT_EQ(pixel(renderer.renderGraphics(screen, client, key), 300, 200), blue);
+
+    screen.show(El::pnlEscondeA);
+    screen.show(El::pnlEscondeB);
+    const QImage covered = renderer.renderGraphics(screen, client, key);
+    ASSERT_EQ(covered.size(), client.size());
+    EXPECT_EQ(pixel(covered, 300, 200), key); // the photo's left edge, under pnlEscondeA
+    EXPECT_EQ(pixel(covered, 345, 200), blue); // right of the panel
+    const QRect coverB = screen.windowRect(El::pnlEscondeB);
+    int notKey = 0;
+    for (int y = coverB.top(); y <= coverB.bottom(); ++y)
+        for (int x = coverB.left(); x <= coverB.right(); ++x)
+            notKey += pixel(covered, x, y) != key;
+    EXPECT_EQ(notKey, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ProgramOutputAndFeed, CoverPanelTest, ::testing::Values(qRgb(0, 255, 0), kTransparentKey),
+                         [](const ::testing::TestParamInfo<QRgb>& info) {
+                             return std::string(qAlpha(info.param) == 255 ? "OnAKeyColour" : "WithAlpha");
+                         });

@@ -1,8 +1,8 @@
 #include "base/config.h"
 #include "overlay/fonts.h"
-#include "overlay/memowidget.h"
+#include "views/memowidget.h"
 #include "overlay/renderer.h"
-#include "overlay/view.h"
+#include "views/view.h"
 #include "wait.h"
 
 #include <QCheckBox>

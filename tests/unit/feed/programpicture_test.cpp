@@ -1,4 +1,4 @@
-#include "feed/pictures.h"
+#include "feed/pngpictures.h"
 
 #include "overlay/layout.h"
 #include "overlay/renderer.h"
@@ -7,7 +7,6 @@
 #include "keying.h"
 #include "screenlikearun.h"
 
-#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -22,10 +21,7 @@ namespace {
 QImage graphicsOn(const overlay::Screen& screen, QRgb key)
 {
     overlay::Renderer renderer;
-    QImage image(screen.clientWidth(), screen.clientHeight(), QImage::Format_RGB32);
-    QPainter painter(&image);
-    renderer.paintGraphics(painter, screen, image.rect(), key);
-    return image;
+    return renderer.renderGraphics(screen, QRect(0, 0, screen.clientWidth(), screen.clientHeight()), key);
 }
 
 } // namespace

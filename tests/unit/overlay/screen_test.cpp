@@ -67,53 +67,32 @@ TEST_F(ScreenTest, ChangesNotifyWithTheBoxBeforeAndRepeatsDoNot)
     EXPECT_EQ(screen.element(El::lblPilotoA).box, pilot); // not auto-sized: the box stays
 }
 
-// A second view of the model (the program output) hears every change the window does,
-// until it goes.
-TEST_F(ScreenTest, FurtherObserversHearWhatTheWindowHears)
-{
-    Recorder output;
-    screen.addObserver(&output);
-    screen.setText(El::lblPilotoA, "JOAO");
-    screen.setClientHeight(104);
-    EXPECT_EQ(output.notices, recorder.notices);
-    EXPECT_EQ(output.heights, std::vector<int>{104});
-    screen.removeObserver(&output);
-    screen.setClientHeight(551);
-    EXPECT_EQ(output.heights, std::vector<int>{104});
-    EXPECT_EQ(recorder.heights, (std::vector<int>{104, 551}));
-}
-
-struct Growth {
-    El e;
-    const char* text;
-    enum Edge { LeftKept, RightKept } kept;
-};
-
-TEST_F(ScreenTest, FurtherReadersHearEveryChangeAfterTheWindowUntilRemoved)
+// Further views of the model (the program output, the feed) hear every change the window
+// hears, with the same box before, each after the window in the order they were added,
+// until they are removed.
+TEST_F(ScreenTest, FurtherObserversHearWhatTheWindowHearsAfterItUntilRemoved)
 {
     std::vector<int> order;
-    struct Tagged : ScreenObserver {
-        Tagged(std::vector<int>* o, int t)
+    struct Tagged : Recorder {
+        Tagged(std::vector<int>& o, int t)
             : order(o)
             , tag(t)
         {
         }
-        std::vector<int>* order;
-        int tag;
-        void elementChanged(El, const QRect&) override { order->push_back(tag); }
-        void clientHeightChanged(int) override { order->push_back(tag); }
-    };
-    struct Window : Recorder {
-        std::vector<int>* order;
         void elementChanged(El e, const QRect& before) override
         {
-            order->push_back(0);
+            order.push_back(tag);
             Recorder::elementChanged(e, before);
         }
-    } window;
-    window.order = &order;
-    Tagged feed(&order, 1);
-    Tagged output(&order, 2);
+        void clientHeightChanged(int height) override
+        {
+            order.push_back(tag);
+            Recorder::clientHeightChanged(height);
+        }
+        std::vector<int>& order;
+        int tag;
+    };
+    Tagged window(order, 0), feed(order, 1), output(order, 2);
     screen.setObserver(&window);
     screen.addObserver(&feed);
     screen.addObserver(&output);
@@ -123,10 +102,22 @@ TEST_F(ScreenTest, FurtherReadersHearEveryChangeAfterTheWindowUntilRemoved)
     screen.removeObserver(&feed);
     screen.hide(El::lblPosA);
     screen.setText(El::lblPosA, "1"); // no change, no notice
+    screen.setClientHeight(551);
 
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 1, 2, 0, 2}));
-    EXPECT_EQ(window.heights, std::vector<int>{104});
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 0, 1, 2, 0, 2, 0, 2}));
+    ASSERT_EQ(window.notices.size(), 2u);
+    EXPECT_EQ(output.notices, window.notices);
+    EXPECT_EQ(output.heights, (std::vector<int>{104, 551}));
+    EXPECT_EQ(window.heights, output.heights);
+    EXPECT_EQ(feed.notices, std::vector<Notice>{window.notices[0]});
+    EXPECT_EQ(feed.heights, std::vector<int>{104});
 }
+
+struct Growth {
+    El e;
+    const char* text;
+    enum Edge { LeftKept, RightKept } kept;
+};
 
 TEST_F(ScreenTest, AutoSizeLabelsGrowFromTheEdgeTheirAlignmentKeeps)
 {

@@ -1,4 +1,4 @@
-#include "overlay/programoutput.h"
+#include "views/programoutput.h"
 
 #include "base/cp1252.h"
 #include "overlay/layout.h"
@@ -20,19 +20,6 @@
 
 namespace quorvel::overlay {
 namespace {
-
-// Pictures may hold the window's magenta too: the mixer keys those pixels out of the
-// window, so another key colour takes their place here.
-void replaceMagenta(QImage& image, QRgb key)
-{
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (line[x] == kMagenta)
-                line[x] = key;
-        }
-    }
-}
 
 // Adds the skip-taskbar and skip-pager states to a window not mapped yet, under X11.
 void setSkipTaskbarAndPager(QWidget& window)
@@ -196,7 +183,7 @@ void ProgramOutput::elementChanged(El e, const QRect& before)
     if (!isVisible())
         return;
     const Element& el = m_screen.element(e);
-    if (el.kind != Kind::Panel && isWindowed(el.kind))
+    if (isOperatorWidget(el.kind))
         return; // never on the output
     const QPoint parentOffset = m_screen.windowRect(e).topLeft() - el.box.topLeft();
     update((before | el.box).translated(parentOffset + m_place) & pictureRect(kClientHeight));
@@ -221,20 +208,7 @@ void ProgramOutput::paintEvent(QPaintEvent* event)
     const QRect area = event->rect() & picture;
     if (area.isEmpty())
         return;
-    if (key == kMagenta) {
-        painter.translate(m_place);
-        m_renderer.paintGraphics(painter, m_screen, area.translated(-m_place), key);
-        return;
-    }
-    if (m_buffer.size() != area.size())
-        m_buffer = QImage(area.size(), QImage::Format_RGB32);
-    {
-        QPainter offscreen(&m_buffer);
-        offscreen.translate(-(area.topLeft() - m_place));
-        m_renderer.paintGraphics(offscreen, m_screen, area.translated(-m_place), key);
-    }
-    replaceMagenta(m_buffer, key);
-    painter.drawImage(area.topLeft(), m_buffer);
+    painter.drawImage(area.topLeft(), m_renderer.renderGraphics(m_screen, area.translated(-m_place), key));
 }
 
 } // namespace quorvel::overlay

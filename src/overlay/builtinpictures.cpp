@@ -1,4 +1,4 @@
-#include "overlay/pictures.h"
+#include "overlay/builtinpictures.h"
 
 #include <QString>
 

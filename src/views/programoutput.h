@@ -66,7 +66,6 @@ private:
     bool m_placed = false; // the place has been worked out
     QString m_reported;    // the last line told
     bool m_followQueued = false;
-    QImage m_buffer; // for a key colour other than magenta
 };
 
 } // namespace quorvel::overlay

@@ -1,4 +1,4 @@
-#include "race/photo/photocache.h"
+#include "race/photo/pilotphotofiles.h"
 
 #include "base/cp1252.h"
 #include "race/photo/photoerrors.h"
@@ -9,24 +9,24 @@
 
 namespace quorvel::race {
 
-PhotoCache::PhotoCache(const Config& config)
+PilotPhotoFiles::PilotPhotoFiles(const Config& config)
     : m_folderOverride(config.photoFolder)
     , m_folder(photoFolderPath(m_folderOverride))
 {
 }
 
-void PhotoCache::PreparePhotoFolder()
+void PilotPhotoFiles::PreparePhotoFolder()
 {
     m_folder = photoFolderPath(m_folderOverride);
     ensureFolder(m_folder);
 }
 
-QString PhotoCache::photoFilePath(const Text& fileName) const
+QString PilotPhotoFiles::photoFilePath(const Text& fileName) const
 {
     return m_folder + u'/' + fromCp1252(fileName);
 }
 
-void PhotoCache::StorePilotPhoto(const PhotoRow& row) const
+void PilotPhotoFiles::StorePilotPhoto(const PhotoRow& row) const
 {
     if (!row.hasPhoto())
         return;
@@ -39,7 +39,7 @@ void PhotoCache::StorePilotPhoto(const PhotoRow& row) const
     writePhotoFile(path, row.photoBytes());
 }
 
-void PhotoCache::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
+void PilotPhotoFiles::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
 {
     if (const std::optional<QImage> picture = PilotPhotoReading(row, element.fitBox())())
         element.setPicture(*picture);
@@ -47,7 +47,7 @@ void PhotoCache::LoadPilotPhoto(const PhotoRow& row, PictureSink& element) const
         element.clearPicture();
 }
 
-PhotoCache::PhotoReading PhotoCache::PilotPhotoReading(const PhotoRow& row, QSize fitBox) const
+PilotPhotoFiles::PhotoReading PilotPhotoFiles::PilotPhotoReading(const PhotoRow& row, QSize fitBox) const
 {
     if (!row.hasPhoto())
         return [] { return std::optional<QImage>(); };

@@ -1,4 +1,4 @@
-#include "overlay/panelwidget.h"
+#include "views/panelwidget.h"
 
 #include <QPaintEvent>
 

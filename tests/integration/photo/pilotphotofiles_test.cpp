@@ -2,7 +2,7 @@
 #include "imagecompare.h"
 #include "picturebuilders.h"
 #include "race/photo/decoders.h"
-#include "race/photo/photocache.h"
+#include "race/photo/pilotphotofiles.h"
 #include "race/photo/picturefile.h"
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
@@ -100,7 +100,7 @@ Text text(const QString& s)
     return s.toLatin1();
 }
 
-class PhotoCacheTest : public ::testing::Test {
+class PilotPhotoFilesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -111,9 +111,9 @@ protected:
     QString folder() const { return m_dir.filePath(QStringLiteral("fotopilotos")); }
     QString inFolder(const char* name) const { return folder() + u'/' + QLatin1StringView(name); }
     // The cache, its folder prepared as the run reset does.
-    PhotoCache preparedCache()
+    PilotPhotoFiles preparedCache()
     {
-        PhotoCache cache(m_config);
+        PilotPhotoFiles cache(m_config);
         cache.PreparePhotoFolder();
         return cache;
     }
@@ -122,17 +122,17 @@ protected:
     Config m_config;
 };
 
-TEST_F(PhotoCacheTest, FolderIsBesideTheExecutableUnlessOverridden)
+TEST_F(PilotPhotoFilesTest, FolderIsBesideTheExecutableUnlessOverridden)
 {
-    const PhotoCache besideExecutable{Config()};
+    const PilotPhotoFiles besideExecutable{Config()};
     EXPECT_EQ(besideExecutable.PhotoFolder(), QCoreApplication::applicationDirPath() + QStringLiteral("/fotopilotos"));
-    EXPECT_EQ(PhotoCache(m_config).PhotoFolder(), folder());
-    EXPECT_EQ(PhotoCache(m_config).photoFilePath("Jo\xE3o.jpg"), folder() + QStringLiteral("/Jo\u00E3o.jpg"));
+    EXPECT_EQ(PilotPhotoFiles(m_config).PhotoFolder(), folder());
+    EXPECT_EQ(PilotPhotoFiles(m_config).photoFilePath("Jo\xE3o.jpg"), folder() + QStringLiteral("/Jo\u00E3o.jpg"));
 }
 
-TEST_F(PhotoCacheTest, PrepareCreatesTheFolderOnceAndKeepsItsFiles)
+TEST_F(PilotPhotoFilesTest, PrepareCreatesTheFolderOnceAndKeepsItsFiles)
 {
-    PhotoCache cache(m_config);
+    PilotPhotoFiles cache(m_config);
     EXPECT_FALSE(QFileInfo::exists(folder()));
     cache.PreparePhotoFolder();
     EXPECT_TRUE(QFileInfo(folder()).isDir());
@@ -142,21 +142,21 @@ TEST_F(PhotoCacheTest, PrepareCreatesTheFolderOnceAndKeepsItsFiles)
 }
 
 // The folder is created one level deep only; the failure shows when a photo is written.
-TEST_F(PhotoCacheTest, FolderThatCannotBeCreatedShowsAsAWriteError)
+TEST_F(PilotPhotoFilesTest, FolderThatCannotBeCreatedShowsAsAWriteError)
 {
     m_config.photoFolder = text(m_dir.filePath(QStringLiteral("missing/fotopilotos")));
-    PhotoCache cache(m_config);
+    PilotPhotoFiles cache(m_config);
     EXPECT_NO_THROW(cache.PreparePhotoFolder());
     EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "x")); },
                           "Cannot create file \"" + m_config.photoFolder + "/a.jpg\". No such file or directory"));
 }
 
-TEST_F(PhotoCacheTest, FileNamedLikeTheFolderMakesEveryStoreFail)
+TEST_F(PilotPhotoFilesTest, FileNamedLikeTheFolderMakesEveryStoreFail)
 {
     QFile blocker(folder());
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     EXPECT_TRUE(QFileInfo(folder()).isFile());
     for (const char* name : {"a.jpg", "b.bmp"}) {
         EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row(name, "x")); },
@@ -164,9 +164,9 @@ TEST_F(PhotoCacheTest, FileNamedLikeTheFolderMakesEveryStoreFail)
     }
 }
 
-TEST_F(PhotoCacheTest, StoreWritesTheBytesUnchangedAndReplacesOldFiles)
+TEST_F(PilotPhotoFilesTest, StoreWritesTheBytesUnchangedAndReplacesOldFiles)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     const QByteArray bytes("\x00\x01\xFF\r\n\x1A tail", 11);
     cache.StorePilotPhoto(Row("Piloto.JPG", "an older and longer photo"));
     cache.StorePilotPhoto(Row("Piloto.JPG", bytes));
@@ -174,9 +174,9 @@ TEST_F(PhotoCacheTest, StoreWritesTheBytesUnchangedAndReplacesOldFiles)
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList{QStringLiteral("Piloto.JPG")});
 }
 
-TEST_F(PhotoCacheTest, NoPhotoStoresNothingAndClearsTheElement)
+TEST_F(PilotPhotoFilesTest, NoPhotoStoresNothingAndClearsTheElement)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     cache.StorePilotPhoto(Row());
     EXPECT_TRUE(QDir(folder()).isEmpty());
 
@@ -186,9 +186,9 @@ TEST_F(PhotoCacheTest, NoPhotoStoresNothingAndClearsTheElement)
     EXPECT_TRUE(element.picture().isNull());
 }
 
-TEST_F(PhotoCacheTest, StoreThenLoadShowsThePicture)
+TEST_F(PilotPhotoFilesTest, StoreThenLoadShowsThePicture)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     const QImage picture = solid(60, 40, qRgb(10, 120, 230));
     const struct {
         const char* name;
@@ -210,9 +210,9 @@ TEST_F(PhotoCacheTest, StoreThenLoadShowsThePicture)
     }
 }
 
-TEST_F(PhotoCacheTest, BothLanesNamingOneFileShowLaneBsPhoto)
+TEST_F(PilotPhotoFilesTest, BothLanesNamingOneFileShowLaneBsPhoto)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     const QImage a = solid(8, 8, qRgb(255, 0, 0));
     const QImage b = solid(8, 8, qRgb(0, 0, 255));
     const Row laneA("mesmo.bmp", bmpOf(a));
@@ -226,9 +226,9 @@ TEST_F(PhotoCacheTest, BothLanesNamingOneFileShowLaneBsPhoto)
     EXPECT_EQ(fotoPilotoB.picture(), b);
 }
 
-TEST_F(PhotoCacheTest, FailedLoadKeepsThePreviousPicture)
+TEST_F(PilotPhotoFilesTest, FailedLoadKeepsThePreviousPicture)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     const QImage before = solid(8, 8, qRgb(0, 200, 0));
     const QByteArray jpeg = jpegFile(solid(32, 32, qRgb(9, 9, 9)));
     cache.StorePilotPhoto(Row("bom.bmp", bmpOf(before)));
@@ -270,9 +270,9 @@ TEST_F(PhotoCacheTest, FailedLoadKeepsThePreviousPicture)
 
 // Names that would reach outside the folder, or name the folder itself, are refused and
 // nothing is written anywhere.
-TEST_F(PhotoCacheTest, RefusesNamesThatLeaveTheFolder)
+TEST_F(PilotPhotoFilesTest, RefusesNamesThatLeaveTheFolder)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     cache.StorePilotPhoto(Row("vitima.bmp", "kept"));
     const QByteArray separator = "The file name must not contain a folder separator";
     const QByteArray folderName = "The file name must not name a folder";
@@ -304,16 +304,16 @@ TEST_F(PhotoCacheTest, RefusesNamesThatLeaveTheFolder)
     EXPECT_EQ(readFile(inFolder("vitima.bmp")), QByteArray("kept"));
 }
 
-TEST_F(PhotoCacheTest, EmptyNameCannotBeCreated)
+TEST_F(PilotPhotoFilesTest, EmptyNameCannotBeCreated)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("", "x")); },
                           "Cannot create file \"" + text(folder()) + "/\". Is a directory"));
 }
 
-TEST_F(PhotoCacheTest, DatabaseFailureLeavesTheStoredFileAlone)
+TEST_F(PilotPhotoFilesTest, DatabaseFailureLeavesTheStoredFileAlone)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     cache.StorePilotPhoto(Row("a.bmp", "earlier photo"));
     Row broken("a.bmp", "new photo");
     broken.setDatabaseDown();
@@ -330,20 +330,20 @@ TEST_F(PhotoCacheTest, DatabaseFailureLeavesTheStoredFileAlone)
 
 // Permission bits hold for everyone but root (who meets the folder below, on a read-only
 // file system).
-TEST_F(PhotoCacheTest, ReadOnlyFolderRefusesNewFiles)
+TEST_F(PilotPhotoFilesTest, ReadOnlyFolderRefusesNewFiles)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "root writes through permission bits; the read-only file system test covers root";
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     ASSERT_TRUE(QFile::setPermissions(folder(), QFile::ReadOwner | QFile::ExeOwner));
     EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "x")); },
                           "Cannot create file \"" + text(inFolder("a.jpg")) + "\". Permission denied"));
     QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-TEST_F(PhotoCacheTest, FolderOnAReadOnlyFileSystemRefusesNewFilesAndKeepsItsOwn)
+TEST_F(PilotPhotoFilesTest, FolderOnAReadOnlyFileSystemRefusesNewFilesAndKeepsItsOwn)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     cache.StorePilotPhoto(Row("old.jpg", "earlier photo"));
     {
         const ReadOnlyMount readOnly(folder());
@@ -362,9 +362,9 @@ TEST_F(PhotoCacheTest, FolderOnAReadOnlyFileSystemRefusesNewFilesAndKeepsItsOwn)
 }
 
 // The overlay's screen model as the destination: a failure leaves the element's picture.
-TEST_F(PhotoCacheTest, LoadsIntoTheScreensPhotoElement)
+TEST_F(PilotPhotoFilesTest, LoadsIntoTheScreensPhotoElement)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     const QImage picture = solid(60, 40, qRgb(250, 20, 20));
     const Row good("a.bmp", bmpOf(picture));
     cache.StorePilotPhoto(good);
@@ -381,9 +381,9 @@ TEST_F(PhotoCacheTest, LoadsIntoTheScreensPhotoElement)
 // The element's box reaches the decoders: a camera photo beyond what a picture may hold
 // whole (36 megapixels) and a 300-dpi scan in a metafile show in lane B's photo element at
 // the size it draws them, where loading them whole is refused or costs the whole picture.
-TEST_F(PhotoCacheTest, PhotosAreDecodedForTheElementsBox)
+TEST_F(PilotPhotoFilesTest, PhotosAreDecodedForTheElementsBox)
 {
-    PhotoCache cache = preparedCache();
+    PilotPhotoFiles cache = preparedCache();
     overlay::Screen screen;
     ScreenPicture fotoPilotoB(screen, overlay::El::fotoPilotoB);
     const QSize box = screen.element(overlay::El::fotoPilotoB).box.size();
@@ -488,7 +488,7 @@ TEST(PictureFile, TheSystemsReasonIsInTheOperatorsLanguage)
                           "Cannot open file \"" + text(missing) + "\". Arquivo ou diret\xF3rio inexistente"));
     Config config;
     config.photoFolder = text(dir.filePath(QStringLiteral("sem/pasta")));
-    const PhotoCache cache(config);
+    const PilotPhotoFiles cache(config);
     EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "bytes")); },
                           "Cannot create file \"" + config.photoFolder + "/a.jpg\". Arquivo ou diret\xF3rio inexistente"));
 }

@@ -1,4 +1,4 @@
-#include "overlay/memowidget.h"
+#include "views/memowidget.h"
 
 #include "base/config.h"
 #include "base/cp1252.h"

@@ -1,4 +1,4 @@
-#include "feed/pictures.h"
+#include "feed/pngpictures.h"
 
 #include "overlay/layout.h"
 #include "overlay/renderer.h"
@@ -11,23 +11,7 @@ namespace quorvel::feed {
 
 QImage programPicture(overlay::Renderer& renderer, const overlay::Screen& screen, const QRect& area)
 {
-    // Drawn on nothing, so the soft edges of letters over the key colour are partly
-    // transparent rather than partly magenta.
-    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        painter.translate(-area.topLeft());
-        renderer.paintGraphics(painter, screen, area, overlay::kTransparentKey);
-    }
-    // Pictures may hold the window's magenta too, which the mixer keys out of the window.
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (line[x] == overlay::kMagenta)
-                line[x] = 0;
-    }
-    return image;
+    return renderer.renderGraphics(screen, area, overlay::kTransparentKey);
 }
 
 QImage windowPicture(overlay::Renderer& renderer, const overlay::Screen& screen)

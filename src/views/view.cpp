@@ -1,15 +1,15 @@
-#include "overlay/view.h"
+#include "views/view.h"
 
 #include "base/config.h"
 #include "base/cp1252.h"
 #include "overlay/fonts.h"
 #include "overlay/hittest.h"
 #include "overlay/layout.h"
-#include "overlay/memowidget.h"
-#include "overlay/panelwidget.h"
 #include "overlay/renderer.h"
 #include "overlay/widgetpainting.h"
 #include "overlay/windowplacement.h"
+#include "views/memowidget.h"
+#include "views/panelwidget.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -49,20 +49,6 @@ void fillListBox(QListWidget* box, const TextList& items)
     }
 }
 
-// The window is a broadcast picture, not a document: the mixer keys and crops it by device
-// pixels, so it is drawn 1:1 whatever scale the desktop asks for (QT_SCALE_FACTOR,
-// QT_SCREEN_SCALE_FACTORS, a high Xft.dpi). Qt reads these settings once, when the
-// application object is made, which is why they are set before main runs.
-void pinDeviceScale()
-{
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    qputenv("QT_SCALE_FACTOR", "1");
-    qunsetenv("QT_SCREEN_SCALE_FACTORS");
-    qunsetenv("QT_USE_PHYSICAL_DPI");
-    // the widgets' style sizes its boxes and bars by the logical density: 96 as laid out
-    qputenv("QT_FONT_DPI", "96");
-}
-[[maybe_unused]] const bool kDeviceScalePinned = (pinDeviceScale(), true);
 
 } // namespace
 

@@ -17,9 +17,9 @@ namespace quorvel::race {
 // reset writes each lane's photo there from its vehicle row, the lights-off view loads it
 // back into the lane's photo element. Every failure is raised as a Failure and leaves
 // nothing half done on screen, so a caller can log it and go on.
-class PhotoCache {
+class PilotPhotoFiles {
 public:
-    explicit PhotoCache(const Config& config);
+    explicit PilotPhotoFiles(const Config& config);
 
     // The folder's path, without a trailing separator.
     const QString& PhotoFolder() const { return m_folder; }
