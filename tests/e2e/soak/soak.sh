@@ -5,7 +5,8 @@
 # comes, and is restarted every 2,000 runs. Resident memory, sampled every second, must
 # stay flat once the memos are full; quorvel must live to the end, and the last screenshot
 # must show the last run.
-#   SOAK_RUNS, SOAK_RUN_DELAY_MS, SOAK_SILENCE_MS change the day (for trying it out).
+#   SOAK_RUNS, SOAK_BLOCK, SOAK_RUN_DELAY_MS, SOAK_SILENCE_MS change the day (the suite sets
+#   a short one: tests/e2e/soak/CMakeLists.txt).
 source "$(dirname "$0")/../lib/e2e.sh"
 
 runs=${SOAK_RUNS:-10000}
