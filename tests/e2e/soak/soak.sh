@@ -17,11 +17,6 @@ silence=${SOAK_SILENCE_MS:-72000}
   $((runs * 3 / 10)) $((runs * 7 / 10))
 blocks=$(( (runs + block - 1) / block ))
 
-# A copy of its own, so that the photos it stores land in this scenario's folder.
-mkdir -p "$E2E_WORK/bin"
-cp "$QUORVEL_BIN" "$E2E_WORK/bin/quorvel"
-QUORVEL_BIN=$E2E_WORK/bin/quorvel
-
 e2e_start_x
 MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"
 
