@@ -38,7 +38,8 @@ win=$(e2e_wait_window "VYD - Quorvel V3" 120) || e2e_fail "the overlay window ne
 probe() {
   local name=$1 window=$2
   e2e_log "$name: $messages messages, window $window"
-  "$QUORVEL_DAMAGE" "$window" "$3" "$4" "$messages" 0 "${label[@]}" "${clock[@]}" >"$E2E_WORK/$name.tsv" \
+  "$QUORVEL_DAMAGE" --window "$window" --listen "$3:$4" --label "$(IFS=,; echo "${label[*]}")" \
+    --clock "$(IFS=,; echo "${clock[*]}")" --messages "$messages" >"$E2E_WORK/$name.tsv" \
     || e2e_fail "$name: the damage probe failed"
   sed -n "s/^damage_/${name}_/p" "$E2E_WORK/$name.tsv"
 }

@@ -48,8 +48,10 @@ if [ "$output" = output ]; then
   clock=($((145 + clock[0])) $((264 + clock[1])) "${clock[2]}" "${clock[3]}")
 fi
 e2e_log "window $win; $messages messages, then $idle s idle"
-"$QUORVEL_DAMAGE" "$win" "$QUORVEL_FIXED_SERVER" 3335 "$messages" "$idle" \
-  "${label[@]}" "${clock[@]}" "$QUORVEL_PID" "$chunks" "${NOISE_MB:-0}" || e2e_fail "the damage probe failed"
+"$QUORVEL_DAMAGE" --window "$win" --listen "$QUORVEL_FIXED_SERVER:3335" \
+  --label "$(IFS=,; echo "${label[*]}")" --clock "$(IFS=,; echo "${clock[*]}")" \
+  --messages "$messages" --idle "$idle" --pid "$QUORVEL_PID" --flood "$chunks" --noise "${NOISE_MB:-0}" ||
+  e2e_fail "the damage probe failed"
 if [ "$output" = journal ]; then
   printf 'journal_bytes\t%s\n' "$(cat "$E2E_WORK"/journal/journal-*.txt | wc -c)"
 fi

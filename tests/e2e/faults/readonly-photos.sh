@@ -4,10 +4,9 @@
 # store the pilots' photos, mLog gets the failure, and the times of the run still show.
 source "$(dirname "$0")/../lib/e2e.sh"
 
-# A copy of its own, with the photo folder beside it.
-mkdir -p "$E2E_WORK/bin/fotopilotos"
-cp "$QUORVEL_BIN" "$E2E_WORK/bin/quorvel"
-photos=$E2E_WORK/bin/fotopilotos
+# The photo folder beside the scenario's copy of quorvel.
+photos=$(dirname "$QUORVEL_BIN")/fotopilotos
+mkdir -p "$photos"
 
 e2e_start_x
 MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"

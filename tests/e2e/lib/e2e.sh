@@ -29,6 +29,11 @@ mkdir -p "$QUORVEL_LOCK_DIR"
 # empty for the defaults; a scenario writes its settings there before starting quorvel.
 export QUORVEL_CONFIG="$E2E_WORK/quorvel.conf"
 : >"$QUORVEL_CONFIG"
+# quorvel stores the pilots' photos beside its executable: every scenario runs a copy of its
+# own, so that scenarios running side by side never share that folder.
+mkdir -p "$E2E_WORK/bin"
+cp "$QUORVEL_BIN" "$E2E_WORK/bin/quorvel"
+export QUORVEL_BIN=$E2E_WORK/bin/quorvel
 
 e2e_log() { printf '[%s] %s\n' "$(date +%H:%M:%S.%3N)" "$*" >&2; }
 e2e_fail() { e2e_log "FAIL: $*"; exit 1; }

@@ -5,7 +5,8 @@
 # comes, and is restarted every 2,000 runs. Resident memory, sampled every second, must
 # stay flat once the memos are full; quorvel must live to the end, and the last screenshot
 # must show the last run.
-#   SOAK_RUNS, SOAK_RUN_DELAY_MS, SOAK_SILENCE_MS change the day (for trying it out).
+#   SOAK_RUNS, SOAK_BLOCK, SOAK_RUN_DELAY_MS, SOAK_SILENCE_MS change the day (the suite sets
+#   a short one: tests/e2e/soak/CMakeLists.txt).
 source "$(dirname "$0")/../lib/e2e.sh"
 
 runs=${SOAK_RUNS:-10000}
@@ -15,11 +16,6 @@ silence=${SOAK_SILENCE_MS:-72000}
 "$(dirname "$0")/make-scripts.sh" "$E2E_WORK/scripts" "$runs" "$block" "$delay" "$silence" \
   $((runs * 3 / 10)) $((runs * 7 / 10))
 blocks=$(( (runs + block - 1) / block ))
-
-# A copy of its own, so that the photos it stores land in this scenario's folder.
-mkdir -p "$E2E_WORK/bin"
-cp "$QUORVEL_BIN" "$E2E_WORK/bin/quorvel"
-QUORVEL_BIN=$E2E_WORK/bin/quorvel
 
 e2e_start_x
 MARIADB_BIND_ADDRESS=0.0.0.0 e2e_start_db "$QUORVEL_SOURCE_DIR/sql/demo.sql"
