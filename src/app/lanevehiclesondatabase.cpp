@@ -1,6 +1,8 @@
 #include "app/lanevehiclesondatabase.h"
 
+#include "base/cp1252.h"
 #include "race/photo/photorow.h"
+#include "race/photo/picturefile.h"
 #include "race/photo/screenpicture.h"
 
 namespace quorvel::app {
@@ -25,6 +27,12 @@ public:
 private:
     const db::Query& m_query;
 };
+
+bool isJpegName(const Text& fileName)
+{
+    const QString extension = race::fileExtension(fromCp1252(fileName)).toLower();
+    return extension == QLatin1StringView("jpg") || extension == QLatin1StringView("jpeg");
+}
 
 } // namespace
 
@@ -85,9 +93,16 @@ void LaneVehiclesOnDatabase::preloadPhoto(race::Lane lane, overlay::El element)
     try {
         // The row and the element's box are read here, on the window's thread; only the
         // file's reading and decoding runs beside it.
+        const QueryPhotoRow row(query(lane));
+        // Only a JPEG's decoding, a single thread's work, gains from a thread of its own;
+        // drawing a metafile's large bitmaps already spreads over the processors.
+        if (row.hasPhoto() && !isJpegName(row.fileName())) {
+            started = {};
+            return;
+        }
         const race::ScreenPicture picture(m_screen, element);
         started.picture = std::async(std::launch::async,
-                                     m_photos.PilotPhotoReading(QueryPhotoRow(query(lane)), picture.fitBox()));
+                                     m_photos.PilotPhotoReading(row, picture.fitBox()));
     } catch (...) {
         std::promise<std::optional<QImage>> failed;
         failed.set_exception(std::current_exception());
