@@ -1,7 +1,7 @@
 // The timing server's text with every effect it has on the strip. The lanes' vehicle rows
 // and photos stay out: they belong to the database and the photo folder, fuzzed apart.
-#include "race/readhandler.h"
 #include "race/racedisplay.h"
+#include "race/readhandler.h"
 
 #include "base/failure.h"
 #include "base/timer.h"
@@ -16,11 +16,11 @@ namespace {
 using namespace quorvel;
 
 struct NoVehicles : race::LaneVehicles {
-    void closeVehicle(race::Lane) override {}
-    void openVehicle(race::Lane, qint32) override {}
-    void preparePhotoFolder() override {}
-    void storePhoto(race::Lane) override {}
-    void loadPhoto(race::Lane, overlay::El) override {}
+    void closeVehicle(race::Lane) override { }
+    void openVehicle(race::Lane, qint32) override { }
+    void preparePhotoFolder() override { }
+    void storePhoto(race::Lane) override { }
+    void loadPhoto(race::Lane, overlay::El) override { }
 };
 
 struct Overlay {

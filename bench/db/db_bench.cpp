@@ -32,34 +32,43 @@ void growToSeasonSize(const test::MariaDbServer& s)
 {
     const QByteArray vehicles = QByteArray::number(kVehicles);
     const QByteArray results = QByteArray::number(kResults);
-    s.execute("USE vyd;\n"
-              "SET @event = (SELECT COD_EVENTO_ABERTO FROM ORGANIZADOR ORDER BY CODIGO LIMIT 1);\n"
-              "SET @championship = (SELECT cod_campeonato FROM evento WHERE codigo = @event);\n"
-              "SET @more = " + vehicles + " - (SELECT COUNT(*) FROM veiculo);\n"
-              "INSERT INTO veiculo (PLACA, VEICULO, PILOTO, COD_CAMPEONATO, APELIDO)\n"
-              "  SELECT CONCAT('B', seq), CONCAT('Carro ', seq), CONCAT('Piloto Sintetico ', seq),\n"
-              "         @championship, CONCAT('P', seq)\n"
-              "  FROM seq_1_to_" + vehicles + " WHERE seq <= @more;\n"
-              "CREATE TEMPORARY TABLE board_categories AS\n"
-              "  SELECT CODIGO, ROW_NUMBER() OVER (ORDER BY CODIGO) - 1 AS i FROM categoria\n"
-              "  WHERE COD_CAMPEONATO = @championship AND LISTA = 'N' AND MATA_MATA = 'N' AND SHARKTANK = 'N';\n"
-              "SET @categories = (SELECT COUNT(*) FROM board_categories);\n"
-              "CREATE TEMPORARY TABLE numbered_vehicles AS\n"
-              "  SELECT CODIGO, ROW_NUMBER() OVER (ORDER BY CODIGO) - 1 AS i FROM veiculo;\n"
-              "SET @count = (SELECT COUNT(*) FROM numbered_vehicles);\n"
-              "SET @more = " + results + " - (SELECT COUNT(*) FROM RESULTADOS);\n"
-              "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, PISTA, reacao,\n"
-              "                        t60, t100, t201, velocidade, tfinal, status, DT_HR)\n"
-              "  SELECT @event, c.CODIGO, v.CODIGO, CAST(1 + seq % 6 AS CHAR), IF(seq % 2, 'A', 'B'),\n"
-              "         0.2 + (seq % 97) / 1000, 2.4, 6.3, 10.2, 110 + seq % 20,\n"
-              "         IF(seq % 50 = 0, 0, 8 + (seq * 7919 % 4000) / 1000),\n"
-              "         IF(seq % 40 = 0, 'Queimou', 'Valido'), '2026-05-09 18:00:00'\n"
-              "  FROM seq_1_to_" + results + " AS s\n"
-              "  JOIN numbered_vehicles v ON v.i = s.seq % @count\n"
-              "  JOIN board_categories c ON c.i = v.i % @categories\n"
-              "  WHERE s.seq <= @more;\n"
-              "DROP TEMPORARY TABLE board_categories, numbered_vehicles;\n"
-              "ANALYZE TABLE veiculo, RESULTADOS;\n");
+    s.execute(
+        "USE vyd;\n"
+        "SET @event = (SELECT COD_EVENTO_ABERTO FROM ORGANIZADOR ORDER BY CODIGO LIMIT 1);\n"
+        "SET @championship = (SELECT cod_campeonato FROM evento WHERE codigo = @event);\n"
+        "SET @more = " +
+        vehicles +
+        " - (SELECT COUNT(*) FROM veiculo);\n"
+        "INSERT INTO veiculo (PLACA, VEICULO, PILOTO, COD_CAMPEONATO, APELIDO)\n"
+        "  SELECT CONCAT('B', seq), CONCAT('Carro ', seq), CONCAT('Piloto Sintetico ', seq),\n"
+        "         @championship, CONCAT('P', seq)\n"
+        "  FROM seq_1_to_" +
+        vehicles +
+        " WHERE seq <= @more;\n"
+        "CREATE TEMPORARY TABLE board_categories AS\n"
+        "  SELECT CODIGO, ROW_NUMBER() OVER (ORDER BY CODIGO) - 1 AS i FROM categoria\n"
+        "  WHERE COD_CAMPEONATO = @championship AND LISTA = 'N' AND MATA_MATA = 'N' AND SHARKTANK = 'N';\n"
+        "SET @categories = (SELECT COUNT(*) FROM board_categories);\n"
+        "CREATE TEMPORARY TABLE numbered_vehicles AS\n"
+        "  SELECT CODIGO, ROW_NUMBER() OVER (ORDER BY CODIGO) - 1 AS i FROM veiculo;\n"
+        "SET @count = (SELECT COUNT(*) FROM numbered_vehicles);\n"
+        "SET @more = " +
+        results +
+        " - (SELECT COUNT(*) FROM RESULTADOS);\n"
+        "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, PISTA, reacao,\n"
+        "                        t60, t100, t201, velocidade, tfinal, status, DT_HR)\n"
+        "  SELECT @event, c.CODIGO, v.CODIGO, CAST(1 + seq % 6 AS CHAR), IF(seq % 2, 'A', 'B'),\n"
+        "         0.2 + (seq % 97) / 1000, 2.4, 6.3, 10.2, 110 + seq % 20,\n"
+        "         IF(seq % 50 = 0, 0, 8 + (seq * 7919 % 4000) / 1000),\n"
+        "         IF(seq % 40 = 0, 'Queimou', 'Valido'), '2026-05-09 18:00:00'\n"
+        "  FROM seq_1_to_" +
+        results +
+        " AS s\n"
+        "  JOIN numbered_vehicles v ON v.i = s.seq % @count\n"
+        "  JOIN board_categories c ON c.i = v.i % @categories\n"
+        "  WHERE s.seq <= @more;\n"
+        "DROP TEMPORARY TABLE board_categories, numbered_vehicles;\n"
+        "ANALYZE TABLE veiculo, RESULTADOS;\n");
 }
 
 // A photo as a camera at the track makes one: a JPEG of a picture with grain, which does
@@ -98,7 +107,7 @@ PhotoSizes givePhotos(const test::MariaDbServer& s)
         int grain;
     };
     const Photo photos[] = {{{800, 600}, 16}, {{1024, 768}, 16}, {{1280, 960}, 16}, {{1600, 1200}, 48}};
-    PhotoSizes kept {1e9, 0};
+    PhotoSizes kept{1e9, 0};
     s.execute("CREATE TABLE vyd.bench_photos (k INT PRIMARY KEY, photo LONGBLOB);");
     for (int k = 0; k < 4; ++k) {
         const QByteArray photo = cameraJpeg(photos[k].size.width(), photos[k].size.height(), photos[k].grain);
@@ -108,9 +117,11 @@ PhotoSizes givePhotos(const test::MariaDbServer& s)
     }
     const int last = s.select("SELECT MAX(CODIGO) FROM vyd.veiculo").value(0).value(0).toInt();
     for (int from = 0; from <= last; from += 100) {
-        s.execute("UPDATE vyd.veiculo v JOIN vyd.bench_photos p ON p.k = v.CODIGO % 4"
-                  " SET v.FOTO_PILOTO = p.photo, v.NOME_ARQ_FOTO = CONCAT('foto', v.CODIGO, '.jpg')"
-                  " WHERE v.CODIGO BETWEEN " + QByteArray::number(from) + " AND " + QByteArray::number(from + 99) + ";");
+        s.execute(
+            "UPDATE vyd.veiculo v JOIN vyd.bench_photos p ON p.k = v.CODIGO % 4"
+            " SET v.FOTO_PILOTO = p.photo, v.NOME_ARQ_FOTO = CONCAT('foto', v.CODIGO, '.jpg')"
+            " WHERE v.CODIGO BETWEEN " +
+            QByteArray::number(from) + " AND " + QByteArray::number(from + 99) + ";");
     }
     s.execute("DROP TABLE vyd.bench_photos;");
     return kept;
@@ -125,7 +136,7 @@ PhotoSizes g_photos;
 
 test::MariaDbServer& demoServer()
 {
-    static test::MariaDbServer& server = [] () -> test::MariaDbServer& {
+    static test::MariaDbServer& server = []() -> test::MariaDbServer& {
         test::MariaDbServer& s = test::MariaDbServer::shared();
         s.resetRaceDatabase();
         s.loadFile(test::MariaDbServer::demoFile());
@@ -145,7 +156,6 @@ void openEventQueries(DataModule& dm)
     dm.qryCateg().open();
 }
 
-
 // One page tick of the board as the program runs it: the next category, its standings, up
 // to ten vehicles (12 statements for a full page, 2 for an empty one) and the 31 labels,
 // against a season of 2,000 vehicles with camera-sized photos and 100,000 results (the
@@ -155,14 +165,14 @@ void BM_BoardPage(benchmark::State& state)
     demoServer();
     overlay::Screen screen;
     screen.setTextMeasure(overlay::rendererTextMeasure());
-    Timer tmrIntervalo {"tmrIntervalo", 60000};
-    Timer tmrResult {"tmrResult", 100};
+    Timer tmrIntervalo{"tmrIntervalo", 60000};
+    Timer tmrResult{"tmrResult", 100};
     bench::NoVehicles vehicles;
-    race::RaceDisplay raceDisplay {screen, tmrIntervalo, vehicles};
+    race::RaceDisplay raceDisplay{screen, tmrIntervalo, vehicles};
     const Config config;
-    DataModule dm {config};
+    DataModule dm{config};
     openEventQueries(dm);
-    race::Board board {screen, dm, raceDisplay, tmrResult, config, "."};
+    race::Board board{screen, dm, raceDisplay, tmrResult, config, "."};
     board.tmrIntervaloTimer();
     int pages = 0;
     int fullPages = 0;
@@ -176,8 +186,11 @@ void BM_BoardPage(benchmark::State& state)
     state.counters["full_pages_%"] = 100.0 * fullPages / std::max(pages, 1);
     state.counters["vehicles"] = countOf(demoServer(), "veiculo");
     state.counters["results"] = countOf(demoServer(), "RESULTADOS");
-    state.counters["photos"] = demoServer().select("SELECT COUNT(*) FROM vyd.veiculo WHERE LENGTH(FOTO_PILOTO) >= 102400")
-                                   .value(0).value(0).toInt();
+    state.counters["photos"] = demoServer()
+                                   .select("SELECT COUNT(*) FROM vyd.veiculo WHERE LENGTH(FOTO_PILOTO) >= 102400")
+                                   .value(0)
+                                   .value(0)
+                                   .toInt();
     state.counters["photo_kB_smallest"] = g_photos.smallestKB;
     state.counters["photo_kB_largest"] = g_photos.largestKB;
 }
@@ -201,10 +214,10 @@ void BM_PageVehicleRows(benchmark::State& state)
     QList<ColumnDeclaration> withoutPhoto = {{"CODIGO", ColumnKind::Integer}};
     for (const char* name : {"PLACA", "VEICULO", "PILOTO", "CIDADE", "DETALHES_VEICULO", "EQUIPE", "EMAIL", "CELULAR"})
         withoutPhoto.append({name, ColumnKind::String});
-    Connection link {Config {}};
-    std::unique_ptr<Query> rows = variant == 0 ? makeDadosVeiculoQuery(link)
-                                               : std::make_unique<Query>(link, "page", sql[variant],
-                                                                         variant == 2 ? photoOnly : withoutPhoto);
+    Connection link{Config{}};
+    std::unique_ptr<Query> rows = variant == 0
+        ? makeDadosVeiculoQuery(link)
+        : std::make_unique<Query>(link, "page", sql[variant], variant == 2 ? photoOnly : withoutPhoto);
     const int first = demoServer().select("SELECT MIN(CODIGO) FROM vyd.veiculo").value(0).value(0).toInt();
     int code = first;
     for (auto _ : state) {
@@ -219,7 +232,12 @@ void BM_PageVehicleRows(benchmark::State& state)
     }
     state.SetLabel(variant == 0 ? "the board's statement" : variant == 1 ? "without the photo" : "the photos alone");
 }
-BENCHMARK(BM_PageVehicleRows)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Repetitions(5)
+BENCHMARK(BM_PageVehicleRows)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
 // The slowest statement the board sends: the standings (qryListaPilotos) of the category
@@ -228,11 +246,14 @@ BENCHMARK(BM_PageVehicleRows)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisec
 void BM_StandingsStatement(benchmark::State& state)
 {
     const test::MariaDbServer& server = demoServer();
-    const QList<QByteArray> largest = server.select(
-        "SELECT COD_EVENTO, COD_CATEGORIA, COUNT(*) AS n FROM vyd.RESULTADOS"
-        " WHERE COD_EVENTO = (SELECT COD_EVENTO_ABERTO FROM vyd.ORGANIZADOR ORDER BY CODIGO LIMIT 1)"
-        " GROUP BY COD_EVENTO, COD_CATEGORIA ORDER BY n DESC LIMIT 1").value(0);
-    Connection link {Config {}};
+    const QList<QByteArray> largest =
+        server
+            .select(
+                "SELECT COD_EVENTO, COD_CATEGORIA, COUNT(*) AS n FROM vyd.RESULTADOS"
+                " WHERE COD_EVENTO = (SELECT COD_EVENTO_ABERTO FROM vyd.ORGANIZADOR ORDER BY CODIGO LIMIT 1)"
+                " GROUP BY COD_EVENTO, COD_CATEGORIA ORDER BY n DESC LIMIT 1")
+            .value(0);
+    Connection link{Config{}};
     auto standings = makeListaPilotosQuery(link);
     standings->setParam("cod_evento", largest.value(0).toInt());
     standings->setParam("cod_categoria", largest.value(1).toInt());
@@ -251,7 +272,7 @@ BENCHMARK(BM_StandingsStatement)->Unit(benchmark::kMillisecond)->Repetitions(5)-
 void BM_LaneLookup(benchmark::State& state)
 {
     demoServer();
-    Connection link {Config {}};
+    Connection link{Config{}};
     auto lane = makeVehicleQuery(link, "qryDadosPilotoA");
     int code = 101;
     for (auto _ : state) {

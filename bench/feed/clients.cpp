@@ -55,8 +55,7 @@ int main(int argc, char** argv)
                              [&received, n](const QByteArray&) { ++received[size_t(n)]; });
             sockets.back()->open(QUrl(args[1]));
         }
-        if (!waitUntil([&] { return std::ranges::all_of(received, [](int r) { return r > 0; }); },
-                       Chromium::kWaitMs)) {
+        if (!waitUntil([&] { return std::ranges::all_of(received, [](int r) { return r > 0; }); }, Chromium::kWaitMs)) {
             std::fprintf(stderr, "bench_feed_clients: not every WebSocket had a message\n");
             return 1;
         }
@@ -69,9 +68,10 @@ int main(int argc, char** argv)
     }
     // In a window, frames follow changes at once rather than the display's 60 Hz, which
     // would add up to 16.7 ms to every figure, the same to the feed's and the hand-written.
-    Chromium chromium(!window, window ? QStringList{QStringLiteral("--kiosk"), QStringLiteral("--disable-gpu-vsync"),
-                                                    QStringLiteral("--disable-frame-rate-limit")}
-                                      : QStringList{});
+    Chromium chromium(!window,
+                      window ? QStringList{QStringLiteral("--kiosk"), QStringLiteral("--disable-gpu-vsync"),
+                                           QStringLiteral("--disable-frame-rate-limit")}
+                             : QStringList{});
     for (int n = 0; n < args[2].toInt(); ++n) {
         if (!chromium.open(args[1], window ? QSize() : QSize(1629, 551))) {
             std::fprintf(stderr, "bench_feed_clients: tab %d did not open\n", n + 1);

@@ -174,7 +174,8 @@ int main(int argc, char** argv)
                     f.medianMs, name, f.p99Ms, name, f.stallMs, name, clients->pictures - picturesBefore);
         std::fflush(stdout);
         clients->asking = false;
-        QMetaObject::invokeMethod(clients, [clients] { delete clients; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            clients, [clients] { delete clients; }, Qt::BlockingQueuedConnection);
         thread.quit();
         thread.wait();
     };

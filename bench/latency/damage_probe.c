@@ -106,8 +106,7 @@ static long long residentBytes(const char* pid)
 static void drain(int fd)
 {
     char buffer[4096];
-    while (recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
-    }
+    while (recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) { }
 }
 
 /* Discards the damage already reported. */
@@ -250,8 +249,10 @@ static char* noiseBytes(size_t length)
         state ^= state << 17;
         unsigned draw = (unsigned)(state >> 32) % 32;
         switch (draw) {
-        case 0: case 1: bytes[i] = '@'; break;
-        case 2: case 3: bytes[i] = ':'; break;
+        case 0:
+        case 1: bytes[i] = '@'; break;
+        case 2:
+        case 3: bytes[i] = ':'; break;
         case 4: bytes[i] = 0; break;
         case 5: bytes[i] = '\r'; break;
         case 6: bytes[i] = '\n'; break;
@@ -418,8 +419,8 @@ static int measureIdle(Probe* probe, int idleSeconds)
                 ++clockDamage;
             else {
                 ++otherDamage;
-                fprintf(stderr, "idle damage outside the clock: %d,%d %dx%d\n", d->area.x, d->area.y,
-                        d->area.width, d->area.height);
+                fprintf(stderr, "idle damage outside the clock: %d,%d %dx%d\n", d->area.x, d->area.y, d->area.width,
+                        d->area.height);
             }
         }
         drain(probe->peer);
@@ -525,11 +526,11 @@ static int usage(const char* program)
 static int parseOptions(int argc, char** argv, Options* options)
 {
     static const struct option known[] = {
-        {"window", required_argument, NULL, 'w'},  {"listen", required_argument, NULL, 'l'},
-        {"label", required_argument, NULL, 'r'},   {"clock", required_argument, NULL, 'c'},
+        {"window", required_argument, NULL, 'w'},   {"listen", required_argument, NULL, 'l'},
+        {"label", required_argument, NULL, 'r'},    {"clock", required_argument, NULL, 'c'},
         {"messages", required_argument, NULL, 'm'}, {"idle", required_argument, NULL, 'i'},
-        {"pid", required_argument, NULL, 'p'},     {"flood", required_argument, NULL, 'f'},
-        {"noise", required_argument, NULL, 'n'},   {NULL, 0, NULL, 0},
+        {"pid", required_argument, NULL, 'p'},      {"flood", required_argument, NULL, 'f'},
+        {"noise", required_argument, NULL, 'n'},    {NULL, 0, NULL, 0},
     };
     memset(options, 0, sizeof *options);
     int haveLabel = 0, haveClock = 0;
@@ -564,8 +565,8 @@ static int parseOptions(int argc, char** argv, Options* options)
     if (optind != argc || !options->window || !listen || !haveLabel || !haveClock)
         return usage(argv[0]);
     const char* colon = strrchr(listen, ':');
-    if (!colon || colon == listen || (size_t)(colon - listen) >= sizeof options->address
-        || !parseCount(colon + 1, &options->port) || options->port == 0 || options->port > 65535) {
+    if (!colon || colon == listen || (size_t)(colon - listen) >= sizeof options->address ||
+        !parseCount(colon + 1, &options->port) || options->port == 0 || options->port > 65535) {
         fprintf(stderr, "%s: --listen wants ADDRESS:PORT, not %s\n", argv[0], listen);
         return 2;
     }

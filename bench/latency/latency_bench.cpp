@@ -34,8 +34,7 @@ namespace {
 
 // Waits on the event loop (blocking in its poll, as the program does) until done() or the
 // time-out.
-template <typename Done>
-bool pumpUntil(Done done, int timeoutMs)
+template <typename Done> bool pumpUntil(Done done, int timeoutMs)
 {
     QElapsedTimer clock;
     clock.start();
@@ -117,13 +116,12 @@ struct RaceKey {
 };
 
 const RaceKey kRaceKeys[] = {
-    {"RA", El::lblReaA, false}, {"PA", El::lbl60A, false}, {"CA", El::lbl100A, false},
-    {"VA", El::lblVelA, false}, {"TPA", El::lblTPistaA, false}, {"FA", El::lblTTotalA, false},
-    {"posA", El::lblPosA, false}, {"RB", El::lblReaB, false}, {"PB", El::lbl60B, false},
-    {"CB", El::lbl100B, false}, {"VB", El::lblVelB, false}, {"TPB", El::lblTPistaB, false},
-    {"FB", El::lblTTotalB, false}, {"posB", El::lblPosB, false},
-    {"APS", El::imgPreA, true}, {"e_AA", El::imgStageA, true},
-    {"BPS", El::imgPreB, true}, {"e_BA", El::imgStageB, true},
+    {"RA", El::lblReaA, false},    {"PA", El::lbl60A, false},      {"CA", El::lbl100A, false},
+    {"VA", El::lblVelA, false},    {"TPA", El::lblTPistaA, false}, {"FA", El::lblTTotalA, false},
+    {"posA", El::lblPosA, false},  {"RB", El::lblReaB, false},     {"PB", El::lbl60B, false},
+    {"CB", El::lbl100B, false},    {"VB", El::lblVelB, false},     {"TPB", El::lblTPistaB, false},
+    {"FB", El::lblTTotalB, false}, {"posB", El::lblPosB, false},   {"APS", El::imgPreA, true},
+    {"e_AA", El::imgStageA, true}, {"BPS", El::imgPreB, true},     {"e_BA", El::imgStageB, true},
 };
 
 QByteArray message(int n)
@@ -241,9 +239,8 @@ int main(int argc, char** argv)
             ++clockPaints;
         else {
             ++otherPaints;
-            std::fprintf(stderr, "idle paint outside lblHora: %s %d,%d %dx%d\n",
-                         qPrintable(p.widget->objectName()), p.rect.x(), p.rect.y(), p.rect.width(),
-                         p.rect.height());
+            std::fprintf(stderr, "idle paint outside lblHora: %s %d,%d %dx%d\n", qPrintable(p.widget->objectName()),
+                         p.rect.x(), p.rect.y(), p.rect.width(), p.rect.height());
         }
     }
     figure("idle_seconds", idleSeconds);

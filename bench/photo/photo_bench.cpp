@@ -7,14 +7,14 @@
 // they are block averages, not the placement rule's samples of the full picture.
 
 #include "base/config.h"
-#include "picturebuilders.h"
 #include "overlay/pictureplacement.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
+#include "picturebuilders.h"
 #include "race/photo/decoders.h"
-#include "race/photo/pilotphotofiles.h"
 #include "race/photo/photofilebytes.h"
 #include "race/photo/picturelimits.h"
+#include "race/photo/pilotphotofiles.h"
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
 
@@ -168,9 +168,9 @@ void BM_LightsOffTwoPhotos(benchmark::State& state)
         benchmark::DoNotOptimize(window.constBits());
     }
     // what the screen model keeps of the two photos while they are shown
-    state.counters["held_MB"] = double(screen.element(overlay::El::fotoPilotoA).picture.sizeInBytes()
-                                       + screen.element(overlay::El::fotoPilotoB).picture.sizeInBytes())
-        / 1e6;
+    state.counters["held_MB"] = double(screen.element(overlay::El::fotoPilotoA).picture.sizeInBytes() +
+                                       screen.element(overlay::El::fotoPilotoB).picture.sizeInBytes()) /
+        1e6;
 }
 
 // A lights-off view's folder with two photos in it.
@@ -341,5 +341,9 @@ void BM_ScaledDecodeComparedWithSampling(benchmark::State& state)
 BENCHMARK(BM_DecodeJpeg12Megapixels)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_LightsOffTwoPhotos)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RefusedPhoto)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
-BENCHMARK(BM_LightsOffHeaviestPhotos)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_LightsOffHeaviestPhotos)
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_ScaledDecodeComparedWithSampling)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -48,18 +48,19 @@ int main(int argc, char** argv)
     for (const auto& c : cameras) {
         // the second lane's photo is the first one's mirror image in size: other bytes
         if (!write(folder + QStringLiteral("/%1a.jpg").arg(QLatin1String(c.name)),
-                   photo_test::cameraJpeg(c.width, c.height, kGrain))
-            || !write(folder + QStringLiteral("/%1b.jpg").arg(QLatin1String(c.name)),
-                      photo_test::cameraJpeg(c.width + 8, c.height, kGrain)))
+                   photo_test::cameraJpeg(c.width, c.height, kGrain)) ||
+            !write(folder + QStringLiteral("/%1b.jpg").arg(QLatin1String(c.name)),
+                   photo_test::cameraJpeg(c.width + 8, c.height, kGrain)))
             return 1;
     }
     const int height = int(std::sqrt(double(quorvel::race::kMaxPicturePixels) * 3 / 4));
     const QSize largest(int(quorvel::race::kMaxPicturePixels / height), height);
     const QByteArray heaviest = photo_test::emfFile(emptyRleBitmap(largest), largest.width(), largest.height());
     const QByteArray refused = photo_test::emfFile(emptyRleBitmap(largest), largest.width(), largest.height(), {}, 2);
-    if (!write(folder + QStringLiteral("/heavya.emf"), heaviest) || !write(folder + QStringLiteral("/heavyb.emf"), heaviest)
-        || !write(folder + QStringLiteral("/refuseda.emf"), refused)
-        || !write(folder + QStringLiteral("/refusedb.emf"), refused))
+    if (!write(folder + QStringLiteral("/heavya.emf"), heaviest) ||
+        !write(folder + QStringLiteral("/heavyb.emf"), heaviest) ||
+        !write(folder + QStringLiteral("/refuseda.emf"), refused) ||
+        !write(folder + QStringLiteral("/refusedb.emf"), refused))
         return 1;
     return 0;
 }

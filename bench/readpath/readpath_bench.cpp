@@ -21,8 +21,8 @@
 using quorvel::Text;
 using quorvel::Timer;
 using quorvel::overlay::Screen;
-using quorvel::race::ReadHandler;
 using quorvel::race::RaceMessage;
+using quorvel::race::ReadHandler;
 
 namespace {
 
@@ -42,9 +42,9 @@ Text messages(int count)
 
 struct ReadPath {
     Screen screen;
-    Timer tmrResult {"tmrResult", 5000};
-    Timer tmrIntervalo {"tmrIntervalo", 60000};
-    ReadHandler framing {screen, tmrResult, tmrIntervalo};
+    Timer tmrResult{"tmrResult", 5000};
+    Timer tmrIntervalo{"tmrIntervalo", 60000};
+    ReadHandler framing{screen, tmrResult, tmrIntervalo};
     qint64 applied = 0;
     ReadPath()
     {

@@ -4,12 +4,12 @@
 // Run: bench_throughput (offscreen; a QApplication, as in the program).
 
 #include "base/timer.h"
+#include "novehicles.h"
 #include "overlay/renderer.h"
 #include "overlay/screen.h"
-#include "race/readhandler.h"
 #include "race/lanevehicles.h"
 #include "race/racedisplay.h"
-#include "novehicles.h"
+#include "race/readhandler.h"
 
 #include "residentmemory.h"
 
@@ -31,10 +31,10 @@ const std::vector<RaceMessage>& baseMessages()
 {
     static const std::vector<RaceMessage> messages = [] {
         std::vector<RaceMessage> m;
-        const char* simple[] = {"Nova", "Largada", "GanhaA", "GanhaB", "DesclassA", "DesclassB",
-                                "mostraTempo", "escondeTempo", "APS-HIGH", "APS-LOW", "e_AA-HIGH",
-                                "e_AA-LOW", "e_AB-HIGH", "e_AB-LOW", "BPS-HIGH", "BPS-LOW",
-                                "e_BA-HIGH", "e_BA-LOW", "e_BB-HIGH", "e_BB-LOW", "sA_Verde", "sB_Verde"};
+        const char* simple[] = {"Nova",        "Largada",      "GanhaA",   "GanhaB",  "DesclassA", "DesclassB",
+                                "mostraTempo", "escondeTempo", "APS-HIGH", "APS-LOW", "e_AA-HIGH", "e_AA-LOW",
+                                "e_AB-HIGH",   "e_AB-LOW",     "BPS-HIGH", "BPS-LOW", "e_BA-HIGH", "e_BA-LOW",
+                                "e_BB-HIGH",   "e_BB-LOW",     "sA_Verde", "sB_Verde"};
         for (const char* key : simple)
             m.push_back({key, "0"});
         for (const char* lane : {"A", "B"}) {
@@ -107,14 +107,13 @@ Text chunkOf(int count, size_t first = 0)
     return chunk;
 }
 
-
 struct Display {
     overlay::Screen screen;
-    Timer tmrResult {"tmrResult", 5000};
-    Timer tmrIntervalo {"tmrIntervalo", 60000};
+    Timer tmrResult{"tmrResult", 5000};
+    Timer tmrIntervalo{"tmrIntervalo", 60000};
     bench::NoVehicles vehicles;
-    race::RaceDisplay race {screen, tmrIntervalo, vehicles};
-    race::ReadHandler framing {screen, tmrResult, tmrIntervalo};
+    race::RaceDisplay race{screen, tmrIntervalo, vehicles};
+    race::ReadHandler framing{screen, tmrResult, tmrIntervalo};
     Display()
     {
         screen.setTextMeasure(overlay::rendererTextMeasure());

@@ -36,8 +36,7 @@ public:
 
     // Runs a handler inside the failure route: a failure that escapes it ends the handler
     // there, goes to the exception handler, and the event loop goes on.
-    template <class F>
-    void guarded(F&& handler)
+    template <class F> void guarded(F&& handler)
     {
         try {
             handler();

@@ -27,15 +27,14 @@ EndOnSignals::EndOnSignals(Application& app)
     m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
         char bytes[16];
-        while (::read(m_pipe[0], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(m_pipe[0], bytes, sizeof bytes) > 0) { }
         m_app.requestEnd();
         // A box waiting for OK (a start-up failure, the guard's message) would hold the
         // end for ever: it is dismissed, as its OK would.
         if (QWidget* box = QApplication::activeModalWidget())
             box->close();
     });
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = &EndOnSignals::handle;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -29,8 +29,8 @@ private:
     Application& m_app;
     int m_pipe[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> m_notifier;
-    struct sigaction m_oldTerm {};
-    struct sigaction m_oldInt {};
+    struct sigaction m_oldTerm { };
+    struct sigaction m_oldInt { };
 };
 
 } // namespace quorvel::app

@@ -12,8 +12,7 @@ void showFatalError(const Text& message)
 {
     // Also on stderr, for an installer who started the program from a terminal.
     std::fprintf(stderr, "quorvel: %s\n", message.constData());
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), fromCp1252(message),
-                    QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Application Error"), fromCp1252(message), QMessageBox::Ok);
     box.exec();
 }
 

@@ -23,8 +23,8 @@ feed::RaceState raceState(const race::RaceDisplay& race, const race::Board& boar
     feed::RaceState state;
     for (race::Lane lane : {race::Lane::A, race::Lane::B}) {
         const race::LaneRecord& shown = race.shownHeader(lane);
-        state.headers[static_cast<size_t>(feedLane(lane))] = {shown.pilot,    shown.nickname, shown.number,
-                                                              shown.car,      shown.category, shown.heat};
+        state.headers[static_cast<size_t>(feedLane(lane))] = {shown.pilot, shown.nickname, shown.number,
+                                                              shown.car,   shown.category, shown.heat};
     }
     for (overlay::Side side : {overlay::Side::A, overlay::Side::B})
         for (int what = 0; what < overlay::kIndicationCount; ++what)

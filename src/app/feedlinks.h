@@ -11,7 +11,7 @@ class FeedServer;
 namespace quorvel::race {
 class Board;
 class RaceDisplay;
-}
+} // namespace quorvel::race
 
 namespace quorvel::app {
 

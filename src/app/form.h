@@ -13,8 +13,8 @@
 #include "overlay/clock.h"
 #include "overlay/screen.h"
 #include "race/board.h"
-#include "race/readhandler.h"
 #include "race/racedisplay.h"
+#include "race/readhandler.h"
 #include "views/programoutput.h"
 #include "views/view.h"
 

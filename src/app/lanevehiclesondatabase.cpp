@@ -101,8 +101,7 @@ void LaneVehiclesOnDatabase::preloadPhoto(race::Lane lane, overlay::El element)
             return;
         }
         const race::ScreenPicture picture(m_screen, element);
-        started.picture = std::async(std::launch::async,
-                                     m_photos.PilotPhotoReading(row, picture.fitBox()));
+        started.picture = std::async(std::launch::async, m_photos.PilotPhotoReading(row, picture.fitBox()));
     } catch (...) {
         std::promise<std::optional<QImage>> failed;
         failed.set_exception(std::current_exception());

@@ -6,8 +6,8 @@
 #include "app/feedlinks.h"
 #include "app/form.h"
 #include "app/stallprobe.h"
-#include "base/failure.h"
 #include "base/cp1252.h"
+#include "base/failure.h"
 #include "db/datamodule.h"
 #include "feed/feedserver.h"
 #include "overlay/outputplacement.h"
@@ -32,7 +32,8 @@ std::unique_ptr<feed::FeedServer> startFeed(const Config& config, const ConfigFi
         return nullptr;
     auto server = std::make_unique<feed::FeedServer>(screen);
     if (!server->listen(*parsed.settings)) {
-        const QString why = QStringLiteral("cannot listen on %1 (%2)").arg(fromCp1252(config.feedListen), server->errorString());
+        const QString why =
+            QStringLiteral("cannot listen on %1 (%2)").arg(fromCp1252(config.feedListen), server->errorString());
         throw Failure(file ? configRefusal(file->path, QStringLiteral("Feed"), QStringLiteral("Listen"), why)
                            : toCp1252(QStringLiteral("[Feed] Listen: ") + why));
     }

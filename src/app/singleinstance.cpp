@@ -41,9 +41,9 @@ QString lockFolder()
 
 QString sharedLockFolder(const QString& preferred, const QString& fallback)
 {
-    struct stat info {};
-    const bool everyoneMayCreate = ::stat(QFile::encodeName(preferred).constData(), &info) == 0
-        && S_ISDIR(info.st_mode) && (info.st_mode & (S_IWOTH | S_IXOTH)) == (S_IWOTH | S_IXOTH);
+    struct stat info { };
+    const bool everyoneMayCreate = ::stat(QFile::encodeName(preferred).constData(), &info) == 0 &&
+        S_ISDIR(info.st_mode) && (info.st_mode & (S_IWOTH | S_IXOTH)) == (S_IWOTH | S_IXOTH);
     return everyoneMayCreate ? preferred : fallback;
 }
 
@@ -66,9 +66,9 @@ QString bringForwardSocketPath(const QString& folder, const Text& title)
     const QByteArray encoded = QFile::encodeName(readable);
     if (encoded.size() <= kMaxPathBytes)
         return readable;
-    const QString shortName = QLatin1String("quorvel-")
-        + QString::fromLatin1(QCryptographicHash::hash(encoded, QCryptographicHash::Sha256).toHex().left(16))
-        + QLatin1String(".sock");
+    const QString shortName = QLatin1String("quorvel-") +
+        QString::fromLatin1(QCryptographicHash::hash(encoded, QCryptographicHash::Sha256).toHex().left(16)) +
+        QLatin1String(".sock");
     const QString inFolder = folder + QLatin1Char('/') + shortName;
     if (QFile::encodeName(inFolder).size() <= kMaxPathBytes)
         return inFolder;

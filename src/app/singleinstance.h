@@ -100,8 +100,7 @@ public:
     using Report = std::function<void(const Text&)>;
 
     // Runs once, after every element of the window exists and before FormCreate.
-    void check(Application& app, QWidget& window, const QString& folder = lockFolder(),
-               const Report& report = {});
+    void check(Application& app, QWidget& window, const QString& folder = lockFolder(), const Report& report = {});
     bool isFirstCopy() const { return m_instanceLock.held(); }
 
 private:

@@ -46,8 +46,8 @@ void StallProbe::beat()
     m_lastBeat = now;
     m_lastBusy = busy;
     if (now - m_secondStart >= 1000000) {
-        m_file.write(QByteArray::number(now / 1000) + ' ' + QByteArray::number(double(m_latest) / 1000.0, 'f', 1)
-                     + ' ' + QByteArray::number(double(m_busiest) / 1000.0, 'f', 1) + '\n');
+        m_file.write(QByteArray::number(now / 1000) + ' ' + QByteArray::number(double(m_latest) / 1000.0, 'f', 1) +
+                     ' ' + QByteArray::number(double(m_busiest) / 1000.0, 'f', 1) + '\n');
         m_file.flush();
         m_secondStart = now;
         m_latest = 0;

@@ -56,11 +56,11 @@ inline constexpr unsigned kDbReadTimeoutS = 8;
 inline constexpr unsigned kDbWriteTimeoutS = 8;
 
 // Timers, in milliseconds.
-inline constexpr int kRetryIntervalMs = 3000;      // TimerErro
-inline constexpr int kIdleIntervalMs = 60000;      // tmrIntervalo
-inline constexpr int kPageFirstIntervalMs = 100;   // tmrResult, first and empty pages
-inline constexpr int kPageIntervalMs = 5000;       // tmrResult, a page with results
-inline constexpr int kClockIntervalMs = 1000;      // tmrHora
+inline constexpr int kRetryIntervalMs = 3000; // TimerErro
+inline constexpr int kIdleIntervalMs = 60000; // tmrIntervalo
+inline constexpr int kPageFirstIntervalMs = 100; // tmrResult, first and empty pages
+inline constexpr int kPageIntervalMs = 5000; // tmrResult, a page with results
+inline constexpr int kClockIntervalMs = 1000; // tmrHora
 // The timers wait for the window's first paint; a window that is shown but never painted
 // (a late window manager, a minimised start) releases them after this.
 inline constexpr int kFirstPaintFallbackMs = 1000;
@@ -100,9 +100,9 @@ inline constexpr quint32 kKeyColour = 0xffff00ff;
 
 // A clean picture for the vision mixer on a screen of its own.
 struct ProgramOutputConfig {
-    QString screen;          // empty: no program output; digits: an index, else a screen's name
+    QString screen; // empty: no program output; digits: an index, else a screen's name
     std::optional<int> left; // the picture's top-left corner on that screen; none: as the
-    std::optional<int> top;  // operator's client area is on its own screen
+    std::optional<int> top; // operator's client area is on its own screen
     quint32 keyColour = kKeyColour;
 };
 

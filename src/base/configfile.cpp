@@ -52,8 +52,9 @@ Text splitLines(const QString& path, const QString& text, std::vector<Line>& out
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             if (!line.endsWith(QLatin1Char(']')))
-                return configRefusal(path, {}, {},
-                                     QStringLiteral("line %1, \"%2\", opens a section it does not close").arg(number).arg(line));
+                return configRefusal(
+                    path, {}, {},
+                    QStringLiteral("line %1, \"%2\", opens a section it does not close").arg(number).arg(line));
             section = line.mid(1, line.size() - 2).trimmed();
             continue;
         }
@@ -67,8 +68,9 @@ Text splitLines(const QString& path, const QString& text, std::vector<Line>& out
         Line setting{number, section, line.left(equals).trimmed(), lineValue(line.mid(equals + 1))};
         for (const Line& earlier : out) {
             if (earlier.section == setting.section && earlier.key == setting.key)
-                return configRefusal(path, setting.section, setting.key,
-                                     QStringLiteral("is set twice, on lines %1 and %2").arg(earlier.number).arg(number));
+                return configRefusal(
+                    path, setting.section, setting.key,
+                    QStringLiteral("is set twice, on lines %1 and %2").arg(earlier.number).arg(number));
         }
         out.push_back(std::move(setting));
     }
@@ -139,14 +141,8 @@ const std::vector<Setting>& settings()
              c.programOutput.screen = v;
              return QString();
          }},
-        {"ProgramOutput", "Left",
-         [](Config& c, const QString& v) {
-             return parseCoordinate(v, c.programOutput.left);
-         }},
-        {"ProgramOutput", "Top",
-         [](Config& c, const QString& v) {
-             return parseCoordinate(v, c.programOutput.top);
-         }},
+        {"ProgramOutput", "Left", [](Config& c, const QString& v) { return parseCoordinate(v, c.programOutput.left); }},
+        {"ProgramOutput", "Top", [](Config& c, const QString& v) { return parseCoordinate(v, c.programOutput.top); }},
         {"ProgramOutput", "KeyColour",
          [](Config& c, const QString& v) {
              const std::optional<quint32> colour = parseColour(v);
@@ -195,7 +191,8 @@ const std::vector<Setting>& settings()
 
 bool isDottedIpv4(const QString& text)
 {
-    static const QRegularExpression dotted(QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
+    static const QRegularExpression dotted(
+        QStringLiteral("^([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})\\.([0-9]{1,3})$"));
     const QRegularExpressionMatch match = dotted.match(text);
     if (!match.hasMatch())
         return false;
@@ -210,8 +207,8 @@ Text configRefusal(const QString& path, const QString& section, const QString& k
 {
     QString where = QStringLiteral("Configuration file %1").arg(path);
     if (!key.isEmpty())
-        where += section.isEmpty() ? QStringLiteral(", key %1").arg(key)
-                                   : QStringLiteral(", [%1] %2").arg(section, key);
+        where +=
+            section.isEmpty() ? QStringLiteral(", key %1").arg(key) : QStringLiteral(", [%1] %2").arg(section, key);
     return toCp1252(where + QStringLiteral(": ") + why);
 }
 
@@ -221,8 +218,8 @@ ConfigFile readConfigFile(const Config& defaults)
         const QString named = qEnvironmentVariable(kConfigFileVariable);
         if (named.isEmpty()) {
             ConfigFile file{QString(), defaults, {}};
-            file.refusal = toCp1252(QStringLiteral("%1 is set but names no configuration file")
-                                        .arg(QLatin1String(kConfigFileVariable)));
+            file.refusal = toCp1252(
+                QStringLiteral("%1 is set but names no configuration file").arg(QLatin1String(kConfigFileVariable)));
             return file;
         }
         return readConfigFile(named, true, defaults);

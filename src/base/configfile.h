@@ -11,9 +11,9 @@ namespace quorvel {
 // defaults, or why it was refused. A refusal ends the program before it connects to
 // anything, so it never runs half-configured.
 struct ConfigFile {
-    QString path;   // the file read; empty when there was none
-    Config config;  // the defaults with what the file set
-    Text refusal;   // empty when the file was accepted
+    QString path; // the file read; empty when there was none
+    Config config; // the defaults with what the file set
+    Text refusal; // empty when the file was accepted
 };
 
 // The file named by QUORVEL_CONFIG (which must exist), else /etc/quorvel/quorvel.conf when

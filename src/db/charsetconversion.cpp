@@ -37,12 +37,9 @@ CharsetConversion::CharsetConversion(const Text& charsetName)
 Text CharsetConversion::toSystemText(const Text& value) const
 {
     switch (m_source) {
-    case Source::SingleByte:
-        return value.left(kMaxTextBytes);
-    case Source::Utf8:
-        return toCp1252(QString::fromUtf8(cutUtf8(value)));
-    case Source::Other:
-        break;
+    case Source::SingleByte: return value.left(kMaxTextBytes);
+    case Source::Utf8: return toCp1252(QString::fromUtf8(cutUtf8(value)));
+    case Source::Other: break;
     }
     QStringDecoder decoder(m_charsetName.constData());
     if (!decoder.isValid())

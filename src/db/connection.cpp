@@ -36,9 +36,8 @@ struct ResultDeleter {
 bool errorEndsConnection(unsigned error)
 {
     // A time-out shows as a lost server (CR_SERVER_LOST).
-    return error == CR_SERVER_GONE_ERROR || error == CR_SERVER_LOST
-        || error == CR_SERVER_LOST_EXTENDED || error == ER_CONNECTION_KILLED
-        || error == ER_SERVER_SHUTDOWN;
+    return error == CR_SERVER_GONE_ERROR || error == CR_SERVER_LOST || error == CR_SERVER_LOST_EXTENDED ||
+        error == ER_CONNECTION_KILLED || error == ER_SERVER_SHUTDOWN;
 }
 
 Connection::Connection(const Config& config)
@@ -79,7 +78,7 @@ void Connection::connect()
         throw Failure("SQL Error: the MariaDB client library could not be initialised");
 
     // The link names no character set of its own: it adopts the library's default.
-    MY_CHARSET_INFO charset {};
+    MY_CHARSET_INFO charset{};
     mysql_get_character_set_info(mysql, &charset);
     const Text charsetName = charset.csname ? Text(charset.csname) : Text("utf8mb4");
     mysql_options(mysql, MYSQL_SET_CHARSET_NAME, charsetName.constData());
@@ -94,8 +93,8 @@ void Connection::connect()
     // An empty host is the local server through its socket (the library's, or
     // MYSQL_UNIX_PORT); the port is always given, so that neither MYSQL_TCP_PORT nor
     // /etc/services can move the link off the server's.
-    if (!mysql_real_connect(mysql, orNull(m_host), m_user.constData(), m_password.constData(),
-            m_database.constData(), m_port, nullptr, 0)) {
+    if (!mysql_real_connect(mysql, orNull(m_host), m_user.constData(), m_password.constData(), m_database.constData(),
+                            m_port, nullptr, 0)) {
         const Text message = errorText(mysql, conversion);
         mysql_close(mysql);
         throw Failure(message);

@@ -9,8 +9,7 @@
 
 namespace quorvel::db {
 
-Query::Query(Connection& connection, const char* name, const Text& sql,
-    QList<ColumnDeclaration> columns)
+Query::Query(Connection& connection, const char* name, const Text& sql, QList<ColumnDeclaration> columns)
     : m_connection(&connection)
     , m_name(name)
     , m_sql(sql)
@@ -57,7 +56,7 @@ QList<int> Query::bindColumns(const ResultSet& result) const
         const ColumnKind actual = result.columns[found].kind;
         if (actual != declared.kind) {
             raise(format("Type mismatch for field '%s', expecting: %s actual: %s", declared.name,
-                kindName(declared.kind), kindName(actual)));
+                         kindName(declared.kind), kindName(actual)));
         }
         binding.append(found);
     }

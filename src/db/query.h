@@ -26,8 +26,7 @@ struct ColumnDeclaration {
 // the after-move reaction. Failures are raised as quorvel::Failure.
 class Query {
 public:
-    Query(Connection& connection, const char* name, const Text& sql,
-        QList<ColumnDeclaration> columns);
+    Query(Connection& connection, const char* name, const Text& sql, QList<ColumnDeclaration> columns);
     ~Query();
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;

@@ -45,6 +45,8 @@ constexpr char kVehicleSql[] =
     "select * from veiculo\n"
     "where CODIGO=:CODIGO";
 
+// Kept as laid out by hand: a column a line, as the statements list them.
+// clang-format off
 const QList<ColumnDeclaration> kVeiculoColumns = {
     {"CODIGO", K::Integer},
     {"PLACA", K::String},
@@ -139,4 +141,5 @@ std::unique_ptr<Query> makeVehicleQuery(Connection& connection, const char* name
     return std::make_unique<Query>(connection, name, kVehicleSql, kVeiculoColumns + kLaneOnlyColumns);
 }
 
+// clang-format on
 } // namespace quorvel::db

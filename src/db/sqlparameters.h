@@ -25,7 +25,7 @@ public:
 
 private:
     struct Piece {
-        Text sql;      // the text before the parameter, or the tail of the whole text
+        Text sql; // the text before the parameter, or the tail of the whole text
         int parameter; // index into m_parameters, -1 for the tail
     };
     struct Parameter {

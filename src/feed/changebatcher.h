@@ -56,9 +56,9 @@ private:
     overlay::Renderer& m_renderer;
     const overlay::Screen& m_screen;
     std::function<QJsonObject()> m_state;
-    std::vector<QWebSocket*> m_events;  // /events: merge patches of the state
+    std::vector<QWebSocket*> m_events; // /events: merge patches of the state
     std::vector<QWebSocket*> m_program; // /program: changed rectangles of the picture
-    QJsonObject m_sent;                 // the state the /events clients have
+    QJsonObject m_sent; // the state the /events clients have
     bool m_stateChanged = false;
     QRegion m_dirty;
     QByteArray m_wholePicture; // the last whole picture sent, while nothing on it changed

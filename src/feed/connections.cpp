@@ -101,9 +101,8 @@ void Connections::acceptConnections()
         // and left idle keep no one else out.
         const QHostAddress peer = socket->peerAddress();
         forgetClosed(m_waiting);
-        const auto fromPeer = std::count_if(m_waiting.begin(), m_waiting.end(), [&](const QPointer<QTcpSocket>& s) {
-            return s->peerAddress() == peer;
-        });
+        const auto fromPeer = std::count_if(m_waiting.begin(), m_waiting.end(),
+                                            [&](const QPointer<QTcpSocket>& s) { return s->peerAddress() == peer; });
         if (fromPeer >= kMaxWaitingPerAddress || int(m_waiting.size()) >= kMaxWaiting) {
             refuse(socket, "503 Service Unavailable");
             continue;

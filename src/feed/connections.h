@@ -15,7 +15,6 @@
 
 namespace quorvel::feed {
 
-
 // How long a request's head may take, and how long a WebSocket may stay silent (it
 // answers the feed's pings) before it is closed. Tests shorten them.
 struct FeedTiming {
@@ -91,11 +90,11 @@ private:
     QTcpServer m_server;
     QWebSocketServer m_webSockets;
     FeedTiming m_timing;
-    std::vector<QPointer<QTcpSocket>> m_waiting;     // their request is being read
-    std::vector<QPointer<QTcpSocket>> m_answered;    // the clients counted
-    std::vector<QPointer<QTcpSocket>> m_refused;     // being told they are refused
-    std::vector<QPointer<QTcpSocket>> m_upgraded;    // under the WebSockets
-    std::vector<QWebSocket*> m_open;                 // the WebSockets, pinged
+    std::vector<QPointer<QTcpSocket>> m_waiting; // their request is being read
+    std::vector<QPointer<QTcpSocket>> m_answered; // the clients counted
+    std::vector<QPointer<QTcpSocket>> m_refused; // being told they are refused
+    std::vector<QPointer<QTcpSocket>> m_upgraded; // under the WebSockets
+    std::vector<QWebSocket*> m_open; // the WebSockets, pinged
     QTimer m_watch; // looks at what waits to be sent to each WebSocket
     QTimer m_ping;
     QElapsedTimer m_clock;

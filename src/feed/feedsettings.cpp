@@ -58,20 +58,23 @@ FeedSettingsResult parseFeedSettings(const QString& listen, const QString& token
     // could read otherwise (a blank, an escape, a list's comma, a quote).
     for (QChar c : token)
         if (c.unicode() < 0x21 || c.unicode() > 0x7e || c == u'\\' || c == u',' || c == u'"' || c == u'\'')
-            return refused("Token", QStringLiteral("the token may hold only printable ASCII characters without blanks, "
-                                                   "backslashes, commas or quotes"));
+            return refused("Token",
+                           QStringLiteral("the token may hold only printable ASCII characters without blanks, "
+                                          "backslashes, commas or quotes"));
     settings.token = token.toLatin1();
     if (!settings.address.isLoopback() && settings.token.size() < kMinNetworkTokenLength)
-        return refused("Token", QStringLiteral("a feed on %1, which is not a loopback address, needs a token of at "
-                                               "least %2 characters")
-                                    .arg(settings.address.toString())
-                                    .arg(kMinNetworkTokenLength));
+        return refused("Token",
+                       QStringLiteral("a feed on %1, which is not a loopback address, needs a token of at "
+                                      "least %2 characters")
+                           .arg(settings.address.toString())
+                           .arg(kMinNetworkTokenLength));
     return {settings, {}, {}};
 }
 
 Text feedRefusal(const ConfigFile& file)
 {
-    const FeedSettingsResult parsed = parseFeedSettings(fromCp1252(file.config.feedListen), fromCp1252(file.config.feedToken));
+    const FeedSettingsResult parsed =
+        parseFeedSettings(fromCp1252(file.config.feedListen), fromCp1252(file.config.feedToken));
     if (parsed.error.isEmpty())
         return {};
     return configRefusal(file.path, QStringLiteral("Feed"), parsed.badKey, parsed.error);

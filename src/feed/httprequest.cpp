@@ -8,8 +8,8 @@ namespace {
 bool isTokenChar(char c)
 {
     // RFC 9110 tchar
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')
-           || QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+        QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
 }
 
 QByteArray queryValue(QByteArrayView query, QByteArrayView name)
@@ -119,8 +119,8 @@ RequestHead parseRequestHead(const QByteArray& received)
             return head;
         }
     if (end < 0) {
-        head.status = received.size() >= kMaxRequestBytes ? RequestHead::Status::TooLarge
-                                                          : RequestHead::Status::Incomplete;
+        head.status =
+            received.size() >= kMaxRequestBytes ? RequestHead::Status::TooLarge : RequestHead::Status::Incomplete;
         return head;
     }
     head.length = end + 4;

@@ -10,19 +10,19 @@ struct RequestHead {
     enum class Status {
         Incomplete, // the blank line that ends the head has not come yet
         Complete,
-        TooLarge,   // more than kMaxRequestBytes
+        TooLarge, // more than kMaxRequestBytes
         Malformed,
     };
     Status status = Status::Incomplete;
     qsizetype length = 0; // bytes of the head, blank line included
     QByteArray method;
-    QByteArray path;      // the target up to "?", still percent-encoded
+    QByteArray path; // the target up to "?", still percent-encoded
     QByteArray queryToken; // ?token=..., percent-decoded
-    QByteArray bearer;    // Authorization: Bearer ...
+    QByteArray bearer; // Authorization: Bearer ...
     bool webSocket = false; // Upgrade: websocket
-    QByteArray host;      // Host, trimmed
-    int hosts = 0;        // how many Host lines came
-    QByteArray origin;    // Origin, trimmed
+    QByteArray host; // Host, trimmed
+    int hosts = 0; // how many Host lines came
+    QByteArray origin; // Origin, trimmed
     int origins = 0;
 };
 

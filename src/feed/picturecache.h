@@ -47,7 +47,7 @@ private:
         std::vector<Waiter> waiting;
     };
     struct Entry {
-        QByteArray png;          // empty: not made since the last change
+        QByteArray png; // empty: not made since the last change
         std::shared_ptr<Job> job; // being encoded, as the screen is now
     };
 

@@ -35,8 +35,8 @@ void RequestRouter::route(QTcpSocket* socket, const RequestHead& head)
     // Without a token only this computer's own pages may read the feed: a page of another
     // site whose name was made to point here still names that site in Host. With one, the
     // crew may reach the computer by any name; the token guards it.
-    const bool hostAccepted = head.hosts == 1 && !head.host.isEmpty()
-                              && (!m_settings.token.isEmpty() || isLoopbackHost(head.host));
+    const bool hostAccepted =
+        head.hosts == 1 && !head.host.isEmpty() && (!m_settings.token.isEmpty() || isLoopbackHost(head.host));
     if (!hostAccepted) {
         m_connections.refuse(socket, "421 Misdirected Request");
         return;
@@ -64,8 +64,8 @@ void RequestRouter::route(QTcpSocket* socket, const RequestHead& head)
     }
     const QByteArray& path = head.path;
     const bool webSocket = path == "/events" || (path == "/program" && head.webSocket);
-    const bool known = webSocket || path == "/" || path == "/program" || path == "/state" || path == "/program.png"
-                       || path == "/strip.png" || path == "/window.png";
+    const bool known = webSocket || path == "/" || path == "/program" || path == "/state" || path == "/program.png" ||
+        path == "/strip.png" || path == "/window.png";
     if (!known) {
         m_connections.refuse(socket, "404 Not Found");
         return;

@@ -17,9 +17,9 @@ namespace quorvel::feed {
 struct LinkStatus {
     enum class Link { Down, Connecting, Connected };
     Link link = Link::Down;
-    QString server;          // the timing server the TCP link goes to
-    bool database = false;   // the race database is connected
-    QString databaseServer;  // empty: the database server of this computer
+    QString server; // the timing server the TCP link goes to
+    bool database = false; // the race database is connected
+    QString databaseServer; // empty: the database server of this computer
     // The race day's journal: "off" without one, "recording", or "stopped" after a write
     // failed (until the next day); and the size of today's file.
     QString journal = QStringLiteral("off");

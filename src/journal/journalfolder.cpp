@@ -38,8 +38,9 @@ qint64 lastTimeOfDay(const QString& path)
     for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
         const QRegularExpressionMatch m = stamp.match(QString::fromLatin1(*line));
         if (m.hasMatch()) {
-            return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 + m.captured(3).toLongLong()) * 1000
-                 + m.captured(4).toLongLong();
+            return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 + m.captured(3).toLongLong()) *
+                1000 +
+                m.captured(4).toLongLong();
         }
     }
     return -1;
@@ -48,13 +49,14 @@ qint64 lastTimeOfDay(const QString& path)
 Text header(const QDate& day)
 {
     const Text name = dayFileName(day).toLatin1();
-    return "# quorvel journal of " + day.toString(Qt::ISODate).toLatin1()
-         + ": every chunk the overlay read from its timing link, as received, and what\n"
-           "# happened to the link between them. Play it back with\n"
-           "#   quorvel-sim --script "
-         + name + " [--speed N] [--from HH:MM:SS] [--to HH:MM:SS]\n"
-                  "# A line: [time of day, monotonic ms] milliseconds since the line before, then the bytes\n"
-                  "# (escapes as in race scripts) or a directive.\n";
+    return "# quorvel journal of " + day.toString(Qt::ISODate).toLatin1() +
+        ": every chunk the overlay read from its timing link, as received, and what\n"
+        "# happened to the link between them. Play it back with\n"
+        "#   quorvel-sim --script " +
+        name +
+        " [--speed N] [--from HH:MM:SS] [--to HH:MM:SS]\n"
+        "# A line: [time of day, monotonic ms] milliseconds since the line before, then the bytes\n"
+        "# (escapes as in race scripts) or a directive.\n";
 }
 
 } // namespace
@@ -183,8 +185,8 @@ void JournalFolder::writeDay(const std::vector<Entry>& batch, size_t begin, size
     }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        stop("Journal: cannot write " + path.toLocal8Bit() + " (" + file.errorString().toLocal8Bit()
-             + "), it records again tomorrow or at the next start");
+        stop("Journal: cannot write " + path.toLocal8Bit() + " (" + file.errorString().toLocal8Bit() +
+             "), it records again tomorrow or at the next start");
         return;
     }
     const qint64 before = file.size();
@@ -194,8 +196,8 @@ void JournalFolder::writeDay(const std::vector<Entry>& batch, size_t begin, size
         // A line cut short would end the file in the middle of a chunk: back to what was
         // whole before this batch.
         file.resize(before);
-        stop("Journal: cannot write " + path.toLocal8Bit() + " (" + why
-             + "), it records again tomorrow or at the next start");
+        stop("Journal: cannot write " + path.toLocal8Bit() + " (" + why +
+             "), it records again tomorrow or at the next start");
         return;
     }
     m_todayBytes = before + lines.size();

@@ -13,12 +13,12 @@ namespace quorvel::journal {
 // or a directive the simulator acts on when it plays the journal back).
 struct Entry {
     enum class Kind {
-        Chunk,     // the bytes as received
+        Chunk, // the bytes as received
         Directive, // "!mark ...", "!wait-connection", "!close", "!reset"
     };
     Kind kind = Kind::Chunk;
     Text text;
-    qint64 wallMs = 0;      // milliseconds since the epoch, when it happened
+    qint64 wallMs = 0; // milliseconds since the epoch, when it happened
     qint64 monotonicMs = 0; // the steady clock's milliseconds, when it happened
 };
 

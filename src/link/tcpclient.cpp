@@ -35,7 +35,7 @@ int pendingSocketError(int fd)
 // Whether a connect in progress has an outcome (completed or failed) waiting to be read.
 bool connectHasOutcome(int fd)
 {
-    pollfd p {fd, POLLOUT, 0};
+    pollfd p{fd, POLLOUT, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLOUT | POLLERR | POLLHUP));
 }
 
@@ -97,7 +97,7 @@ void TcpClient::requestConnect()
         return;
     }
 
-    in_addr address {};
+    in_addr address{};
     if (::inet_pton(AF_INET, m_host.constData(), &address) == 1) {
         startConnect(address);
         return;
@@ -127,14 +127,14 @@ void TcpClient::resolved(quint64 attempt, int lookupError, quint32 address)
         fail(lookupError, lookupFailure(lookupError));
         return;
     }
-    in_addr in {};
+    in_addr in{};
     in.s_addr = htonl(address);
     startConnect(in);
 }
 
 void TcpClient::startConnect(const in_addr& address)
 {
-    sockaddr_in to {};
+    sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(m_port);
     to.sin_addr = address;

@@ -30,8 +30,8 @@ enum class LinkState { Down, Connecting, Connected };
 class TcpClient : public QObject {
     Q_OBJECT
 public:
-    TcpClient(LinkEvents& events, Text host = kInitialTcpHost, quint16 port = kTcpPort,
-              QObject* parent = nullptr, int connectTimeoutMs = kTcpConnectTimeoutMs);
+    TcpClient(LinkEvents& events, Text host = kInitialTcpHost, quint16 port = kTcpPort, QObject* parent = nullptr,
+              int connectTimeoutMs = kTcpConnectTimeoutMs);
     // Closes silently: no handler runs and nothing is sent.
     ~TcpClient() override;
 

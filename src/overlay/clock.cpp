@@ -105,8 +105,8 @@ Text clockText(const QDateTime& date, const QDateTime& time, const ClockSeparato
 {
     const QDate d = date.date();
     const QTime t = time.time();
-    return twoDigits(d.day()) + separators.date + twoDigits(d.month()) + separators.date
-        + twoDigits(d.year() % 100) + " | " + twoDigits(t.hour()) + separators.time + twoDigits(t.minute());
+    return twoDigits(d.day()) + separators.date + twoDigits(d.month()) + separators.date + twoDigits(d.year() % 100) +
+        " | " + twoDigits(t.hour()) + separators.time + twoDigits(t.minute());
 }
 
 void tmrHoraTimer(Screen& screen, const ClockSeparators& separators)

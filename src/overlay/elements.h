@@ -6,6 +6,8 @@
 namespace quorvel::overlay {
 
 // X(name, parent): parent "frmPrincipal" is the window itself.
+// Kept as laid out by hand: the elements in rows, as the form lays them out.
+// clang-format off
 #define QUORVEL_ELEMENTS(X)                                                                      \
     /* the form's own children */                                                               \
     X(pnlClass, frmPrincipal) X(pnlGeral, frmPrincipal) X(pnlTempos, frmPrincipal)              \
@@ -51,18 +53,22 @@ namespace quorvel::overlay {
     X(mLog, pnlTempos) X(Memo1, pnlTempos) X(ListBox1, pnlTempos) X(mBD, pnlTempos)             \
     X(ListBox2, pnlTempos) X(pnlEscondeA, pnlTempos) X(pnlEscondeB, pnlTempos)                  \
     X(ckCameraPos, pnlTempos) X(ckChegada, pnlTempos)
+// clang-format on
 
 enum class El : int {
 #define QUORVEL_ELEMENT_ENUM(name, parent) name,
     QUORVEL_ELEMENTS(QUORVEL_ELEMENT_ENUM)
 #undef QUORVEL_ELEMENT_ENUM
-    Count,
+        Count,
     frmPrincipal = -1, // the window itself, parent of the top panels
 };
 
 inline constexpr int kElementCount = static_cast<int>(El::Count);
 
-inline constexpr int index(El e) { return static_cast<int>(e); }
+inline constexpr int index(El e)
+{
+    return static_cast<int>(e);
+}
 
 // The component name, as in the layout ("lblPilotoA").
 const char* elementName(El e);

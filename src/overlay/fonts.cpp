@@ -45,7 +45,8 @@ QFont makeFont(const FontSpec& spec)
 
 bool isLabelStandIn(const FontSpec& spec)
 {
-    return QLatin1String(spec.face) == QLatin1String(kLabelFace) && !QFontDatabase::hasFamily(QLatin1String(kLabelFace));
+    return QLatin1String(spec.face) == QLatin1String(kLabelFace) &&
+        !QFontDatabase::hasFamily(QLatin1String(kLabelFace));
 }
 
 // The laid-out face's vertical measures, as the layout's label heights give them: a line of
@@ -53,8 +54,14 @@ bool isLabelStandIn(const FontSpec& spec)
 // 24/25 of it below the line's top. The stand-in keeps its widths but takes these, so that
 // auto-size labels are laid-out high, texts sit where the layout puts them in their cells and
 // the capitals' accents, which reach 0.9 of the character height, stay inside their labels.
-int laidOutLineHeight(int pixelSize) { return (6 * pixelSize + 4) / 5; }
-int laidOutAscent(int pixelSize) { return (24 * pixelSize + 12) / 25; }
+int laidOutLineHeight(int pixelSize)
+{
+    return (6 * pixelSize + 4) / 5;
+}
+int laidOutAscent(int pixelSize)
+{
+    return (24 * pixelSize + 12) / 25;
+}
 
 } // namespace
 

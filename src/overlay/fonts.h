@@ -11,7 +11,7 @@ namespace quorvel::overlay {
 struct ResolvedFont {
     QFont font;
     QFontMetricsF metrics;
-    int ascent = 0;     // baseline below the top of a line
+    int ascent = 0; // baseline below the top of a line
     int lineHeight = 0; // ascent + descent: the height of one line
     qreal tabWidth = 0; // tab stops every 8 average character widths
 };

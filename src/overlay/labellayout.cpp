@@ -62,7 +62,8 @@ QList<qreal> characterPositions(const QString& shown, const ResolvedFont& font)
             segmentStart = i + 1;
             segmentX = x;
         } else {
-            x = segmentX + font.metrics.horizontalAdvance(QStringView(shown).mid(segmentStart, i + 1 - segmentStart).toString());
+            x = segmentX +
+                font.metrics.horizontalAdvance(QStringView(shown).mid(segmentStart, i + 1 - segmentStart).toString());
         }
     }
     positions.append(x);

@@ -47,6 +47,8 @@ struct SideElements {
     }
 };
 
+// Kept as laid out by hand: a side's elements grouped as on the strip.
+// clang-format off
 inline constexpr SideElements kSideA{
     El::lblPilotoA, El::lblVeiculoA, El::lblCategA,
     El::imgPreA, El::imgStageA, El::imgQueA, El::imgStartA, El::imgGanhouA, El::imgDesclaA,
@@ -72,6 +74,7 @@ inline constexpr SideElements kSideB{
     {El::lblTTotalB, El::lblDFim},
     El::pnlEscondeB,
 };
+// clang-format on
 
 constexpr const SideElements& sideElements(Side side)
 {

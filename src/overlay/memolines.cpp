@@ -9,7 +9,7 @@ namespace {
 // Where the line ending at or before `end` starts (just after the previous break), and
 // where that break itself starts: scanning backwards, CR LF is one break.
 struct LineBounds {
-    qsizetype start;     // first byte of the line
+    qsizetype start; // first byte of the line
     qsizetype breakFrom; // first byte of the break before it, or -1 when it is the first line
 };
 
@@ -80,8 +80,8 @@ Text tailOf(const Text& text, qsizetype maxLines, qsizetype maxBytes)
 void appendToMemo(MemoLines& memo, const Text& text)
 {
     MemoLines::Counted& counted = memo.counted;
-    const bool same = counted.text.constData() == text.constData() && counted.text.size() == text.size()
-                      && !counted.text.isNull();
+    const bool same =
+        counted.text.constData() == text.constData() && counted.text.size() == text.size() && !counted.text.isNull();
     if (!same)
         counted = {text, keptEntry(text)};
 
@@ -90,8 +90,8 @@ void appendToMemo(MemoLines& memo, const Text& text)
     memo.byteCount += counted.kept.text.size();
     ++memo.appended;
 
-    while (memo.entries.size() > 1
-           && (memo.lineCount > MemoLines::kMaxLines || memo.byteCount > MemoLines::kMaxBytes)) {
+    while (memo.entries.size() > 1 &&
+           (memo.lineCount > MemoLines::kMaxLines || memo.byteCount > MemoLines::kMaxBytes)) {
         memo.lineCount -= memo.entries.front().lines;
         memo.dropped += memo.entries.front().lines;
         memo.byteCount -= memo.entries.front().text.size();

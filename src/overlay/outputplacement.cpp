@@ -59,21 +59,23 @@ Text programOutputRefusal(const ConfigFile& file)
         return configRefusal(file.path, QStringLiteral("ProgramOutput"), QLatin1String(key), why);
     };
     const QList<QScreen*> screens = QGuiApplication::screens();
-    const auto named = std::count_if(screens.begin(), screens.end(),
-                                     [&](const QScreen* s) { return s->name() == output.screen; });
+    const auto named =
+        std::count_if(screens.begin(), screens.end(), [&](const QScreen* s) { return s->name() == output.screen; });
     if (named > 1)
-        return refuse("Screen", QStringLiteral("%1 screens are named %2: choose one by its index, 0 to %3")
-                                    .arg(named)
-                                    .arg(output.screen)
-                                    .arg(screens.size() - 1));
+        return refuse("Screen",
+                      QStringLiteral("%1 screens are named %2: choose one by its index, 0 to %3")
+                          .arg(named)
+                          .arg(output.screen)
+                          .arg(screens.size() - 1));
     const QScreen* screen = findOutputScreen(output.screen);
     if (!screen)
         return {};
     const QString which = QStringLiteral("screen %1 (%2)").arg(output.screen, screen->name());
     if (screen == QGuiApplication::primaryScreen())
-        return refuse("Screen", QStringLiteral("%1 is the screen the operator's window opens on; the output needs a "
-                                               "screen of its own")
-                                    .arg(which));
+        return refuse("Screen",
+                      QStringLiteral("%1 is the screen the operator's window opens on; the output needs a "
+                                     "screen of its own")
+                          .arg(which));
     const QSize size = screen->geometry().size();
     const QPoint place = picturePlace(output, centredPicturePlace(size));
     const QString misfit = pictureMisfit(size, place);
@@ -81,7 +83,8 @@ Text programOutputRefusal(const ConfigFile& file)
         return {};
     // A screen with room for the picture somewhere: the place is what pushes it off.
     if (size.width() >= kClientWidth && (place.x() < 0 || place.x() + kClientWidth > size.width()) && output.left)
-        return refuse("Left", QStringLiteral("%1 puts the picture outside %2: %3").arg(*output.left).arg(which, misfit));
+        return refuse("Left",
+                      QStringLiteral("%1 puts the picture outside %2: %3").arg(*output.left).arg(which, misfit));
     if (size.height() >= kClientHeight && (place.y() < 0 || place.y() + kClientHeight > size.height()) && output.top)
         return refuse("Top", QStringLiteral("%1 puts the picture outside %2: %3").arg(*output.top).arg(which, misfit));
     return refuse("Screen", QStringLiteral("%1: %2").arg(which, misfit));

@@ -154,8 +154,8 @@ void Renderer::paintPicture(QPainter& painter, const Element& picture, const QRe
 const LabelLayout& Renderer::labelLayout(const Element& label)
 {
     CachedLayout& cached = m_layouts[size_t(index(label.id))];
-    if (!cached.valid || cached.text != label.text || cached.box != label.box || cached.alignment != label.alignment
-        || !sameFont(cached.font, label.font)) {
+    if (!cached.valid || cached.text != label.text || cached.box != label.box || cached.alignment != label.alignment ||
+        !sameFont(cached.font, label.font)) {
         cached.layout = layoutLabel(label.text, resolvedFont(label.font), label.box, label.alignment);
         cached.text = label.text;
         cached.box = label.box;

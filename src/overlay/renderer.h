@@ -20,7 +20,6 @@ namespace quorvel::overlay {
 // drawn going first.
 class Renderer {
 public:
-
     // The window's client area, in window coordinates, clipped to `area`: magenta, then
     // the panels with their children. Memos, lists and check boxes are drawn in a simple
     // form here; the live window shows real widgets instead.
@@ -52,8 +51,7 @@ private:
 
     void fillArea(QPainter& painter, const QRect& area, QRgb colour, const Pass& pass) const;
     void paintPanelWith(QPainter& painter, const Screen& screen, El panel, const QRect& area, const Pass& pass);
-    void paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip,
-                    const Pass& pass);
+    void paintChild(QPainter& painter, const Screen& screen, const Element& child, const QRect& clip, const Pass& pass);
     void paintLabel(QPainter& painter, const Element& label, const QRect& clip);
     void paintPicture(QPainter& painter, const Element& picture, const QRect& clip);
     const LabelLayout& labelLayout(const Element& label);

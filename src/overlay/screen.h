@@ -19,7 +19,7 @@ enum class Alignment { Left, Center, RightJustify };
 
 struct FontSpec {
     const char* face = "Verdana"; // the face asked for; stand-ins are the renderer's business
-    int pixelSize = 11;           // character height in pixels
+    int pixelSize = 11; // character height in pixels
     bool bold = false;
     QRgb color = qRgb(0, 0, 0);
 };
@@ -40,7 +40,7 @@ struct MemoLines {
     qsizetype lineCount = 0;
     qsizetype byteCount = 0;
     quint64 appended = 0; // entries ever appended, dropped ones included
-    qint64 dropped = 0;   // shown lines dropped from the front: a line's number stays its own
+    qint64 dropped = 0; // shown lines dropped from the front: a line's number stays its own
 
     // The last appended text and what it came to, so that the same chunk appended again
     // is not scanned again. Holding the text keeps its buffer alive, so the same data

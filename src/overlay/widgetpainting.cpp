@@ -102,7 +102,8 @@ void paintMemoText(QPainter& painter, const QRect& inside, const TextList& lines
         const qsizetype rowEnd = rowStart + row.text.textLength();
         const qsizetype from = std::max(rowStart, row.line == selection->fromLine ? selection->fromChar : 0);
         const qsizetype to = std::min(rowEnd, row.line == selection->toLine ? selection->toChar : rowEnd);
-        const bool pastEnd = row.line < selection->toLine && rowEnd == lines[row.line].size() - out.cuts[size_t(row.line)];
+        const bool pastEnd =
+            row.line < selection->toLine && rowEnd == lines[row.line].size() - out.cuts[size_t(row.line)];
         if (from >= to && !pastEnd)
             continue;
         const qreal x1 = row.text.cursorToX(int(std::min(from, to)));

@@ -12,8 +12,8 @@
 
 namespace quorvel::race {
 
-using overlay::El;
 using overlay::BoardRow;
+using overlay::El;
 using overlay::kBoardRows;
 
 Text decimalSeparatorFromLocale()

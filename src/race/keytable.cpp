@@ -10,8 +10,14 @@ struct KeyRow {
     KeyEffect effect;
 };
 
-constexpr KeyEffect laneAction(Action action, Lane lane) { return {action, lane}; }
-constexpr KeyEffect lamp(Action onOrOff, Lane lane, Lamp which) { return {onOrOff, lane, which}; }
+constexpr KeyEffect laneAction(Action action, Lane lane)
+{
+    return {action, lane};
+}
+constexpr KeyEffect lamp(Action onOrOff, Lane lane, Lamp which)
+{
+    return {onOrOff, lane, which};
+}
 
 // One row a key, in the order of the Key enumeration.
 constexpr KeyRow kKeys[kKeyCount] = {

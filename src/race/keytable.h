@@ -9,6 +9,8 @@ namespace quorvel::race {
 
 // Every key of the timing server's protocol that has an effect, in the order of the
 // protocol's table. Keys are compared byte by byte, case-sensitive, blanks included.
+// Kept as laid out by hand: a row a group of the protocol's keys.
+// clang-format off
 enum class Key {
     Alinhar, Nova, Largada,
     cod_pilotoA, num_pilotoA, catA, carA, BatA, pilA, apelidoA, RA, statusA,
@@ -20,16 +22,37 @@ enum class Key {
     BPS_HIGH, BPS_LOW, e_BA_HIGH, e_BA_LOW, e_BB_HIGH, e_BB_LOW,
     sA_Verde, sB_Verde, DesligouLampadas,
 };
+// clang-format on
 
 inline constexpr int kKeyCount = static_cast<int>(Key::DesligouLampadas) + 1;
 
 // What a key does. The lane-less actions ignore the lane.
 enum class Action {
-    Reset, NextPair, Start,
-    LookUpVehicle, Number, Category, Car, Heat, Pilot, Nickname,
-    Reaction, Status, SixtyFeet, HundredMetres, Speed, TrackTime, Total, Position,
-    Win, Disqualify, ShowTimes, HideTimes,
-    LampOn, LampOff, LightsOff,
+    Reset,
+    NextPair,
+    Start,
+    LookUpVehicle,
+    Number,
+    Category,
+    Car,
+    Heat,
+    Pilot,
+    Nickname,
+    Reaction,
+    Status,
+    SixtyFeet,
+    HundredMetres,
+    Speed,
+    TrackTime,
+    Total,
+    Position,
+    Win,
+    Disqualify,
+    ShowTimes,
+    HideTimes,
+    LampOn,
+    LampOff,
+    LightsOff,
 };
 
 // The start tree's lamps that the timing server switches one by one.

@@ -88,8 +88,8 @@ void RaceDisplay::RenderLaneHeaders(const Text& vehicleSeparator, bool swapped)
 
 void RaceDisplay::limpadados()
 {
-    for (El e : {El::lblPilotoA, El::lblVeiculoA, El::lblCategA, El::lblPilotoB, El::lblVeiculoB,
-                 El::lblCategB, El::lblPosA, El::lblPosB})
+    for (El e : {El::lblPilotoA, El::lblVeiculoA, El::lblCategA, El::lblPilotoB, El::lblVeiculoB, El::lblCategB,
+                 El::lblPosA, El::lblPosB})
         m_screen.setText(e, Text());
     m_shownHeaders = {};
     ApplyTimesMode();

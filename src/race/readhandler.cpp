@@ -48,7 +48,7 @@ void ReadHandler::applyItem(const Text& chunk, const Text& item)
     m_screen.replaceItems(El::ListBox2, fields);
     if (fields.size() < 2)
         return;
-    const RaceMessage message {fields[0], fields[1]};
+    const RaceMessage message{fields[0], fields[1]};
     // The same chunk each time: Memo1 shares its bytes instead of copying them per message.
     m_screen.appendLine(El::Memo1, chunk);
     if (m_apply)

@@ -49,7 +49,7 @@ private:
     };
 
     qint64 firstLine() const; // the number of the first line still held
-    qint64 endLine() const;   // one past the last line, typed lines included
+    qint64 endLine() const; // one past the last line, typed lines included
     TextList linesBefore(qint64 end, qsizetype count) const;
     void scrollBy(qint64 lines);
     void scrollToEnd();
@@ -61,8 +61,8 @@ private:
     QTimer m_repaint;
     Text m_typed;
     qint64 m_end = -1; // one past the last line shown while scrolled back; -1: following
-    Place m_anchor;    // where the selection began
-    Place m_caret;     // where it ends
+    Place m_anchor; // where the selection began
+    Place m_caret; // where it ends
     bool m_selecting = false;
     bool m_followingAtPress = false; // whether the memo followed when the button went down
     // what the last paint drew, for placing presses

@@ -64,7 +64,7 @@ private:
     QPointer<QScreen> m_target; // the screen the output is on
     QPoint m_place;
     bool m_placed = false; // the place has been worked out
-    QString m_reported;    // the last line told
+    QString m_reported; // the last line told
     bool m_followQueued = false;
 };
 

@@ -49,7 +49,6 @@ void fillListBox(QListWidget* box, const TextList& items)
     }
 }
 
-
 } // namespace
 
 struct View::Private {
@@ -201,8 +200,7 @@ void View::closeEvent(QCloseEvent* event)
 bool View::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease
-        || type == QEvent::MouseButtonDblClick) {
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::MouseButtonDblClick) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = static_cast<QWidget*>(watched)->mapTo(this, mouse->position().toPoint());
         handleMouse(type, mouse->button(), at);

@@ -22,8 +22,9 @@ bool insidePrivateNetwork(QString* why)
     for (qsizetype i = 2; i < lines.size(); ++i) { // two header lines
         const QByteArray name = lines[i].split(':').value(0).trimmed();
         if (!name.isEmpty() && name != "lo" && name != "t0") {
-            *why = QStringLiteral("not inside a private network namespace (interface %1): refusing to change the network")
-                       .arg(QString::fromLatin1(name));
+            *why =
+                QStringLiteral("not inside a private network namespace (interface %1): refusing to change the network")
+                    .arg(QString::fromLatin1(name));
             return false;
         }
     }
@@ -34,10 +35,9 @@ bool ip(const QStringList& arguments, QString* why)
 {
     QProcess process;
     process.start(QStringLiteral("ip"), arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
-        *why = QStringLiteral("ip %1: %2").arg(arguments.join(QLatin1Char(' ')),
-                                               QString::fromLocal8Bit(process.readAllStandardError()));
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        *why = QStringLiteral("ip %1: %2")
+                   .arg(arguments.join(QLatin1Char(' ')), QString::fromLocal8Bit(process.readAllStandardError()));
         return false;
     }
     return true;
@@ -49,10 +49,11 @@ QByteArray makeBlackHole(QString* why)
         return {};
     const QString address = QString::fromLatin1(kAddress) + QStringLiteral("/32");
     if (!ip({QStringLiteral("tuntap"), QStringLiteral("add"), QStringLiteral("dev"), QStringLiteral("t0"),
-             QStringLiteral("mode"), QStringLiteral("tun")}, why)
-        || !ip({QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("t0"), QStringLiteral("up")}, why)
-        || !ip({QStringLiteral("route"), QStringLiteral("add"), address, QStringLiteral("dev"), QStringLiteral("t0")},
-               why))
+             QStringLiteral("mode"), QStringLiteral("tun")},
+            why) ||
+        !ip({QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("t0"), QStringLiteral("up")}, why) ||
+        !ip({QStringLiteral("route"), QStringLiteral("add"), address, QStringLiteral("dev"), QStringLiteral("t0")},
+            why))
         return {};
     return kAddress;
 }

@@ -66,7 +66,8 @@ bool Chromium::open(const QString& url, const QSize& size)
     const QByteArray port = portFile.readLine().trimmed();
     QNetworkAccessManager network;
     QNetworkReply* reply = network.sendCustomRequest(
-        QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/json/new?about:blank").arg(QString::fromLatin1(port)))),
+        QNetworkRequest(
+            QUrl(QStringLiteral("http://127.0.0.1:%1/json/new?about:blank").arg(QString::fromLatin1(port)))),
         "PUT");
     if (!waitUntil([&] { return reply->isFinished(); }, kWaitMs))
         return false;
@@ -81,22 +82,25 @@ bool Chromium::open(const QString& url, const QSize& size)
     if (!waitUntil([&] { return m_devTools.state() == QAbstractSocket::ConnectedState; }, kWaitMs))
         return false;
     if (size.isValid())
-        call("Emulation.setDeviceMetricsOverride", {{QStringLiteral("width"), size.width()},
-                                                    {QStringLiteral("height"), size.height()},
-                                                    {QStringLiteral("deviceScaleFactor"), 1},
-                                                    {QStringLiteral("mobile"), false}});
+        call("Emulation.setDeviceMetricsOverride",
+             {{QStringLiteral("width"), size.width()},
+              {QStringLiteral("height"), size.height()},
+              {QStringLiteral("deviceScaleFactor"), 1},
+              {QStringLiteral("mobile"), false}});
     call("Emulation.setDefaultBackgroundColorOverride",
-         {{QStringLiteral("color"), QJsonObject{{QStringLiteral("r"), 0},
-                                                {QStringLiteral("g"), 0},
-                                                {QStringLiteral("b"), 0},
-                                                {QStringLiteral("a"), 0}}}});
+         {{QStringLiteral("color"),
+           QJsonObject{{QStringLiteral("r"), 0},
+                       {QStringLiteral("g"), 0},
+                       {QStringLiteral("b"), 0},
+                       {QStringLiteral("a"), 0}}}});
     return !call("Page.navigate", {{QStringLiteral("url"), url}}).isEmpty();
 }
 
 QJsonValue Chromium::evaluate(const QString& expression)
 {
-    return call("Runtime.evaluate", {{QStringLiteral("expression"), expression}, {QStringLiteral("returnByValue"), true}})
-        [QStringLiteral("result")][QStringLiteral("value")];
+    return call("Runtime.evaluate",
+                {{QStringLiteral("expression"), expression},
+                 {QStringLiteral("returnByValue"), true}})[QStringLiteral("result")][QStringLiteral("value")];
 }
 
 QImage Chromium::screenshot()
@@ -109,10 +113,11 @@ QImage Chromium::screenshot()
 QJsonObject Chromium::call(const char* method, const QJsonObject& params)
 {
     const int id = ++m_lastId;
-    m_devTools.sendTextMessage(QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("id"), id},
-                                                                           {QStringLiteral("method"), QLatin1String(method)},
-                                                                           {QStringLiteral("params"), params}})
-                                                     .toJson(QJsonDocument::Compact)));
+    m_devTools.sendTextMessage(
+        QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("id"), id},
+                                                    {QStringLiteral("method"), QLatin1String(method)},
+                                                    {QStringLiteral("params"), params}})
+                              .toJson(QJsonDocument::Compact)));
     waitUntil([&] { return m_replies.contains(id); }, kWaitMs);
     return m_replies.take(id)[QStringLiteral("result")].toObject();
 }

@@ -50,8 +50,8 @@ namespace imagecompare_detail {
 
 inline std::string describeArgb(QRgb pixel)
 {
-    return "(" + std::to_string(qRed(pixel)) + ", " + std::to_string(qGreen(pixel)) + ", " + std::to_string(qBlue(pixel))
-        + ", alpha " + std::to_string(qAlpha(pixel)) + ")";
+    return "(" + std::to_string(qRed(pixel)) + ", " + std::to_string(qGreen(pixel)) + ", " +
+        std::to_string(qBlue(pixel)) + ", alpha " + std::to_string(qAlpha(pixel)) + ")";
 }
 
 // A pixel lies near an edge when a pixel beside it (diagonals included) in either
@@ -98,18 +98,18 @@ inline std::string imageMismatch(const QImage& expected, const QImage& actual, I
             if (pa == pb)
                 continue;
             if (tolerance.meanChannel >= 0)
-                sum += std::abs(qRed(pa) - qRed(pb)) + std::abs(qGreen(pa) - qGreen(pb))
-                    + std::abs(qBlue(pa) - qBlue(pb));
+                sum +=
+                    std::abs(qRed(pa) - qRed(pb)) + std::abs(qGreen(pa) - qGreen(pb)) + std::abs(qBlue(pa) - qBlue(pb));
             const int distance = channelDistance(pa, pb);
             if (distance <= strictest)
                 continue;
-            if (distance <= loosest
-                && distance <= (nearEdge(a, b, x, y) ? tolerance.edgeChannel : tolerance.flatChannel))
+            if (distance <= loosest &&
+                distance <= (nearEdge(a, b, x, y) ? tolerance.edgeChannel : tolerance.flatChannel))
                 continue;
             if (first.empty())
-                first = "at " + std::to_string(x) + ", " + std::to_string(y)
-                    + (nearEdge(a, b, x, y) ? " (an edge)" : " (a flat area)") + ": expected " + describeArgb(pa)
-                    + ", got " + describeArgb(pb);
+                first = "at " + std::to_string(x) + ", " + std::to_string(y) +
+                    (nearEdge(a, b, x, y) ? " (an edge)" : " (a flat area)") + ": expected " + describeArgb(pa) +
+                    ", got " + describeArgb(pb);
             ++stray;
         }
     }

@@ -16,7 +16,8 @@ constexpr int kFaintestEdge = 64;
 bool blendOverMagenta(QRgb page, QRgb window)
 {
     const int d[3] = {qRed(page) - qRed(kMagenta), qGreen(page) - qGreen(kMagenta), qBlue(page) - qBlue(kMagenta)};
-    const int w[3] = {qRed(window) - qRed(kMagenta), qGreen(window) - qGreen(kMagenta), qBlue(window) - qBlue(kMagenta)};
+    const int w[3] = {qRed(window) - qRed(kMagenta), qGreen(window) - qGreen(kMagenta),
+                      qBlue(window) - qBlue(kMagenta)};
     int widest = 0;
     for (int c = 1; c < 3; ++c)
         if (std::abs(d[c]) > std::abs(d[widest]))

@@ -16,11 +16,11 @@
 inline constexpr int kKeyingChannel = 3;
 
 struct Keying {
-    int opaque = 0;      // graphics, the same as the window's
-    int partial = 0;     // of them and of the transparent ones, partly transparent
+    int opaque = 0; // graphics, the same as the window's
+    int partial = 0; // of them and of the transparent ones, partly transparent
     int transparent = 0; // transparent where the window is magenta (or at a letter's faintest edge)
-    int widget = 0;      // transparent where a widget may lie and the window is not magenta
-    int wrong = 0;       // any other pixel
+    int widget = 0; // transparent where a widget may lie and the window is not magenta
+    int wrong = 0; // any other pixel
 };
 
 enum class KeyedPixel { Opaque, Partial, Transparent, Widget, Wrong };

@@ -115,8 +115,8 @@ MariaDbServer::MariaDbServer()
         } catch (const std::exception& e) {
             if (attempt == kFirstStartAttempts)
                 throw;
-            std::fprintf(stderr, "the private MariaDB server did not start (attempt %d), trying again: %s\n",
-                         attempt, e.what());
+            std::fprintf(stderr, "the private MariaDB server did not start (attempt %d), trying again: %s\n", attempt,
+                         e.what());
             QDir(dataDir()).removeRecursively();
         }
     }
@@ -171,11 +171,11 @@ void MariaDbServer::start()
         return;
     QProcess script;
     script.start(scriptPath(), {dataDir(), m_socket, QString::number(m_port)});
-    if (!script.waitForFinished(kStartTimeoutMs) || script.exitStatus() != QProcess::NormalExit
-        || script.exitCode() != 0) {
+    if (!script.waitForFinished(kStartTimeoutMs) || script.exitStatus() != QProcess::NormalExit ||
+        script.exitCode() != 0) {
         script.kill();
-        fail(QStringLiteral("the private MariaDB server did not start: ")
-            + QString::fromLocal8Bit(script.readAllStandardError()));
+        fail(QStringLiteral("the private MariaDB server did not start: ") +
+             QString::fromLocal8Bit(script.readAllStandardError()));
     }
     const QList<QByteArray> lines = script.readAllStandardOutput().trimmed().split('\n');
     m_pid = lines.last().trimmed().toLongLong();
@@ -276,13 +276,13 @@ QByteArray MariaDbServer::runClient(const QStringList& arguments, const QByteArr
 {
     QProcess client;
     client.start(QStringLiteral("mariadb"),
-        QStringList {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + m_socket,
-            QStringLiteral("-uroot"), QStringLiteral("--default-character-set=utf8mb4")}
-            + arguments);
+                 QStringList{QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + m_socket,
+                             QStringLiteral("-uroot"), QStringLiteral("--default-character-set=utf8mb4")} +
+                     arguments);
     client.write(input);
     client.closeWriteChannel();
-    if (!client.waitForFinished(kClientTimeoutMs) || client.exitStatus() != QProcess::NormalExit
-        || client.exitCode() != 0) {
+    if (!client.waitForFinished(kClientTimeoutMs) || client.exitStatus() != QProcess::NormalExit ||
+        client.exitCode() != 0) {
         client.kill();
         fail(QStringLiteral("mariadb: ") + QString::fromUtf8(client.readAllStandardError()));
     }
@@ -325,8 +325,9 @@ void MariaDbServer::resetRaceDatabase() const
 
 void MariaDbServer::startGeneralLog() const
 {
-    execute("SET GLOBAL general_log = 0; SET GLOBAL log_output = 'TABLE';"
-            " TRUNCATE TABLE mysql.general_log; SET GLOBAL general_log = 1;");
+    execute(
+        "SET GLOBAL general_log = 0; SET GLOBAL log_output = 'TABLE';"
+        " TRUNCATE TABLE mysql.general_log; SET GLOBAL general_log = 1;");
 }
 
 void MariaDbServer::stopGeneralLog() const
@@ -337,9 +338,9 @@ void MariaDbServer::stopGeneralLog() const
 QList<LogEntry> MariaDbServer::generalLog(const QByteArray& user) const
 {
     // The log table is a CSV table: a plain scan returns the entries in arrival order.
-    const QList<QList<QByteArray>> rows = select(
-        "SELECT command_type, HEX(argument) FROM mysql.general_log WHERE user_host LIKE "
-        + sqlString(user + "[%") + ';');
+    const QList<QList<QByteArray>> rows =
+        select("SELECT command_type, HEX(argument) FROM mysql.general_log WHERE user_host LIKE " +
+               sqlString(user + "[%") + ';');
     QList<LogEntry> entries;
     for (const QList<QByteArray>& row : rows)
         entries.append({row.value(0), QByteArray::fromHex(row.value(1))});

@@ -28,6 +28,6 @@ private:
 
 // Portuguese, as the installation's operators run it; the tests that need it fail, with
 // this reason, on a machine where scripts/setup has not made it.
-#define QUORVEL_UNDER_PT_BR(guard)                                                                   \
-    ProcessLocale guard("pt_BR.UTF-8");                                                                 \
+#define QUORVEL_UNDER_PT_BR(guard)                                                                                     \
+    ProcessLocale guard("pt_BR.UTF-8");                                                                                \
     ASSERT_TRUE(guard.active()) << "the locale pt_BR.UTF-8 is missing: run scripts/setup"

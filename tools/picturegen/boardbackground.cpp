@@ -63,7 +63,8 @@ void drawCode(QPainter& painter)
     painter.fillRect(codeSquare, palette::white);
     const QImage modules = qrModules("QUORVEL");
     const int side = modules.width() * qrModulePixels;
-    const QPoint origin = codeSquare.topLeft() + QPoint((codeSquare.width() - side) / 2, (codeSquare.height() - side) / 2);
+    const QPoint origin =
+        codeSquare.topLeft() + QPoint((codeSquare.width() - side) / 2, (codeSquare.height() - side) / 2);
     for (int y = 0; y < modules.height(); ++y)
         for (int x = 0; x < modules.width(); ++x)
             if (modules.pixel(x, y) == qRgb(0, 0, 0))

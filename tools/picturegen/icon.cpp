@@ -40,15 +40,14 @@ QPointF onDial(double radius, double degrees)
 void drawStreaks(QPainter& painter)
 {
     struct Streak {
-        double angle;  // degrees below the horizontal, towards the lower left
+        double angle; // degrees below the horizontal, towards the lower left
         double length;
         double width;
         QColor colour;
     };
     const Streak streaks[] = {
-        {24, 190, 30, QColor(0, 96, 240)},   {38, 230, 44, QColor(20, 140, 255)},
-        {54, 190, 28, QColor(60, 180, 255)}, {31, 170, 12, QColor(170, 230, 255)},
-        {46, 200, 12, QColor(140, 220, 255)},
+        {24, 190, 30, QColor(0, 96, 240)},    {38, 230, 44, QColor(20, 140, 255)},  {54, 190, 28, QColor(60, 180, 255)},
+        {31, 170, 12, QColor(170, 230, 255)}, {46, 200, 12, QColor(140, 220, 255)},
     };
     painter.setPen(Qt::NoPen);
     for (const Streak& streak : streaks) {

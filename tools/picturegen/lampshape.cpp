@@ -25,21 +25,17 @@ QImage renderLamp(const LampShape& shape)
                     const double y = py + (sy + 0.5) / samplesPerSide;
                     QColor colour = palette::white;
                     switch (shape.zone(x, y)) {
-                    case Zone::Outside:
-                        break;
-                    case Zone::Outline:
-                        colour = palette::lampOutline;
-                        break;
-                    case Zone::Inside:
-                        colour = shape.face(x, y);
-                        break;
+                    case Zone::Outside: break;
+                    case Zone::Outline: colour = palette::lampOutline; break;
+                    case Zone::Inside: colour = shape.face(x, y); break;
                     }
                     red += colour.red();
                     green += colour.green();
                     blue += colour.blue();
                 }
-            image.setPixel(px, py, qRgb(int(std::lround(red / sampleCount)), int(std::lround(green / sampleCount)),
-                                        int(std::lround(blue / sampleCount))));
+            image.setPixel(px, py,
+                           qRgb(int(std::lround(red / sampleCount)), int(std::lround(green / sampleCount)),
+                                int(std::lround(blue / sampleCount))));
         }
     return image;
 }

@@ -40,8 +40,8 @@ const Picture pictures[] = {
 // Only the icon keeps an alpha channel; the others are stored as plain 24-bit colour.
 bool save(const Picture& picture, const QDir& folder)
 {
-    const QImage image = picture.draw().convertToFormat(picture.withAlpha ? QImage::Format_ARGB32
-                                                                          : QImage::Format_RGB888);
+    const QImage image =
+        picture.draw().convertToFormat(picture.withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
     return image.save(folder.filePath(QString::fromUtf8(picture.fileName)), "PNG");
 }
 

@@ -88,8 +88,8 @@ void drawBlock(QPainter& painter, std::span<const Cell> block, int top)
         const int width = cell.right - cell.left;
         for (int x = cell.left; x <= cell.right; ++x) {
             const QColor colour = x == cell.right && !lastOfBlock
-                                      ? palette::cellSeparator
-                                      : mix(palette::cellLeft, palette::cellRight, double(x - cell.left) / width);
+                ? palette::cellSeparator
+                : mix(palette::cellLeft, palette::cellRight, double(x - cell.left) / width);
             painter.fillRect(QRect(x, top, 1, rowHeight), colour);
         }
     }

@@ -1,5 +1,5 @@
-#include "lampshape.h"
 #include "lamps.h"
+#include "lampshape.h"
 #include "palette.h"
 
 #include <algorithm>

@@ -59,8 +59,8 @@ Capture readCapture(const QByteArray& file)
                 capture.truncatedAtEnd = true;
                 break;
             }
-            throw Failure(format("damaged capture after %lld frames: %s",
-                                 static_cast<long long>(capture.frames.size()), why));
+            throw Failure(
+                format("damaged capture after %lld frames: %s", static_cast<long long>(capture.frames.size()), why));
         }
         CapturedFrame frame;
         frame.timeUs = static_cast<qint64>(header->ts.tv_sec) * 1000000 + header->ts.tv_usec / 1000;

@@ -8,8 +8,8 @@ namespace quorvel::sim {
 
 // One frame of a packet capture, as tcpdump or Wireshark wrote it.
 struct CapturedFrame {
-    qint64 timeUs = 0;     // capture time, microseconds since the epoch
-    QByteArray bytes;      // what was captured of the frame
+    qint64 timeUs = 0; // capture time, microseconds since the epoch
+    QByteArray bytes; // what was captured of the frame
     qint64 wireLength = 0; // the frame's length on the wire (more than bytes: cut by the snap length)
 };
 

@@ -25,10 +25,10 @@ Text heading(const QString& sourceName, const CaptureConversion& c, qint64 first
 {
     const QString started = QDateTime::fromMSecsSinceEpoch(firstUs / 1000).toString(Qt::ISODate);
     Text out;
-    out += "# Replay of " + sourceName.toLocal8Bit() + " (what the timing server on port "
-        + Text::number(serverPort) + " sent, captured from " + started.toLatin1() + ").\n";
-    out += format("# %d steps, %lld bytes, %lld ms. Each step is one TCP segment, after its delay in\n",
-                  c.steps, static_cast<long long>(c.bytes), static_cast<long long>(c.durationMs));
+    out += "# Replay of " + sourceName.toLocal8Bit() + " (what the timing server on port " + Text::number(serverPort) +
+        " sent, captured from " + started.toLatin1() + ").\n";
+    out += format("# %d steps, %lld bytes, %lld ms. Each step is one TCP segment, after its delay in\n", c.steps,
+                  static_cast<long long>(c.bytes), static_cast<long long>(c.durationMs));
     out += "# milliseconds from the previous one; play faster with quorvel-sim --speed N.\n";
     if (c.retransmissions > 0)
         out += format("# %d retransmitted segments left out.\n", c.retransmissions);

@@ -21,8 +21,8 @@ DiscoveryResponder::DiscoveryResponder(SimLog& log, AnswerPlan plan, QObject* pa
 void DiscoveryResponder::bind(const QHostAddress& address, quint16 port)
 {
     if (!m_socket.bind(address, port))
-        throw Failure("cannot bind udp " + address.toString().toLatin1() + ':' + Text::number(port) + ": "
-                      + m_socket.errorString().toLatin1());
+        throw Failure("cannot bind udp " + address.toString().toLatin1() + ':' + Text::number(port) + ": " +
+                      m_socket.errorString().toLatin1());
     m_log.line("listening udp " + address.toString().toLatin1() + ':' + Text::number(m_socket.localPort()));
 }
 
@@ -44,9 +44,8 @@ void DiscoveryResponder::readRequests()
         const qint64 floodEnd = m_plan.floodForMs > 0 ? QDateTime::currentMSecsSinceEpoch() + m_plan.floodForMs : 0;
         if (m_plan.floodForMs <= 0 && m_plan.count <= 0)
             continue;
-        QTimer::singleShot(m_plan.firstDelayMs, this, [this, from, port, floodEnd] {
-            answer(from, port, m_plan.count, floodEnd);
-        });
+        QTimer::singleShot(m_plan.firstDelayMs, this,
+                           [this, from, port, floodEnd] { answer(from, port, m_plan.count, floodEnd); });
     }
 }
 
@@ -56,9 +55,8 @@ void DiscoveryResponder::answer(const QHostAddress& to, quint16 port, int left, 
     m_log.bytes("udp sent " + to.toString().toLatin1() + ':' + Text::number(port), m_plan.text);
     const bool more = floodEndMs > 0 ? QDateTime::currentMSecsSinceEpoch() + m_plan.intervalMs < floodEndMs : left > 1;
     if (more) {
-        QTimer::singleShot(m_plan.intervalMs, this, [this, to, port, left, floodEndMs] {
-            answer(to, port, left - 1, floodEndMs);
-        });
+        QTimer::singleShot(m_plan.intervalMs, this,
+                           [this, to, port, left, floodEndMs] { answer(to, port, left - 1, floodEndMs); });
     }
 }
 

@@ -12,11 +12,11 @@ class SimLog;
 
 // How the simulator answers a discovery request.
 struct AnswerPlan {
-    int count = 1;          // answers per request; 0 logs the request and answers nothing
-    int firstDelayMs = 0;   // before the first answer
-    int intervalMs = 1000;  // between answers
-    int floodForMs = 0;     // more than 0: answer every intervalMs for this long instead
-    Text text = "PONG";     // empty: a datagram of 0 bytes
+    int count = 1; // answers per request; 0 logs the request and answers nothing
+    int firstDelayMs = 0; // before the first answer
+    int intervalMs = 1000; // between answers
+    int floodForMs = 0; // more than 0: answer every intervalMs for this long instead
+    Text text = "PONG"; // empty: a datagram of 0 bytes
 };
 
 // The UDP side of the timing server: answers "PING" on the discovery port, to the sender.

@@ -58,8 +58,8 @@ Text unescapeBytes(const Text& written)
         } else if (next == 't') {
             out.append('\t');
             ++i;
-        } else if (next == 'x' && i + 3 < written.size() && hexValue(written[i + 2]) >= 0
-                   && hexValue(written[i + 3]) >= 0) {
+        } else if (next == 'x' && i + 3 < written.size() && hexValue(written[i + 2]) >= 0 &&
+                   hexValue(written[i + 3]) >= 0) {
             out.append(static_cast<char>(hexValue(written[i + 2]) * 16 + hexValue(written[i + 3])));
             i += 3;
         } else {

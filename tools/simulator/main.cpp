@@ -66,8 +66,9 @@ int convertCapture(const QCommandLineParser& parser)
         throw Failure("cannot read the capture " + from.toLocal8Bit());
     const CaptureConversion c = scriptFromCapture(in.readAll(), static_cast<quint16>(port), QFileInfo(from).fileName());
     QFile out;
-    const bool opened = to == QLatin1String("-") ? out.open(stdout, QIODevice::WriteOnly)
-                                                  : (out.setFileName(to), out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const bool opened = to == QLatin1String("-")
+        ? out.open(stdout, QIODevice::WriteOnly)
+        : (out.setFileName(to), out.open(QIODevice::WriteOnly | QIODevice::Truncate));
     if (!opened || out.write(c.script) != c.script.size() || !out.flush())
         throw Failure("cannot write the script " + to.toLocal8Bit());
     std::fprintf(stderr, "quorvel-sim: %d steps, %lld bytes, %lld ms", c.steps, static_cast<long long>(c.bytes),
@@ -135,7 +136,8 @@ int main(int argc, char** argv)
     option("from", "Play only the script's stretch from this time of day (a journal's stamps).", "HH:MM[:SS]");
     option("to", "Play only the script's stretch before this time of day (a journal's stamps).", "HH:MM[:SS]");
     option("speed", "Play the script this many times faster (2: half the delays).", "factor", "1");
-    option("from-capture", "Convert a pcap capture of the overlay's connection (tcpdump -w) into a script, then end.", "file");
+    option("from-capture", "Convert a pcap capture of the overlay's connection (tcpdump -w) into a script, then end.",
+           "file");
     option("to-script", "Where --from-capture writes the script (\"-\": stdout).", "file");
     option("server-port", "With --from-capture: the timing server's TCP port in the capture.", "port", "3335");
     option("interactive", "Send each line typed on stdin; lines starting with ! are directives.");
@@ -158,8 +160,9 @@ int main(int argc, char** argv)
             plan.firstDelayMs = intValue(parser, QStringLiteral("answer-delay"));
             plan.intervalMs = intValue(parser, QStringLiteral("answer-interval"));
             plan.floodForMs = intValue(parser, QStringLiteral("flood"));
-            plan.text = parser.isSet(QStringLiteral("empty-answer")) ? Text()
-                                                                     : parser.value(QStringLiteral("answer-text")).toLatin1();
+            plan.text = parser.isSet(QStringLiteral("empty-answer"))
+                ? Text()
+                : parser.value(QStringLiteral("answer-text")).toLatin1();
             responder = std::make_unique<DiscoveryResponder>(*log, plan);
             const Endpoint udp = parseEndpoint(parser.value(QStringLiteral("udp")), "--udp");
             responder->bind(udp.address, udp.port);
@@ -177,7 +180,8 @@ int main(int argc, char** argv)
             player.setSpeed(speedFactor(parser));
             std::vector<Step> steps = parseScript(file.readAll());
             if (parser.isSet(QStringLiteral("from")) || parser.isSet(QStringLiteral("to")))
-                steps = selectStretch(steps, timeOption(parser, QStringLiteral("from")), timeOption(parser, QStringLiteral("to")));
+                steps = selectStretch(steps, timeOption(parser, QStringLiteral("from")),
+                                      timeOption(parser, QStringLiteral("to")));
             player.play(std::move(steps), parser.isSet(QStringLiteral("loop")));
         }
         std::unique_ptr<Console> console;

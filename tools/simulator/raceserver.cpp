@@ -34,15 +34,15 @@ RaceServer::RaceServer(SimLog& log, QObject* parent)
 void RaceServer::listen(const QHostAddress& address, quint16 port)
 {
     if (!m_server.listen(address, port))
-        throw Failure("cannot listen on " + address.toString().toLatin1() + ':' + Text::number(port) + ": "
-                      + m_server.errorString().toLatin1());
+        throw Failure("cannot listen on " + address.toString().toLatin1() + ':' + Text::number(port) + ": " +
+                      m_server.errorString().toLatin1());
     m_log.line("listening tcp " + address.toString().toLatin1() + ':' + Text::number(m_server.serverPort()));
 }
 
 int RaceServer::connectedCount() const
 {
-    return static_cast<int>(std::count_if(m_clients.begin(), m_clients.end(),
-                                          [](const Client& c) { return !c.closing; }));
+    return static_cast<int>(
+        std::count_if(m_clients.begin(), m_clients.end(), [](const Client& c) { return !c.closing; }));
 }
 
 void RaceServer::accept()
@@ -81,7 +81,8 @@ void RaceServer::drop(QTcpSocket* socket)
 
 RaceServer::Client* RaceServer::find(QTcpSocket* socket)
 {
-    auto it = std::find_if(m_clients.begin(), m_clients.end(), [socket](const Client& c) { return c.socket == socket; });
+    auto it =
+        std::find_if(m_clients.begin(), m_clients.end(), [socket](const Client& c) { return c.socket == socket; });
     return it == m_clients.end() ? nullptr : &*it;
 }
 
@@ -98,7 +99,8 @@ void RaceServer::send(const Text& text)
         c.socket->flush();
         // A flood is logged by its size and its start; received text is always logged whole.
         if (text.size() > kSentLogBytes)
-            m_log.bytes("tcp sent " + c.peer + ' ' + Text::number(text.size()) + " bytes, starting", text.left(kSentLogBytes));
+            m_log.bytes("tcp sent " + c.peer + ' ' + Text::number(text.size()) + " bytes, starting",
+                        text.left(kSentLogBytes));
         else
             m_log.bytes("tcp sent " + c.peer, text);
     }
@@ -123,7 +125,7 @@ void RaceServer::closeAll()
 void RaceServer::resetAll()
 {
     for (Client& c : m_clients) {
-        const linger noLinger {1, 0};
+        const linger noLinger{1, 0};
         ::setsockopt(static_cast<int>(c.socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
         m_log.line("tcp reset sent " + c.peer);
     }

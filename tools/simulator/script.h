@@ -11,16 +11,16 @@ namespace quorvel::sim {
 // One step of a race script: wait `delayMs`, then do it.
 struct Step {
     enum class Kind {
-        Send,           // the text in one write to every connected overlay
-        Repeat,         // the text `count` times over, in one write (floods for tests)
-        Close,          // !close: an orderly close; the overlay's farewell is still logged
-        Reset,          // !reset: a reset (SO_LINGER 0)
+        Send, // the text in one write to every connected overlay
+        Repeat, // the text `count` times over, in one write (floods for tests)
+        Close, // !close: an orderly close; the overlay's farewell is still logged
+        Reset, // !reset: a reset (SO_LINGER 0)
         WaitConnection, // !wait-connection: until an overlay is connected
-        WaitFile,       // !wait-file <path>: until the file exists (another program's go-ahead)
-        UdpOn,          // !udp on: answer discovery requests
-        UdpOff,         // !udp off: log them, answer nothing
-        Quit,           // !quit: end the simulator
-        Mark,           // !mark <words>: logged when the script gets there (a journal's marks)
+        WaitFile, // !wait-file <path>: until the file exists (another program's go-ahead)
+        UdpOn, // !udp on: answer discovery requests
+        UdpOff, // !udp off: log them, answer nothing
+        Quit, // !quit: end the simulator
+        Mark, // !mark <words>: logged when the script gets there (a journal's marks)
     };
     int delayMs = 0;
     Kind kind = Kind::Send;

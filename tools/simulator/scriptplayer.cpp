@@ -79,21 +79,12 @@ void ScriptPlayer::afterDelay()
 void ScriptPlayer::run(const Step& step)
 {
     switch (step.kind) {
-    case Step::Kind::Send:
-        m_server.send(step.text);
-        break;
-    case Step::Kind::Repeat:
-        m_server.send(step.text.repeated(step.count));
-        break;
-    case Step::Kind::Close:
-        m_server.closeAll();
-        break;
-    case Step::Kind::Reset:
-        m_server.resetAll();
-        break;
+    case Step::Kind::Send: m_server.send(step.text); break;
+    case Step::Kind::Repeat: m_server.send(step.text.repeated(step.count)); break;
+    case Step::Kind::Close: m_server.closeAll(); break;
+    case Step::Kind::Reset: m_server.resetAll(); break;
     case Step::Kind::WaitConnection:
-    case Step::Kind::WaitFile:
-        break;
+    case Step::Kind::WaitFile: break;
     case Step::Kind::UdpOn:
     case Step::Kind::UdpOff:
         if (m_responder)
@@ -101,9 +92,7 @@ void ScriptPlayer::run(const Step& step)
         else
             m_log.line("no udp side to switch");
         break;
-    case Step::Kind::Mark:
-        m_log.line("mark " + step.text);
-        break;
+    case Step::Kind::Mark: m_log.line("mark " + step.text); break;
     case Step::Kind::Quit:
         m_log.line("quit");
         emit quitRequested();

@@ -24,8 +24,8 @@ void StreamAssembly::add(qint64 timeUs, const TcpSegment& segment)
     if (segment.sourcePort != m_sourcePort)
         return;
     m_lastTimeUs = std::max(m_lastTimeUs, timeUs);
-    Flow& flow = m_flows[{segment.sourceAddress, segment.sourcePort, segment.destinationAddress,
-                          segment.destinationPort}];
+    Flow& flow =
+        m_flows[{segment.sourceAddress, segment.sourcePort, segment.destinationAddress, segment.destinationPort}];
     quint32 dataSequence = segment.sequence;
     if (segment.syn) {
         // A new connection on the same ports: what the old one held back is lost with it.
@@ -90,9 +90,10 @@ void StreamAssembly::finish()
 {
     for (auto& [key, flow] : m_flows) {
         while (!flow.held.empty()) {
-            const auto first = std::min_element(flow.held.begin(), flow.held.end(), [&flow](const Held& a, const Held& b) {
-                return distance(flow.next, a.sequence) < distance(flow.next, b.sequence);
-            });
+            const auto first =
+                std::min_element(flow.held.begin(), flow.held.end(), [&flow](const Held& a, const Held& b) {
+                    return distance(flow.next, a.sequence) < distance(flow.next, b.sequence);
+                });
             m_missing += distance(flow.next, first->sequence);
             flow.next = first->sequence;
             releaseHeld(flow, m_lastTimeUs);

@@ -28,8 +28,7 @@ quint32 be32(const QByteArray& b, qsizetype at)
 qsizetype ipv4Offset(quint32 linkType, const QByteArray& frame)
 {
     switch (linkType) {
-    case kLinkRaw:
-        return 0;
+    case kLinkRaw: return 0;
     case kLinkNull: {
         if (frame.size() < 4)
             return -1;
@@ -49,13 +48,13 @@ qsizetype ipv4Offset(quint32 linkType, const QByteArray& frame)
         }
         return be16(frame, typeAt) == kEtherTypeIpv4 ? typeAt + 2 : -1;
     }
-    case kLinkLinuxSll:
-        return frame.size() >= 16 && be16(frame, 14) == kEtherTypeIpv4 ? 16 : -1;
-    case kLinkLinuxSll2:
-        return frame.size() >= 20 && be16(frame, 0) == kEtherTypeIpv4 ? 20 : -1;
+    case kLinkLinuxSll: return frame.size() >= 16 && be16(frame, 14) == kEtherTypeIpv4 ? 16 : -1;
+    case kLinkLinuxSll2: return frame.size() >= 20 && be16(frame, 0) == kEtherTypeIpv4 ? 20 : -1;
     default:
-        throw Failure(format("link type %u is not read: capture with tcpdump on an Ethernet interface, "
-                             "on \"any\" or on loopback", linkType));
+        throw Failure(
+            format("link type %u is not read: capture with tcpdump on an Ethernet interface, "
+                   "on \"any\" or on loopback",
+                   linkType));
     }
 }
 

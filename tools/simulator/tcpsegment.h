@@ -8,11 +8,11 @@ namespace quorvel::sim {
 
 // The link types a capture of the overlay's connection comes in (pcap LINKTYPE_* values).
 enum LinkType : quint32 {
-    kLinkNull = 0,         // BSD loopback: a 4-byte address family
+    kLinkNull = 0, // BSD loopback: a 4-byte address family
     kLinkEthernet = 1,
-    kLinkRaw = 101,        // the IP packet alone
-    kLinkLinuxSll = 113,   // tcpdump -i any, older libpcap
-    kLinkLinuxSll2 = 276,  // tcpdump -i any, libpcap 1.10 and later
+    kLinkRaw = 101, // the IP packet alone
+    kLinkLinuxSll = 113, // tcpdump -i any, older libpcap
+    kLinkLinuxSll2 = 276, // tcpdump -i any, libpcap 1.10 and later
 };
 
 // One TCP segment of an IPv4 packet.

@@ -9,10 +9,10 @@ namespace quorvel::race {
 // Each raises quorvel::Failure with its own message when the bytes are not a picture it
 // can read, and refuses pictures beyond kMaxPicturePixels before allocating them.
 
-QImage decodeBmp(const QByteArray& bytes);  // "Bitmap image is not valid"
-QImage decodeIco(const QByteArray& bytes);  // "Icon image is not valid"
-QImage decodeWmf(const QByteArray& bytes);  // "Metafile is not valid"
-QImage decodeEmf(const QByteArray& bytes);  // "Metafile is not valid"
+QImage decodeBmp(const QByteArray& bytes); // "Bitmap image is not valid"
+QImage decodeIco(const QByteArray& bytes); // "Icon image is not valid"
+QImage decodeWmf(const QByteArray& bytes); // "Metafile is not valid"
+QImage decodeEmf(const QByteArray& bytes); // "Metafile is not valid"
 QImage decodeJpeg(const QByteArray& bytes); // "JPEG error #<the library's message number>"
 
 // The same for a picture that will be shrunk into `fitBox`, keeping its ratio (an empty

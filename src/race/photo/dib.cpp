@@ -15,8 +15,7 @@ constexpr quint32 kInfoHeaderSize = 40;
 bool isKnownHeaderSize(quint32 size)
 {
     // core, info, V2 (RGB masks), V3 (RGBA masks), V4, V5
-    return size == kCoreHeaderSize || size == kInfoHeaderSize || size == 52 || size == 56
-        || size == 108 || size == 124;
+    return size == kCoreHeaderSize || size == kInfoHeaderSize || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
 bool isContiguousMask(quint32 mask)
@@ -51,21 +50,14 @@ void checkBitCountAndCompression(const DibHeader& h)
 {
     switch (h.compression) {
     case kBiRgb:
-        require(h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16
-                || h.bitCount == 24 || h.bitCount == 32);
+        require(h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 || h.bitCount == 24 ||
+                h.bitCount == 32);
         break;
-    case kBiRle8:
-        require(h.bitCount == 8 && !h.topDown);
-        break;
-    case kBiRle4:
-        require(h.bitCount == 4 && !h.topDown);
-        break;
+    case kBiRle8: require(h.bitCount == 8 && !h.topDown); break;
+    case kBiRle4: require(h.bitCount == 4 && !h.topDown); break;
     case kBiBitfields:
-    case kBiAlphaBitfields:
-        require(h.bitCount == 16 || h.bitCount == 32);
-        break;
-    default:
-        invalidPicture(); // embedded JPEG or PNG, or unknown
+    case kBiAlphaBitfields: require(h.bitCount == 16 || h.bitCount == 32); break;
+    default: invalidPicture(); // embedded JPEG or PNG, or unknown
     }
 }
 
@@ -80,10 +72,8 @@ void readMasks(ByteReader& reader, DibHeader& h, bool withAlpha)
 void setDefaultMasks(DibHeader& h)
 {
     if (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields) {
-        require(isContiguousMask(h.redMask) && isContiguousMask(h.greenMask)
-                && isContiguousMask(h.blueMask));
-        require((h.redMask & h.greenMask) == 0 && (h.redMask & h.blueMask) == 0
-                && (h.greenMask & h.blueMask) == 0);
+        require(isContiguousMask(h.redMask) && isContiguousMask(h.greenMask) && isContiguousMask(h.blueMask));
+        require((h.redMask & h.greenMask) == 0 && (h.redMask & h.blueMask) == 0 && (h.greenMask & h.blueMask) == 0);
         require(h.alphaMask == 0 || isContiguousMask(h.alphaMask));
         if (h.bitCount == 16)
             require(((h.redMask | h.greenMask | h.blueMask | h.alphaMask) >> 16) == 0);

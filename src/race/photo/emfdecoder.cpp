@@ -37,8 +37,8 @@ struct Record {
 };
 
 struct Header {
-    QRectF frame;      // hundredths of a millimetre
-    QSizeF device;     // the reference device, pixels
+    QRectF frame; // hundredths of a millimetre
+    QSizeF device; // the reference device, pixels
     QSizeF millimeters; // the reference device, millimetres
     quint32 bytes = 0;
 };
@@ -111,8 +111,8 @@ QPointF pointAt(const Record& record, qsizetype at)
 
 // The bitmap of a record: its header and palette, then its rows, each located by an
 // offset and a length from the record's start.
-void drawDibAt(MetafileCanvas& canvas, const Record& record, qsizetype fixedSize,
-               qsizetype offsets, const QRectF& dest, const QRectF& source)
+void drawDibAt(MetafileCanvas& canvas, const Record& record, qsizetype fixedSize, qsizetype offsets, const QRectF& dest,
+               const QRectF& source)
 {
     ByteReader reader(record.bytes, offsets);
     const quint32 infoOffset = reader.u32();
@@ -125,8 +125,7 @@ void drawDibAt(MetafileCanvas& canvas, const Record& record, qsizetype fixedSize
         return offset >= fixedSize && quint64(offset) + size <= quint64(record.bytes.size());
     };
     require(inside(infoOffset, infoSize) && inside(bitsOffset, bitsSize));
-    canvas.drawDib(dest, record.bytes.sliced(infoOffset, infoSize),
-                   record.bytes.sliced(bitsOffset, bitsSize), source);
+    canvas.drawDib(dest, record.bytes.sliced(infoOffset, infoSize), record.bytes.sliced(bitsOffset, bitsSize), source);
 }
 
 void drawBitmapRecord(MetafileCanvas& canvas, const Record& record)
@@ -171,8 +170,7 @@ void drawBitmapRecord(MetafileCanvas& canvas, const Record& record)
         drawDibAt(canvas, record, fixedSize, 84, QRectF(destAt, destSize), QRectF(srcAt, srcSize));
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -180,29 +178,14 @@ void play(MetafileCanvas& canvas, const Record& record)
 {
     MetafileMapping& mapping = canvas.mapping();
     switch (record.type) {
-    case kEmrSetWindowExtEx:
-        mapping.windowExtent = pointAt(record, 8);
-        break;
-    case kEmrSetWindowOrgEx:
-        mapping.windowOrigin = pointAt(record, 8);
-        break;
-    case kEmrSetViewportExtEx:
-        mapping.viewportExtent = pointAt(record, 8);
-        break;
-    case kEmrSetViewportOrgEx:
-        mapping.viewportOrigin = pointAt(record, 8);
-        break;
-    case kEmrSetMapMode:
-        mapping.mapMode = ByteReader(record.bytes, 8).u32();
-        break;
-    case kEmrSaveDc:
-        canvas.saveState();
-        break;
-    case kEmrRestoreDc:
-        canvas.restoreState(ByteReader(record.bytes, 8).i32());
-        break;
-    default:
-        drawBitmapRecord(canvas, record);
+    case kEmrSetWindowExtEx: mapping.windowExtent = pointAt(record, 8); break;
+    case kEmrSetWindowOrgEx: mapping.windowOrigin = pointAt(record, 8); break;
+    case kEmrSetViewportExtEx: mapping.viewportExtent = pointAt(record, 8); break;
+    case kEmrSetViewportOrgEx: mapping.viewportOrigin = pointAt(record, 8); break;
+    case kEmrSetMapMode: mapping.mapMode = ByteReader(record.bytes, 8).u32(); break;
+    case kEmrSaveDc: canvas.saveState(); break;
+    case kEmrRestoreDc: canvas.restoreState(ByteReader(record.bytes, 8).i32()); break;
+    default: drawBitmapRecord(canvas, record);
     }
 }
 

@@ -36,8 +36,8 @@ void measureEntry(IconEntry& entry)
 {
     if (isPng(entry.bytes)) {
         // signature, then the IHDR chunk: length 13, "IHDR", width, height, depth, colour type
-        require(entry.bytes.size() >= 8 + 8 + 13 && bigEndian32(entry.bytes, 8) == 13
-                && entry.bytes.sliced(12, 4) == QByteArrayView("IHDR"));
+        require(entry.bytes.size() >= 8 + 8 + 13 && bigEndian32(entry.bytes, 8) == 13 &&
+                entry.bytes.sliced(12, 4) == QByteArrayView("IHDR"));
         const quint32 width = bigEndian32(entry.bytes, 16);
         const quint32 height = bigEndian32(entry.bytes, 20);
         require(withinPictureLimit(width, height));
@@ -79,8 +79,7 @@ const IconEntry& bestEntry(const QList<IconEntry>& entries)
 {
     const IconEntry* best = &entries.first();
     for (const IconEntry& entry : entries) {
-        if (entry.pixels > best->pixels
-            || (entry.pixels == best->pixels && entry.bitCount > best->bitCount))
+        if (entry.pixels > best->pixels || (entry.pixels == best->pixels && entry.bitCount > best->bitCount))
             best = &entry;
     }
     return *best;

@@ -8,7 +8,7 @@ namespace quorvel::race {
 
 // Thrown inside a decoder when the bytes break the format's structure; each public
 // decoder turns it into its own message.
-struct InvalidPicture {};
+struct InvalidPicture { };
 
 [[noreturn]] inline void invalidPicture()
 {
@@ -22,8 +22,7 @@ inline void require(bool condition)
 }
 
 // Runs a decoder's reading and raises its message for a picture that does not decode.
-template <class Read>
-QImage decodeOrFail(Read&& read, const char* message)
+template <class Read> QImage decodeOrFail(Read&& read, const char* message)
 {
     try {
         return read();

@@ -1,10 +1,10 @@
 #include "race/photo/decoders.h"
 
 #include "base/failure.h"
+#include "overlay/pictureplacement.h"
 #include "race/photo/jpegsession.h"
 #include "race/photo/picturelimits.h"
 #include "race/photo/picturememory.h"
-#include "overlay/pictureplacement.h"
 
 #include <jerror.h>
 

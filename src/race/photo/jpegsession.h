@@ -18,7 +18,7 @@ struct JpegSession {
     jpeg_error_mgr errors;
     jpeg_progress_mgr progress;
     std::jmp_buf escape;
-    int failureCode;  // the library's message number of the error that ended the call
+    int failureCode; // the library's message number of the error that ended the call
     // The one warning treated as an error at this stage: libjpeg would otherwise make up
     // the missing data (an end marker, grey rows) and call the picture good.
     int fatalWarning;

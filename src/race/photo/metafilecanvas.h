@@ -70,7 +70,7 @@ private:
     Pass m_pass;
     QSize m_size;
     QImage m_image;
-    qint64 m_budget = 0;  // pixels, for the bitmaps' own and for those they cover
+    qint64 m_budget = 0; // pixels, for the bitmaps' own and for those they cover
     qint64 m_decoded = 0; // the bitmaps' pixels so far
     qint64 m_covered = 0; // the picture's pixels drawn over so far
     QRectF m_deviceFrame;

@@ -45,7 +45,7 @@ PhotoFileBytes readPhotoFile(const QString& path)
         out.error = errno;
         return out;
     }
-    struct stat info {};
+    struct stat info { };
     if (::fstat(file.fd(), &info) != 0)
         out.error = errno;
     else if (S_ISDIR(info.st_mode))

@@ -2,8 +2,8 @@
 
 #include "base/cp1252.h"
 #include "race/photo/decoders.h"
-#include "race/photo/photofilebytes.h"
 #include "race/photo/photoerrors.h"
+#include "race/photo/photofilebytes.h"
 
 #include <algorithm>
 
@@ -28,12 +28,9 @@ struct Format {
 };
 
 const Format kFormats[] = {
-    {QLatin1StringView("bmp"), decodeBmp, decodeBmpInBox},
-    {QLatin1StringView("ico"), decodeIco, decodeIcoInBox},
-    {QLatin1StringView("wmf"), decodeWmf, decodeWmfInBox},
-    {QLatin1StringView("emf"), decodeEmf, decodeEmfInBox},
-    {QLatin1StringView("jpg"), decodeJpeg, decodeJpegInBox},
-    {QLatin1StringView("jpeg"), decodeJpeg, decodeJpegInBox},
+    {QLatin1StringView("bmp"), decodeBmp, decodeBmpInBox},   {QLatin1StringView("ico"), decodeIco, decodeIcoInBox},
+    {QLatin1StringView("wmf"), decodeWmf, decodeWmfInBox},   {QLatin1StringView("emf"), decodeEmf, decodeEmfInBox},
+    {QLatin1StringView("jpg"), decodeJpeg, decodeJpegInBox}, {QLatin1StringView("jpeg"), decodeJpeg, decodeJpegInBox},
 };
 
 const Format& formatForFile(const QString& path)
@@ -67,8 +64,7 @@ FittingDecoder fittingDecoderForFile(const QString& path)
 
 namespace {
 
-template <class Decode>
-QImage readAndDecode(const QString& path, const Decode& decode)
+template <class Decode> QImage readAndDecode(const QString& path, const Decode& decode)
 {
     const PhotoFileBytes file = readPhotoFile(path);
     if (file.error != 0)

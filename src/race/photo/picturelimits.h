@@ -18,8 +18,8 @@ inline constexpr qint64 kMaxJpegSourcePixels = qint64(192) * 1024 * 1024;
 
 inline bool withinPictureLimit(qint64 width, qint64 height)
 {
-    return width > 0 && height > 0 && width <= kMaxPicturePixels && height <= kMaxPicturePixels
-        && width * height <= kMaxPicturePixels;
+    return width > 0 && height > 0 && width <= kMaxPicturePixels && height <= kMaxPicturePixels &&
+        width * height <= kMaxPicturePixels;
 }
 
 } // namespace quorvel::race

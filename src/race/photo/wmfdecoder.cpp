@@ -122,21 +122,17 @@ void drawBitmapRecord(MetafileCanvas& canvas, const Record& record)
     auto w = [&](int at) { return word(record, at); };
     switch (record.function) {
     case kMetaDibBitBlt: // rop(2) ySrc xSrc height width yDest xDest dib
-        canvas.drawPackedDib(QRectF(w(7), w(6), w(5), w(4)), record.params.sliced(16),
-                             QRectF(w(3), w(2), w(5), w(4)));
+        canvas.drawPackedDib(QRectF(w(7), w(6), w(5), w(4)), record.params.sliced(16), QRectF(w(3), w(2), w(5), w(4)));
         break;
     case kMetaDibStretchBlt: // rop(2) srcH srcW ySrc xSrc destH destW yDest xDest dib
-        canvas.drawPackedDib(QRectF(w(9), w(8), w(7), w(6)), record.params.sliced(20),
-                             QRectF(w(5), w(4), w(3), w(2)));
+        canvas.drawPackedDib(QRectF(w(9), w(8), w(7), w(6)), record.params.sliced(20), QRectF(w(5), w(4), w(3), w(2)));
         break;
     case kMetaStretchDib: // rop(2) usage srcH srcW ySrc xSrc destH destW yDest xDest dib
         if (quint16(w(2)) != kDibRgbColors)
             return; // palette indices of objects this player does not keep
-        canvas.drawPackedDib(QRectF(w(10), w(9), w(8), w(7)), record.params.sliced(22),
-                             QRectF(w(6), w(5), w(4), w(3)));
+        canvas.drawPackedDib(QRectF(w(10), w(9), w(8), w(7)), record.params.sliced(22), QRectF(w(6), w(5), w(4), w(3)));
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -144,20 +140,11 @@ void drawBitmapRecord(MetafileCanvas& canvas, const Record& record)
 void play(MetafileCanvas& canvas, const Record& record)
 {
     switch (record.function) {
-    case kMetaSetWindowOrg:
-        canvas.mapping().windowOrigin = pointParam(record);
-        break;
-    case kMetaSetWindowExt:
-        canvas.mapping().windowExtent = pointParam(record);
-        break;
-    case kMetaSaveDc:
-        canvas.saveState();
-        break;
-    case kMetaRestoreDc:
-        canvas.restoreState(word(record, 0));
-        break;
-    default:
-        drawBitmapRecord(canvas, record);
+    case kMetaSetWindowOrg: canvas.mapping().windowOrigin = pointParam(record); break;
+    case kMetaSetWindowExt: canvas.mapping().windowExtent = pointParam(record); break;
+    case kMetaSaveDc: canvas.saveState(); break;
+    case kMetaRestoreDc: canvas.restoreState(word(record, 0)); break;
+    default: drawBitmapRecord(canvas, record);
     }
 }
 

@@ -88,8 +88,9 @@ void saveWrongPixels(const QImage& page, const QImage& window, const QRegion& wi
         for (int x = 0; x < page.width(); ++x) {
             const QRgb p = page.pixel(x, y);
             const bool inWindow = x < window.width() && y < window.height();
-            const bool wrong = inWindow ? keyedPixel(p, window.pixel(x, y), widgets.contains(QPoint(x, y))) == KeyedPixel::Wrong
-                                        : qAlpha(p) != 0;
+            const bool wrong = inWindow
+                ? keyedPixel(p, window.pixel(x, y), widgets.contains(QPoint(x, y))) == KeyedPixel::Wrong
+                : qAlpha(p) != 0;
             const int faded = 255 - qAlpha(p) / 3;
             marked.setPixel(x, y, wrong ? qRgb(255, 0, 0) : qRgb(faded, faded, faded));
         }
@@ -108,9 +109,9 @@ int browse(const QString& url, const QSize& size)
     while (std::getline(std::cin, line)) {
         const QStringList words = QString::fromStdString(line).split(u' ', Qt::SkipEmptyParts);
         if (words.size() == 3 && words[0] == QLatin1String("match")) {
-            const bool drawn = waitUntil(
-                [&] { return chromium.evaluate(QStringLiteral("window.quorvelMessages || 0")).toInt() >= 1; },
-                Chromium::kWaitMs);
+            const bool drawn =
+                waitUntil([&] { return chromium.evaluate(QStringLiteral("window.quorvelMessages || 0")).toInt() >= 1; },
+                          Chromium::kWaitMs);
             const QImage window(words[1]);
             const QImage page = chromium.screenshot();
             if (!drawn || window.isNull() || page.isNull()) {

@@ -61,14 +61,9 @@ int main(void)
         case CreateNotify:
             remember(event.xcreatewindow.window, event.xcreatewindow.width, event.xcreatewindow.height);
             break;
-        case ConfigureNotify:
-            remember(event.xconfigure.window, event.xconfigure.width, event.xconfigure.height);
-            break;
-        case MapNotify:
-            print_map(event.xmap.window);
-            break;
-        default:
-            break;
+        case ConfigureNotify: remember(event.xconfigure.window, event.xconfigure.width, event.xconfigure.height); break;
+        case MapNotify: print_map(event.xmap.window); break;
+        default: break;
         }
     }
 }

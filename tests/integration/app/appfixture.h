@@ -65,10 +65,7 @@ protected:
         app.setExceptionHandler({});
     }
 
-    quorvel::TextList lines(quorvel::overlay::El memo) const
-    {
-        return form->screen().lastLines(memo, 100000);
-    }
+    quorvel::TextList lines(quorvel::overlay::El memo) const { return form->screen().lastLines(memo, 100000); }
     int count(quorvel::overlay::El memo, const quorvel::Text& line) const
     {
         return static_cast<int>(lines(memo).count(line));
@@ -88,10 +85,12 @@ protected:
     static QByteArray readUntil(QTcpSocket* socket, qsizetype bytes, int timeoutMs = 3000)
     {
         QByteArray data;
-        waitUntil([&] {
-            data += socket->readAll();
-            return data.size() >= bytes;
-        }, timeoutMs);
+        waitUntil(
+            [&] {
+                data += socket->readAll();
+                return data.size() >= bytes;
+            },
+            timeoutMs);
         return data;
     }
 
@@ -112,7 +111,7 @@ protected:
     bool lastItemIs(const quorvel::Text& key) const
     {
         const auto& screen = form->screen();
-        return screen.itemCount(quorvel::overlay::El::ListBox2) > 0
-            && screen.item(quorvel::overlay::El::ListBox2, 0) == key;
+        return screen.itemCount(quorvel::overlay::El::ListBox2) > 0 &&
+            screen.item(quorvel::overlay::El::ListBox2, 0) == key;
     }
 };

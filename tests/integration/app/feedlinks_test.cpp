@@ -72,27 +72,27 @@ protected:
     {
         const QJsonObject now = get("/state");
         ASSERT_TRUE(waitUntil([&] { return state == now; }, 10000))
-            << QJsonDocument(now).toJson().constData() << "\n/events:\n" << QJsonDocument(state).toJson().constData();
+            << QJsonDocument(now).toJson().constData() << "\n/events:\n"
+            << QJsonDocument(state).toJson().constData();
     }
 
     QJsonObject get(const char* path)
     {
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, feed->port());
-        client.write(QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(feed->port())
-                     + "\r\n\r\n");
+        client.write(QByteArray("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(feed->port()) +
+                     "\r\n\r\n");
         QByteArray answer;
-        waitUntil([&] {
-            answer += client.readAll();
-            return client.state() == QAbstractSocket::UnconnectedState;
-        }, 10000);
+        waitUntil(
+            [&] {
+                answer += client.readAll();
+                return client.state() == QAbstractSocket::UnconnectedState;
+            },
+            10000);
         return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).object();
     }
 
-    QJsonObject lane(const char* name) const
-    {
-        return state[QStringLiteral("lanes")][QLatin1String(name)].toObject();
-    }
+    QJsonObject lane(const char* name) const { return state[QStringLiteral("lanes")][QLatin1String(name)].toObject(); }
     QString field(const char* laneName, const char* key) const { return lane(laneName)[QLatin1String(key)].toString(); }
     QString reaction(const char* laneName) const
     {
@@ -133,7 +133,8 @@ TEST_F(FeedLinksTest, TheLinksStateReachesTheFeedAsItChangesBeforeAnythingOnScre
 
     QTcpSocket* timingServer = acceptConnection(20000);
     ASSERT_NE(timingServer, nullptr);
-    ASSERT_TRUE(waitUntil([&] { return linkState() == QStringLiteral("connected"); }, 10000)) << linkState().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return linkState() == QStringLiteral("connected"); }, 10000))
+        << linkState().toStdString();
 
     // The server's close changes nothing on screen until the next retry: the feed hears of
     // it from the form.
@@ -218,15 +219,16 @@ TEST_F(FeedLinksTest, TheLightsOffViewShowsEachLanesReactionTimeAndVehicleAsTheR
 TEST_F(FeedLinksTest, TheBoardHasNoRowsUntilItHasReadAPageThenTheRowsItRead)
 {
     auto& db = test::MariaDbServer::shared();
-    db.execute("USE vyd;"
-               "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa');"
-               "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
-               "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);"
-               "INSERT INTO categoria (CODIGO, CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) "
-               "VALUES (5, 'Turbo', 1, 'N', 'N', 'N');"
-               "INSERT INTO veiculo (CODIGO, PLACA, PILOTO) VALUES (1, '12', 'Ana Souza'), (2, '7', 'Bia Lima');"
-               "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
-               "(10, 5, 1, '1', 6.5, 'Valido'), (10, 5, 2, '1', 7.25, 'Valido')");
+    db.execute(
+        "USE vyd;"
+        "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa');"
+        "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
+        "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);"
+        "INSERT INTO categoria (CODIGO, CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) "
+        "VALUES (5, 'Turbo', 1, 'N', 'N', 'N');"
+        "INSERT INTO veiculo (CODIGO, PLACA, PILOTO) VALUES (1, '12', 'Ana Souza'), (2, '7', 'Bia Lima');"
+        "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
+        "(10, 5, 1, '1', 6.5, 'Valido'), (10, 5, 2, '1', 7.25, 'Valido')");
     QTcpSocket* timingServer = startRace();
     ASSERT_NE(timingServer, nullptr);
     play(timingServer, "Alinhar:");
@@ -244,8 +246,8 @@ TEST_F(FeedLinksTest, TheBoardHasNoRowsUntilItHasReadAPageThenTheRowsItRead)
     });
     form->setIdleInterval(300);
     const QByteArray separator = race::decimalSeparatorFromLocale();
-    const QJsonObject page = json(R"({"category":"Turbo","rows":[{"number":"12","pilot":"Ana","time":"6)" + separator
-                                  + R"(500"},{"number":"7","pilot":"Bia","time":"7)" + separator + R"(250"}]})");
+    const QJsonObject page = json(R"({"category":"Turbo","rows":[{"number":"12","pilot":"Ana","time":"6)" + separator +
+                                  R"(500"},{"number":"7","pilot":"Bia","time":"7)" + separator + R"(250"}]})");
     ASSERT_TRUE(waitUntil([&] { return state[QStringLiteral("board")].toObject() == page; }, 20000))
         << QJsonDocument(state[QStringLiteral("board")].toObject()).toJson().constData()
         << lines(overlay::El::mLog).join('\n').constData();
@@ -277,7 +279,8 @@ TEST_F(FeedLinksTest, TheJournalTakesWhatTheLinkReadsAndTheFeedSaysWhetherItReco
         }
         return all;
     };
-    ASSERT_TRUE(waitUntil([&] { return journalText().contains(" RA:0.412@\\xBA\n"); }, 10000)) << journalText().constData();
+    ASSERT_TRUE(waitUntil([&] { return journalText().contains(" RA:0.412@\\xBA\n"); }, 10000))
+        << journalText().constData();
     EXPECT_TRUE(journalText().contains("!wait-connection\n"));
 
     // The folder goes, and a file takes its name: the next write fails.
@@ -286,7 +289,8 @@ TEST_F(FeedLinksTest, TheJournalTakesWhatTheLinkReadsAndTheFeedSaysWhetherItReco
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     timingServer->write("RB:0.399");
-    ASSERT_TRUE(waitUntil([&] { return journalState() == QStringLiteral("stopped"); }, 10000)) << journalState().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return journalState() == QStringLiteral("stopped"); }, 10000))
+        << journalState().toStdString();
     timingServer->write("RA:0.500");
     // The overlay goes on.
     ASSERT_TRUE(waitUntil([&] { return form->screen().text(overlay::El::lblReaA) == "0.500"; }, 10000));

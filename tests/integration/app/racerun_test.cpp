@@ -13,18 +13,23 @@ using overlay::El;
 TEST_F(AppFixture, AWholeRunShowsOnTheStripAndTheLightsOffViewShowsThePhotos)
 {
     auto& db = test::MariaDbServer::shared();
-    db.execute("INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES "
-               "(11, '111', 'Jo\xC3\xA3o Carlos da Silva', 'joao.jpg', X'" + jpegBytes(60, 40, qRgb(200, 30, 30)).toHex() + "'),"
-               "(22, '222', 'Ana Souza', 'ana.JPG', X'" + jpegBytes(400, 300, qRgb(30, 30, 200)).toHex() + "')");
+    db.execute(
+        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES "
+        "(11, '111', 'Jo\xC3\xA3o Carlos da Silva', 'joao.jpg', X'" +
+        jpegBytes(60, 40, qRgb(200, 30, 30)).toHex() +
+        "'),"
+        "(22, '222', 'Ana Souza', 'ana.JPG', X'" +
+        jpegBytes(400, 300, qRgb(30, 30, 200)).toHex() + "')");
     startForm();
     QTcpSocket* timingServer = acceptConnection();
     ASSERT_NE(timingServer, nullptr);
     readUntil(timingServer, 17);
     overlay::Screen& screen = form->screen();
 
-    send(timingServer, "cod_pilotoA:11@cod_pilotoB:22@num_pilotoA:111@num_pilotoB:222@pilA:Jo\xE3o Carlos da Silva@"
-                       "pilB:Ana Souza@apelidoA:Foguete@catA:Pro Street@catB:Pro Street@BatA:2@BatB:2@"
-                       "carA:Opala@carB:Maverick");
+    send(timingServer,
+         "cod_pilotoA:11@cod_pilotoB:22@num_pilotoA:111@num_pilotoB:222@pilA:Jo\xE3o Carlos da Silva@"
+         "pilB:Ana Souza@apelidoA:Foguete@catA:Pro Street@catB:Pro Street@BatA:2@BatB:2@"
+         "carA:Opala@carB:Maverick");
     // Two writes may arrive as one chunk, and these two have no "@" between them.
     ASSERT_TRUE(applied([&] { return lastItemIs("carB"); }));
     send(timingServer, "Alinhar:");
@@ -41,8 +46,9 @@ TEST_F(AppFixture, AWholeRunShowsOnTheStripAndTheLightsOffViewShowsThePhotos)
     ASSERT_TRUE(applied([&] { return lastItemIs("e_BA-HIGH"); }));
     for (El lamp : {El::imgPreA, El::imgPreB, El::imgStageA, El::imgStageB})
         EXPECT_TRUE(screen.visible(lamp)) << overlay::elementName(lamp);
-    send(timingServer, "sA_Verde:@sB_Verde:@RA:0.101@RB:0.202@PA:1.001@PB:1.002@CA:4.001@CB:4.002@"
-                       "TPA:6.501@TPB:6.502@VA:250.1@VB:249.2@FA:6.602@FB:6.703@GanhaA:@posA:1\xBA@posB:2\xBA");
+    send(timingServer,
+         "sA_Verde:@sB_Verde:@RA:0.101@RB:0.202@PA:1.001@PB:1.002@CA:4.001@CB:4.002@"
+         "TPA:6.501@TPB:6.502@VA:250.1@VB:249.2@FA:6.602@FB:6.703@GanhaA:@posA:1\xBA@posB:2\xBA");
     ASSERT_TRUE(applied([&] { return lastItemIs("posB"); }));
     EXPECT_TRUE(screen.visible(El::imgStartA));
     EXPECT_EQ(screen.text(El::lblReaA), "0.101");

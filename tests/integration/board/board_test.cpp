@@ -45,10 +45,11 @@ protected:
     {
         server.pointClientLibraryHere();
         server.resetRaceDatabase();
-        server.execute("USE vyd;"
-                       "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa'), (2, 'Outra');"
-                       "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
-                       "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);");
+        server.execute(
+            "USE vyd;"
+            "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa'), (2, 'Outra');"
+            "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
+            "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);");
     }
 
     void TearDown() override { tmrResult.stop(); }
@@ -56,22 +57,31 @@ protected:
     // A category of championship 1 with vehicles whose best valid times are the given ones.
     int addCategory(const QByteArray& name, const QList<double>& bestTimes, const QByteArray& flags = "'N','N','N'")
     {
-        server.execute("INSERT INTO vyd.categoria (CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) VALUES ('"
-                       + name + "', 1, " + flags + ")");
+        server.execute("INSERT INTO vyd.categoria (CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) VALUES ('" +
+                       name + "', 1, " + flags + ")");
         const int category = server.select("SELECT MAX(CODIGO) FROM vyd.categoria")[0][0].toInt();
         for (double best : bestTimes) {
             const QByteArray v = QByteArray::number(nextVehicle++);
-            server.execute("USE vyd; INSERT INTO veiculo (CODIGO, PLACA, PILOTO) VALUES (" + v + ", 'P" + v
-                           + "', 'Piloto" + v + " de Tal " + v + "');"
-                           "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
-                           "(10, " + QByteArray::number(category) + ", " + v + ", '1', " + QByteArray::number(best, 'f', 3)
-                           + ", 'Valido'),"
-                           // slower, qualifying, invalid and zero results that the standings leave out
-                           "(10, " + QByteArray::number(category) + ", " + v + ", '2', " + QByteArray::number(best + 1, 'f', 3)
-                           + ", 'Valido'),"
-                           "(10, " + QByteArray::number(category) + ", " + v + ", 'T', 1.0, 'Valido'),"
-                           "(10, " + QByteArray::number(category) + ", " + v + ", '3', 1.0, 'Queimou'),"
-                           "(10, " + QByteArray::number(category) + ", " + v + ", '4', 0, 'Valido')");
+            server.execute(
+                "USE vyd; INSERT INTO veiculo (CODIGO, PLACA, PILOTO) VALUES (" + v + ", 'P" + v + "', 'Piloto" + v +
+                " de Tal " + v +
+                "');"
+                "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
+                "(10, " +
+                QByteArray::number(category) + ", " + v + ", '1', " + QByteArray::number(best, 'f', 3) +
+                ", 'Valido'),"
+                // slower, qualifying, invalid and zero results that the standings leave out
+                "(10, " +
+                QByteArray::number(category) + ", " + v + ", '2', " + QByteArray::number(best + 1, 'f', 3) +
+                ", 'Valido'),"
+                "(10, " +
+                QByteArray::number(category) + ", " + v +
+                ", 'T', 1.0, 'Valido'),"
+                "(10, " +
+                QByteArray::number(category) + ", " + v +
+                ", '3', 1.0, 'Queimou'),"
+                "(10, " +
+                QByteArray::number(category) + ", " + v + ", '4', 0, 'Valido')");
         }
         return category;
     }
@@ -103,8 +113,8 @@ TEST(BestTime, HasThreeDecimalsAndTheLocaleSeparator)
         double seconds;
         Text separator;
         Text expected;
-    } cases[] = {{6.5, ".", "6.500"}, {6.5, ",", "6,500"}, {0.1234, ".", "0.123"}, {12.3456, ".", "12.346"},
-                 {1234.5, ".", "1234.500"}, {0.0, ",", "0,000"}};
+    } cases[] = {{6.5, ".", "6.500"},      {6.5, ",", "6,500"},       {0.1234, ".", "0.123"},
+                 {12.3456, ".", "12.346"}, {1234.5, ".", "1234.500"}, {0.0, ",", "0,000"}};
     for (const auto& c : cases)
         EXPECT_EQ(formatBestTime(c.seconds, c.separator), c.expected);
 
@@ -154,7 +164,8 @@ TEST_F(BoardFixture, RowsHoldTheTenBestFirstWordsAboveRowNineAndWholeNamesBelow)
         const Text number = "P" + Text::number(vehicle);
         const Text fullName = "Piloto" + Text::number(vehicle) + " de Tal " + Text::number(vehicle);
         EXPECT_EQ(screen.text(kNumbers[row]), number) << "row " << row + 1;
-        EXPECT_EQ(screen.text(kPilots[row]), row < 8 ? "Piloto" + Text::number(vehicle) : fullName) << "row " << row + 1;
+        EXPECT_EQ(screen.text(kPilots[row]), row < 8 ? "Piloto" + Text::number(vehicle) : fullName)
+            << "row " << row + 1;
         EXPECT_EQ(screen.text(kTimes[row]), bestTimes[row]) << "row " << row + 1;
     }
 

@@ -45,7 +45,10 @@ public:
         });
         m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     }
-    bool waitFor(qsizetype bytes, int ms) { return waitUntil([&] { return m_received.size() >= bytes; }, ms); }
+    bool waitFor(qsizetype bytes, int ms)
+    {
+        return waitUntil([&] { return m_received.size() >= bytes; }, ms);
+    }
     const QByteArray& received() const { return m_received; }
     qint64 spanMs() const { return m_lastMs; } // first arrival to last
 
@@ -101,10 +104,12 @@ std::vector<Step> readScript(const QString& path)
 bool waitForLog(QProcess& process, const QByteArray& text, int ms)
 {
     QByteArray seen;
-    return waitUntil([&] {
-        seen += process.readAllStandardError() + process.readAllStandardOutput();
-        return seen.contains(text);
-    }, ms);
+    return waitUntil(
+        [&] {
+            seen += process.readAllStandardError() + process.readAllStandardOutput();
+            return seen.contains(text);
+        },
+        ms);
 }
 
 TEST(CaptureReplay, TheReplaySendsTheCapturedBytesStepForStepAtThePaceAsked)
@@ -125,12 +130,14 @@ TEST(CaptureReplay, TheReplaySendsTheCapturedBytesStepForStepAtThePaceAsked)
     // At the track: the capture runs beside the connection.
     QByteArray atTrack;
     {
-        Process tcpdump(QStringLiteral("tcpdump"), {QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("--immediate-mode"), QStringLiteral("-U"),
-                                                    QStringLiteral("-Z"), QStringLiteral("root"), QStringLiteral("-w"),
-                                                    pcap, QStringLiteral("tcp port 3335")});
+        Process tcpdump(QStringLiteral("tcpdump"),
+                        {QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("--immediate-mode"),
+                         QStringLiteral("-U"), QStringLiteral("-Z"), QStringLiteral("root"), QStringLiteral("-w"), pcap,
+                         QStringLiteral("tcp port 3335")});
         ASSERT_TRUE(waitForLog(*tcpdump, "listening on", 10000)) << "tcpdump did not start";
-        Process server(QStringLiteral(QUORVEL_SIM),
-                       {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:3335"), QStringLiteral("--script"), race});
+        Process server(
+            QStringLiteral(QUORVEL_SIM),
+            {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:3335"), QStringLiteral("--script"), race});
         ASSERT_TRUE(waitForLog(*server, "listening tcp", 10000));
         Client overlay(3335);
         ASSERT_TRUE(overlay.waitFor(expected.size(), 20000)) << overlay.received().size() << " bytes arrived";
@@ -145,7 +152,8 @@ TEST(CaptureReplay, TheReplaySendsTheCapturedBytesStepForStepAtThePaceAsked)
 
     // At the office: the capture becomes a script.
     QProcess convert;
-    convert.start(QStringLiteral(QUORVEL_SIM), {QStringLiteral("--from-capture"), pcap, QStringLiteral("--to-script"), converted});
+    convert.start(QStringLiteral(QUORVEL_SIM),
+                  {QStringLiteral("--from-capture"), pcap, QStringLiteral("--to-script"), converted});
     ASSERT_TRUE(convert.waitForFinished(20000));
     ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
     const std::vector<Step> steps = readScript(converted);
@@ -175,9 +183,9 @@ TEST(CaptureReplay, TheReplaySendsTheCapturedBytesStepForStepAtThePaceAsked)
     EXPECT_EQ(at, steps.size());
 
     // The replay, twice as fast.
-    Process replay(QStringLiteral(QUORVEL_SIM), {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:3336"),
-                                                 QStringLiteral("--script"), converted, QStringLiteral("--speed"),
-                                                 QStringLiteral("2")});
+    Process replay(QStringLiteral(QUORVEL_SIM),
+                   {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:3336"), QStringLiteral("--script"), converted,
+                    QStringLiteral("--speed"), QStringLiteral("2")});
     ASSERT_TRUE(waitForLog(*replay, "listening tcp", 10000));
     Client office(3336);
     ASSERT_TRUE(office.waitFor(expected.size(), 20000)) << office.received().size() << " bytes arrived";

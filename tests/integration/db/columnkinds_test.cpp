@@ -16,8 +16,8 @@ using ColumnKinds = test::RaceDatabaseTest;
 // message, or the empty text when the column binds.
 Text bindingFailure(Connection& link, const char* type, ColumnKind declared)
 {
-    test::MariaDbServer::shared().execute(QByteArray("DROP TABLE IF EXISTS vyd.tipos; CREATE TABLE vyd.tipos (valor ")
-        + type + "); INSERT INTO vyd.tipos VALUES (NULL);");
+    test::MariaDbServer::shared().execute(QByteArray("DROP TABLE IF EXISTS vyd.tipos; CREATE TABLE vyd.tipos (valor ") +
+                                          type + "); INSERT INTO vyd.tipos VALUES (NULL);");
     Query query(link, "qryTipos", "select * from tipos", {{"VALOR", declared}});
     try {
         query.open();
@@ -77,10 +77,9 @@ TEST_F(ColumnKinds, ADeclaredKindBindsOnlyToFittingTypes)
     };
     Connection link(m_config);
     for (const Case& c : cases) {
-        const Text expected = c.actual
-            ? format("qryTipos: Type mismatch for field 'VALOR', expecting: %s actual: %s",
-                kindName(c.declared), c.actual)
-            : Text();
+        const Text expected = c.actual ? format("qryTipos: Type mismatch for field 'VALOR', expecting: %s actual: %s",
+                                                kindName(c.declared), c.actual)
+                                       : Text();
         EXPECT_EQ(bindingFailure(link, c.type, c.declared), expected) << c.type;
     }
 }
@@ -105,7 +104,7 @@ TEST_F(ColumnKinds, ResultColumnsBindWithoutRegardToCaseAndExtraOnesAreIgnored)
     server().execute("INSERT INTO vyd.campeonato (codigo, campeonato, ano) VALUES (5, 'Copa', 2026);");
     Connection link(m_config);
     Query query(link, "qryCaixa", "select ano, codigo as Codigo, campeonato from campeonato",
-        {{"CODIGO", ColumnKind::Integer}, {"CAMPEONATO", ColumnKind::String}});
+                {{"CODIGO", ColumnKind::Integer}, {"CAMPEONATO", ColumnKind::String}});
     query.open(); // ano is a SMALLINT, but nobody declared it
     EXPECT_EQ(query.asInteger("codigo"), 5);
     EXPECT_EQ(query.asText("Campeonato"), Text("Copa"));

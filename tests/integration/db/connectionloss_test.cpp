@@ -16,9 +16,10 @@ protected:
     void SetUp() override
     {
         RaceDatabaseTest::SetUp();
-        server().execute("INSERT INTO vyd.campeonato (codigo, campeonato) VALUES (1, 'Copa');"
-                         "INSERT INTO vyd.categoria (CODIGO, CATEGORIA, COD_CAMPEONATO) VALUES (5, 'Livre', 1);"
-                         "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO) VALUES (7, '77', 'Ana');");
+        server().execute(
+            "INSERT INTO vyd.campeonato (codigo, campeonato) VALUES (1, 'Copa');"
+            "INSERT INTO vyd.categoria (CODIGO, CATEGORIA, COD_CAMPEONATO) VALUES (5, 'Livre', 1);"
+            "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO) VALUES (7, '77', 'Ana');");
     }
     void TearDown() override
     {
@@ -77,8 +78,7 @@ TEST_F(ConnectionLoss, AServerKilledMidUseFailsTheOpenAndTheNextOpenReconnects)
     EXPECT_EQ(categ.asText("CATEGORIA"), Text("Livre"));
 
     // the new session is read-committed like the first
-    Query level(dm.Zconet(), "qryNivel", "select @@session.tx_isolation as NIVEL",
-        {{"NIVEL", ColumnKind::String}});
+    Query level(dm.Zconet(), "qryNivel", "select @@session.tx_isolation as NIVEL", {{"NIVEL", ColumnKind::String}});
     level.open();
     EXPECT_EQ(level.asText("NIVEL"), Text("READ-COMMITTED"));
 }
@@ -113,8 +113,10 @@ TEST_F(ConnectionLoss, AServerThatHangsFreesEachCallWithinItsTimeOutAndTheNextOp
         EXPECT_FALSE(lane->isOpen());
 
         const auto [refused, connectTook] = timedFailureOf([&] { lane->open(); });
-        EXPECT_TRUE(refused.startsWith("SQL Error: Lost connection to server at 'handshake: reading initial "
-                                       "communication packet'")) << refused.constData();
+        EXPECT_TRUE(
+            refused.startsWith("SQL Error: Lost connection to server at 'handshake: reading initial "
+                               "communication packet'"))
+            << refused.constData();
         EXPECT_GE(connectTook, connectMs - 500);
         EXPECT_LE(connectTook, connectMs + kLateMs);
         EXPECT_TRUE(server().paused()) << "the watchdog had to continue the server";
@@ -164,11 +166,11 @@ TEST_F(ConnectionLoss, AFailedConnectRaisesTheLibrarysMessage)
     };
     const Case cases[] = {
         {"wrong password", [](Config& c) { c.dbPassword = "errada"; },
-            "SQL Error: Access denied for user 'vyd'@'localhost' (using password: YES)"},
+         "SQL Error: Access denied for user 'vyd'@'localhost' (using password: YES)"},
         {"missing database", [](Config& c) { c.dbName = "nada"; },
-            "SQL Error: Access denied for user 'vyd'@'localhost' to database 'nada'"},
+         "SQL Error: Access denied for user 'vyd'@'localhost' to database 'nada'"},
         {"no server at the host", [](Config& c) { c.dbHost = "127.0.0.2"; },
-            "SQL Error: Can't connect to server on '127.0.0.2' ("}, // then the system's error number
+         "SQL Error: Can't connect to server on '127.0.0.2' ("}, // then the system's error number
     };
     for (const Case& c : cases) {
         Config config = m_config;
@@ -182,8 +184,7 @@ TEST_F(ConnectionLoss, AFailedConnectRaisesTheLibrarysMessage)
 
     server().stop();
     const Text down = failureOf([&] { DataModule dm(m_config); });
-    EXPECT_TRUE(down.startsWith("SQL Error: Can't connect to local server through socket '"))
-        << down.constData();
+    EXPECT_TRUE(down.startsWith("SQL Error: Can't connect to local server through socket '")) << down.constData();
 }
 
 TEST_F(ConnectionLoss, DisconnectClosesEveryQueryAndTheNextOpenUsesTheHostSetLast)

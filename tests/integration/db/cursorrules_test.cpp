@@ -24,8 +24,8 @@ protected:
     std::unique_ptr<Query> makeQuery(Connection& link)
     {
         auto query = std::make_unique<Query>(link, "qryTeste",
-            "select codigo from campeonato where codigo <= :ate order by codigo",
-            QList<ColumnDeclaration> {{"CODIGO", ColumnKind::Integer}});
+                                             "select codigo from campeonato where codigo <= :ate order by codigo",
+                                             QList<ColumnDeclaration>{{"CODIGO", ColumnKind::Integer}});
         query->setAfterScroll([this, q = query.get()] { m_reactions.push_back(q->asInteger("codigo")); });
         return query;
     }
@@ -38,7 +38,7 @@ enum class Op { Open, Close, First, Next, Last };
 
 struct Step {
     Op op;
-    int current;            // CODIGO read afterwards (0: no row)
+    int current; // CODIGO read afterwards (0: no row)
     bool eof;
     std::vector<int> reactions; // what the reaction saw during this step
 };
@@ -63,23 +63,29 @@ void apply(Query& query, Op op)
 TEST_F(CursorRules, MovesSetTheCurrentRowTheEndFlagAndRunTheReaction)
 {
     const Scenario scenarios[] = {
-        {"open with rows runs the reaction on the first row", 3,
-            {{Op::Open, 1, false, {1}}}},
-        {"open of an open query does nothing", 3,
-            {{Op::Open, 1, false, {1}}, {Op::Next, 2, false, {2}}, {Op::Open, 2, false, {}}}},
-        {"next walks, then sets the flag on the last row", 3,
-            {{Op::Open, 1, false, {1}}, {Op::Next, 2, false, {2}}, {Op::Next, 3, false, {3}},
-                {Op::Next, 3, true, {3}}, {Op::Next, 3, true, {}}}},
-        {"last sets the flag; first clears it", 3,
-            {{Op::Open, 1, false, {1}}, {Op::Last, 3, true, {3}}, {Op::First, 1, false, {1}}}},
-        {"one row: next finds none and stays", 1,
-            {{Op::Open, 1, false, {1}}, {Op::Next, 1, true, {1}}, {Op::First, 1, false, {1}}}},
-        {"empty: open runs no reaction, first and last do", 0,
-            {{Op::Open, 0, true, {}}, {Op::First, 0, true, {0}}, {Op::Last, 0, true, {0}},
-                {Op::Next, 0, true, {}}}},
-        {"close drops the rows; a new open reads again", 1,
-            {{Op::Open, 1, false, {1}}, {Op::Close, 0, true, {}}, {Op::Close, 0, true, {}},
-                {Op::Open, 1, false, {1}}}},
+        {"open with rows runs the reaction on the first row", 3, {{Op::Open, 1, false, {1}}}},
+        {"open of an open query does nothing",
+         3,
+         {{Op::Open, 1, false, {1}}, {Op::Next, 2, false, {2}}, {Op::Open, 2, false, {}}}},
+        {"next walks, then sets the flag on the last row",
+         3,
+         {{Op::Open, 1, false, {1}},
+          {Op::Next, 2, false, {2}},
+          {Op::Next, 3, false, {3}},
+          {Op::Next, 3, true, {3}},
+          {Op::Next, 3, true, {}}}},
+        {"last sets the flag; first clears it",
+         3,
+         {{Op::Open, 1, false, {1}}, {Op::Last, 3, true, {3}}, {Op::First, 1, false, {1}}}},
+        {"one row: next finds none and stays",
+         1,
+         {{Op::Open, 1, false, {1}}, {Op::Next, 1, true, {1}}, {Op::First, 1, false, {1}}}},
+        {"empty: open runs no reaction, first and last do",
+         0,
+         {{Op::Open, 0, true, {}}, {Op::First, 0, true, {0}}, {Op::Last, 0, true, {0}}, {Op::Next, 0, true, {}}}},
+        {"close drops the rows; a new open reads again",
+         1,
+         {{Op::Open, 1, false, {1}}, {Op::Close, 0, true, {}}, {Op::Close, 0, true, {}}, {Op::Open, 1, false, {1}}}},
     };
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.name);

@@ -105,16 +105,16 @@ TEST_F(Standings, EachMoveRunsOneOrTwoStatements)
     Query& categ = m_dm->qryCateg();
     Query& lista = m_dm->qryListaPilotos();
 
-    EXPECT_EQ(statementsOf([&] { categ.first(); }), 2);   // Dianteira: standings + vehicle
+    EXPECT_EQ(statementsOf([&] { categ.first(); }), 2); // Dianteira: standings + vehicle
     EXPECT_EQ(statementsOf([&] { lista.next(); }), 1);
     EXPECT_EQ(statementsOf([&] { lista.next(); }), 1);
-    EXPECT_EQ(statementsOf([&] { lista.next(); }), 1);    // past the end: same vehicle again
-    EXPECT_EQ(statementsOf([&] { lista.next(); }), 0);    // flag already set
+    EXPECT_EQ(statementsOf([&] { lista.next(); }), 1); // past the end: same vehicle again
+    EXPECT_EQ(statementsOf([&] { lista.next(); }), 0); // flag already set
     EXPECT_EQ(statementsOf([&] { lista.first(); }), 1);
-    EXPECT_EQ(statementsOf([&] { categ.next(); }), 1);    // Livre: empty standings
-    EXPECT_EQ(statementsOf([&] { lista.first(); }), 1);   // vehicle 0
-    EXPECT_EQ(statementsOf([&] { categ.next(); }), 2);    // Turbo
-    EXPECT_EQ(statementsOf([&] { categ.next(); }), 2);    // past the end: Turbo again
+    EXPECT_EQ(statementsOf([&] { categ.next(); }), 1); // Livre: empty standings
+    EXPECT_EQ(statementsOf([&] { lista.first(); }), 1); // vehicle 0
+    EXPECT_EQ(statementsOf([&] { categ.next(); }), 2); // Turbo
+    EXPECT_EQ(statementsOf([&] { categ.next(); }), 2); // past the end: Turbo again
     EXPECT_EQ(statementsOf([&] { categ.next(); }), 0);
     EXPECT_EQ(statementsOf([&] { categ.last(); }), 2);
 
@@ -184,7 +184,7 @@ TEST_F(Standings, TheVehicleQueryOfALaneSendsItsOwnText)
     laneB->open();
     const QList<QByteArray> statements = server().loggedStatements();
     server().stopGeneralLog();
-    EXPECT_EQ(statements, QList<QByteArray> {"select * from veiculo\nwhere CODIGO=3"});
+    EXPECT_EQ(statements, QList<QByteArray>{"select * from veiculo\nwhere CODIGO=3"});
     EXPECT_EQ(laneB->asText("PILOTO"), Text("Caio Reis"));
 }
 

@@ -14,8 +14,9 @@ using Values = test::RaceDatabaseTest;
 
 TEST_F(Values, NullsClosedQueriesAndMissingRowsReadAsZeroOrEmpty)
 {
-    server().execute("INSERT INTO vyd.campeonato (codigo) VALUES (1);"
-                     "INSERT INTO vyd.categoria (CODIGO, COD_CAMPEONATO) VALUES (10, 1);");
+    server().execute(
+        "INSERT INTO vyd.campeonato (codigo) VALUES (1);"
+        "INSERT INTO vyd.categoria (CODIGO, COD_CAMPEONATO) VALUES (10, 1);");
     DataModule dm(m_config);
     Query& categ = dm.qryCateg();
 
@@ -44,10 +45,11 @@ TEST_F(Values, NullsClosedQueriesAndMissingRowsReadAsZeroOrEmpty)
 
 TEST_F(Values, NumbersDatesAndTextsReadAsStored)
 {
-    server().execute("INSERT INTO vyd.campeonato (codigo) VALUES (1);"
-                     "INSERT INTO vyd.categoria (CODIGO, SIGLA, CATEGORIA, COD_CAMPEONATO, TEMPO_MINIMO,"
-                     " RECORD_TEMPO, DATA_RECORD, TREE_MODE)"
-                     " VALUES (-7, 'PRO', 'Pro Street', 1, 6.5, 0.123456789, '2025-03-09', 2147483647);");
+    server().execute(
+        "INSERT INTO vyd.campeonato (codigo) VALUES (1);"
+        "INSERT INTO vyd.categoria (CODIGO, SIGLA, CATEGORIA, COD_CAMPEONATO, TEMPO_MINIMO,"
+        " RECORD_TEMPO, DATA_RECORD, TREE_MODE)"
+        " VALUES (-7, 'PRO', 'Pro Street', 1, 6.5, 0.123456789, '2025-03-09', 2147483647);");
     DataModule dm(m_config);
     Query& categ = dm.qryCateg();
     categ.setParam("COD_CAMPEONATO", 1);
@@ -64,34 +66,44 @@ TEST_F(Values, NumbersDatesAndTextsReadAsStored)
 TEST_F(Values, TextsArriveAsWindows1252AndLongNamesWhole)
 {
     // The installation's tables may be wider than the program's declared widths.
-    const QByteArray longName = "Maria Gon\xC3\xA7" "alves da Concei\xC3\xA7\xC3\xA3o Albuquerque Figueiredo de S\xC3\xA1 Tavares";
-    server().execute("ALTER TABLE vyd.veiculo MODIFY PILOTO VARCHAR(120) NOT NULL;"
-                     "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, CIDADE, EQUIPE) VALUES"
-                     " (1, '101', 'Gon\xC3\xA7" "alves', 'S\xC3\xA3o Paulo', '\xE2\x82\xAC quipe \xE2\x80\x9Cr\xC3\xA1pida\xE2\x80\x9D'),"
-                     " (2, '102', '" + longName + "', NULL, NULL);");
+    const QByteArray longName =
+        "Maria Gon\xC3\xA7"
+        "alves da Concei\xC3\xA7\xC3\xA3o Albuquerque Figueiredo de S\xC3\xA1 Tavares";
+    server().execute(
+        "ALTER TABLE vyd.veiculo MODIFY PILOTO VARCHAR(120) NOT NULL;"
+        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, CIDADE, EQUIPE) VALUES"
+        " (1, '101', 'Gon\xC3\xA7"
+        "alves', 'S\xC3\xA3o Paulo', '\xE2\x82\xAC quipe \xE2\x80\x9Cr\xC3\xA1pida\xE2\x80\x9D'),"
+        " (2, '102', '" +
+        longName + "', NULL, NULL);");
     DataModule dm(m_config);
     Query& vehicle = dm.qryDadosVeiculo();
     EXPECT_EQ(dm.Zconet().characterSet(), Text("utf8mb4"));
 
     vehicle.setParam("cod_veiculo", 1);
     vehicle.open();
-    EXPECT_EQ(vehicle.asText("PILOTO"), Text("Gon\xE7" "alves"));
+    EXPECT_EQ(vehicle.asText("PILOTO"),
+              Text("Gon\xE7"
+                   "alves"));
     EXPECT_EQ(vehicle.asText("CIDADE"), Text("S\xE3o Paulo"));
     EXPECT_EQ(vehicle.asText("EQUIPE"), Text("\x80 quipe \x93r\xE1pida\x94"));
 
     vehicle.close();
     vehicle.setParam("cod_veiculo", 2);
     vehicle.open();
-    const Text expected = "Maria Gon\xE7" "alves da Concei\xE7\xE3o Albuquerque Figueiredo de S\xE1 Tavares";
+    const Text expected =
+        "Maria Gon\xE7"
+        "alves da Concei\xE7\xE3o Albuquerque Figueiredo de S\xE1 Tavares";
     ASSERT_GT(expected.size(), 60);
     EXPECT_EQ(vehicle.asText("PILOTO"), expected);
 }
 
 TEST_F(Values, TheLaneQueryReadsThePhotoBytesAndTellsAMissingOne)
 {
-    server().execute("INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO, DT_HR_CAD) VALUES"
-                     " (21, '21', 'Ana', 'ana.jpg', UNHEX('FFD8FF00E000FF0A0DFFD9'), '2026-01-02 03:04:05'),"
-                     " (22, '22', 'Bia', NULL, NULL, '2026-01-02 03:04:05');");
+    server().execute(
+        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO, DT_HR_CAD) VALUES"
+        " (21, '21', 'Ana', 'ana.jpg', UNHEX('FFD8FF00E000FF0A0DFFD9'), '2026-01-02 03:04:05'),"
+        " (22, '22', 'Bia', NULL, NULL, '2026-01-02 03:04:05');");
     Connection link(m_config);
     auto laneA = makeVehicleQuery(link, "qryDadosPilotoA");
     EXPECT_STREQ(laneA->name(), "qryDadosPilotoA");
@@ -117,8 +129,9 @@ TEST_F(Values, TheLaneQueryReadsThePhotoBytesAndTellsAMissingOne)
 // rest of the row and never reads it.
 TEST_F(Values, OnlyTheWantedColumnsOfAResultAreCopied)
 {
-    server().execute("INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, FOTO_PILOTO) VALUES"
-                     " (21, '21', 'Ana', UNHEX('FFD8FF00E000FF0A0DFFD9'));");
+    server().execute(
+        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, FOTO_PILOTO) VALUES"
+        " (21, '21', 'Ana', UNHEX('FFD8FF00E000FF0A0DFFD9'));");
     Connection link(m_config);
     link.connect();
     const char sql[] = "SELECT CODIGO, PILOTO, FOTO_PILOTO FROM vyd.veiculo WHERE CODIGO = 21";
@@ -126,7 +139,8 @@ TEST_F(Values, OnlyTheWantedColumnsOfAResultAreCopied)
     ASSERT_EQ(all.rows.size(), 1);
     EXPECT_EQ(all.rows[0][2].bytes, QByteArray::fromHex("FFD8FF00E000FF0A0DFFD9"));
 
-    const ResultSet some = link.run(sql, [](const Text& column) { return column.compare("piloto", Qt::CaseInsensitive) == 0; });
+    const ResultSet some =
+        link.run(sql, [](const Text& column) { return column.compare("piloto", Qt::CaseInsensitive) == 0; });
     ASSERT_EQ(some.columns.size(), 3) << "every column is still described";
     EXPECT_EQ(some.columns[2].name, Text("FOTO_PILOTO"));
     ASSERT_EQ(some.rows.size(), 1);

@@ -3,8 +3,8 @@
 
 #include "base/failure.h"
 
-#include <QElapsedTimer>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTimer>
@@ -59,8 +59,7 @@ protected:
 
     bool hostsUnchanged() const
     {
-        return form->serverAddress().isEmpty() && form->linkHost() == "127.0.0.1"
-            && dm->Zconet().host().isEmpty();
+        return form->serverAddress().isEmpty() && form->linkHost() == "127.0.0.1" && dm->Zconet().host().isEmpty();
     }
 };
 
@@ -76,7 +75,8 @@ TEST_F(Discovery, WithoutAnAnswerTheRunWaitsLogsSemServidorAndArmsTheRetry)
     const TextList log = lines(El::mLog);
     ASSERT_GE(log.size(), 3);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d: Ping$"))
-                    .match(QString::fromLatin1(log[log.size() - 2])).hasMatch())
+                    .match(QString::fromLatin1(log[log.size() - 2]))
+                    .hasMatch())
         << log[log.size() - 2].constData();
     EXPECT_EQ(log.last(), "SEM SERVIDOR");
     EXPECT_TRUE(form->retryArmed());
@@ -162,7 +162,8 @@ TEST_F(Discovery, WithoutABroadcastRouteTheRunFailsWithTheTwoLineSocketError)
     ASSERT_EQ(std::system("ip route del 255.255.255.255/32 dev lo"), 0);
     form->stopRetry();
     timedPing();
-    EXPECT_EQ(lines(El::mLog).mid(lines(El::mLog).size() - 2), (TextList{"Socket Error # 101", "Network is unreachable"}))
+    EXPECT_EQ(lines(El::mLog).mid(lines(El::mLog).size() - 2),
+              (TextList{"Socket Error # 101", "Network is unreachable"}))
         << "the run's failure goes to the failure route, as two lines";
     EXPECT_FALSE(form->discovering());
     EXPECT_FALSE(form->retryArmed()) << "a failed run arms nothing";
@@ -280,10 +281,12 @@ TEST_F(Discovery, WhileARunWaitsTheWindowGoesOn)
     QTimer::singleShot(100, [&] { timerFiredAt = sinceStart.elapsed(); });
     const QPoint centre = camera->rect().center();
     const QPointF global = camera->mapToGlobal(QPointF(centre));
-    QCoreApplication::postEvent(camera, new QMouseEvent(QEvent::MouseButtonPress, QPointF(centre), global,
-                                                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(camera, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(centre), global,
-                                                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::postEvent(camera,
+                                new QMouseEvent(QEvent::MouseButtonPress, QPointF(centre), global, Qt::LeftButton,
+                                                Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(camera,
+                                new QMouseEvent(QEvent::MouseButtonRelease, QPointF(centre), global, Qt::LeftButton,
+                                                Qt::NoButton, Qt::NoModifier));
     ASSERT_TRUE(waitUntil([&] { return form->screen().checked(El::ckCameraPos); }, 10000));
     const qint64 clickedAt = sinceStart.elapsed();
     ASSERT_TRUE(waitUntil([&] { return timerFiredAt >= 0; }, 10000));

@@ -89,8 +89,8 @@ private:
             }
             for (const Answer& answer : answers) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(answer.delayMs));
-                ::sendto(m_fd, answer.payload.constData(), answer.payload.size(), 0,
-                         reinterpret_cast<sockaddr*>(&from), length);
+                ::sendto(m_fd, answer.payload.constData(), answer.payload.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                         length);
             }
             while (m_floodMs > 0 && !m_stop) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(m_floodMs.load()));

@@ -96,7 +96,8 @@ TEST_F(AppFixture, WithTheServerCutOffTheRetryCycleGoesOn)
 
     // One request at start-up, then one a tick.
     EXPECT_TRUE(waitUntil([&] { return responder.requests() >= 4; }, 120000))
-        << responder.requests() << " discovery requests; mLog:\n" << lines(El::mLog).join('\n').constData();
+        << responder.requests() << " discovery requests; mLog:\n"
+        << lines(El::mLog).join('\n').constData();
     EXPECT_GE(count(El::mLog, "Asynchronous socket error 110"), 2) << lines(El::mLog).join('\n').constData();
     EXPECT_GE(count(El::mLog, "SQL Error: Can't connect to server on '" + address + "' (110)"), 3);
     EXPECT_GE(count(El::Memo1, "S Erro"), 2);

@@ -1,9 +1,9 @@
 // The database going away in the middle of the board: errors in mLog, the overlay alive,
 // and once the server is back the next open reconnects while the timing link stays up.
 #include "../app/appfixture.h"
-#include "season.h"
-#include "jpegbytes.h"
 #include "../discovery/responder.h"
+#include "jpegbytes.h"
+#include "season.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,15 +25,17 @@ bool isRoutine(const Text& line)
 TEST_F(AppFixture, MariaDbKilledDuringTheBoardIsLoggedAndTheNextOpenReconnects)
 {
     auto& db = test::MariaDbServer::shared();
-    db.execute("USE vyd;"
-               "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa');"
-               "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
-               "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);"
-               "INSERT INTO categoria (CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) VALUES ('Turbo', 1, 'N', 'N', 'N');"
-               "INSERT INTO veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES (11, '111', 'Ana Souza', 'ana.jpg', X'"
-               + jpegBytes(20, 10, qRgb(10, 200, 10)).toHex() + "');"
-               "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
-               "(10, 1, 11, '1', 6.5, 'Valido');");
+    db.execute(
+        "USE vyd;"
+        "INSERT INTO campeonato (codigo, campeonato) VALUES (1, 'Copa');"
+        "INSERT INTO evento (codigo, cod_campeonato, evento, data) VALUES (10, 1, 'Etapa', '2026-12-01');"
+        "INSERT INTO ORGANIZADOR (COD_EVENTO_ABERTO) VALUES (10);"
+        "INSERT INTO categoria (CATEGORIA, COD_CAMPEONATO, LISTA, MATA_MATA, SHARKTANK) VALUES ('Turbo', 1, 'N', 'N', 'N');"
+        "INSERT INTO veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES (11, '111', 'Ana Souza', 'ana.jpg', X'" +
+        jpegBytes(20, 10, qRgb(10, 200, 10)).toHex() +
+        "');"
+        "INSERT INTO RESULTADOS (COD_EVENTO, COD_CATEGORIA, COD_VEICULO, BATERIA, tfinal, status) VALUES "
+        "(10, 1, 11, '1', 6.5, 'Valido');");
     config.fixedServerAddress = "127.0.0.1";
     config.idleIntervalMs = 300;
     config.pageIntervalMs = 200;
@@ -45,35 +47,47 @@ TEST_F(AppFixture, MariaDbKilledDuringTheBoardIsLoggedAndTheNextOpenReconnects)
     readUntil(timingServer, 17);
     overlay::Screen& screen = form->screen();
     send(timingServer, "RA:0.321"); // the idle interval counts from the last message
-    ASSERT_TRUE(waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 10000))
-        << "no board:\n" << lines(El::mLog).join('\n').constData();
+    ASSERT_TRUE(
+        waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 10000))
+        << "no board:\n"
+        << lines(El::mLog).join('\n').constData();
 
     db.kill();
-    ASSERT_TRUE(waitUntil([&] {
-        const TextList log = lines(El::mLog);
-        return std::any_of(log.begin(), log.end(), [](const Text& l) { return !isRoutine(l); });
-    }, 10000)) << "the lost database was not reported";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const TextList log = lines(El::mLog);
+            return std::any_of(log.begin(), log.end(), [](const Text& l) { return !isRoutine(l); });
+        },
+        10000))
+        << "the lost database was not reported";
     // Pages keep failing while the server is down.
-    ASSERT_TRUE(waitUntil([&] {
-        const TextList log = lines(El::mLog);
-        return std::any_of(log.begin(), log.end(), [](const Text& l) { return l.startsWith("SQL Error: "); });
-    }, 15000)) << lines(El::mLog).join('\n').constData();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const TextList log = lines(El::mLog);
+            return std::any_of(log.begin(), log.end(), [](const Text& l) { return l.startsWith("SQL Error: "); });
+        },
+        15000))
+        << lines(El::mLog).join('\n').constData();
     const TextList whileDown = lines(El::mLog);
 
     db.start();
     // A message ends the board; the lane look-up opens the vehicle row on a new connection.
     send(timingServer, "cod_pilotoA:11@Alinhar:");
     EXPECT_TRUE(applied([&] { return QFile::exists(photos.filePath(QStringLiteral("ana.jpg"))); }))
-        << "the lane look-up did not work again:\n" << lines(El::mLog).join('\n').constData();
+        << "the lane look-up did not work again:\n"
+        << lines(El::mLog).join('\n').constData();
     screen.setText(El::lblClassCat, "");
-    ASSERT_TRUE(waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 10000))
-        << "the board did not come back:\n" << lines(El::mLog).join('\n').constData();
+    ASSERT_TRUE(
+        waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 10000))
+        << "the board did not come back:\n"
+        << lines(El::mLog).join('\n').constData();
 
     EXPECT_EQ(timingServer->state(), QAbstractSocket::ConnectedState) << "the timing link dropped";
     EXPECT_FALSE(server.hasPendingConnections());
     EXPECT_EQ(count(El::mLog, "VurazeZO:Desconectou"), 0);
-    EXPECT_TRUE(std::any_of(whileDown.begin(), whileDown.end(), [](const Text& l) { return l.startsWith("SQL Error: "); }))
-        << whileDown.join('\n').constData();
+    EXPECT_TRUE(std::any_of(whileDown.begin(), whileDown.end(), [](const Text& l) {
+        return l.startsWith("SQL Error: ");
+    })) << whileDown.join('\n').constData();
 }
 
 namespace {
@@ -162,8 +176,10 @@ TEST_F(HungDatabase, WhileTheBoardPagesTheTickGivesUpWithinTheTimeOutAndTheBoard
     ASSERT_NE(timingServer, nullptr);
     overlay::Screen& screen = form->screen();
     send(timingServer, "RA:0.321"); // the idle interval counts from the last message
-    ASSERT_TRUE(waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 10000))
-        << "no board:\n" << lines(El::mLog).join('\n').constData();
+    ASSERT_TRUE(
+        waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 10000))
+        << "no board:\n"
+        << lines(El::mLog).join('\n').constData();
     // As installed, the next idle tick, which starts the board again, is a minute away: the
     // freeze measured is the page tick's own.
     form->setIdleInterval(kIdleIntervalMs);
@@ -184,8 +200,10 @@ TEST_F(HungDatabase, WhileTheBoardPagesTheTickGivesUpWithinTheTimeOutAndTheBoard
     EXPECT_TRUE(form->laneAVehicle().isOpen());
     EXPECT_EQ(form->laneAVehicle().asText("PILOTO"), "Ana Souza");
     screen.setText(El::lblClassCat, "");
-    EXPECT_TRUE(waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 20000))
-        << "the board did not come back:\n" << lines(El::mLog).join('\n').constData();
+    EXPECT_TRUE(
+        waitUntil([&] { return screen.visible(El::pnlClass) && screen.text(El::lblClassCat) == "Turbo"; }, 20000))
+        << "the board did not come back:\n"
+        << lines(El::mLog).join('\n').constData();
     expectTimingLinkUp(timingServer);
 }
 
@@ -208,7 +226,8 @@ TEST_F(HungDatabase, ALaneLookUpGivesUpWithinTheTimeOutAndTheNextOneWorks)
     const bool said = waitUntil([&] { return contains(El::mLog, "SQL Error: Lost connection to server during query"); },
                                 kWatchdogMs - 5000);
     EXPECT_TRUE(db.paused()) << "the watchdog had to continue the server";
-    ASSERT_TRUE(said) << lines(El::mLog).join('\n').constData() << "\nMemo1:\n" << lines(El::Memo1).join('\n').constData();
+    ASSERT_TRUE(said) << lines(El::mLog).join('\n').constData() << "\nMemo1:\n"
+                      << lines(El::Memo1).join('\n').constData();
     EXPECT_LE(heartbeat.longestGapMs(), freezeBoundMs()) << "the window was held too long";
     EXPECT_FALSE(form->laneAVehicle().isOpen());
     // The strip's times need no database.
@@ -218,10 +237,10 @@ TEST_F(HungDatabase, ALaneLookUpGivesUpWithinTheTimeOutAndTheNextOneWorks)
 
     db.resume();
     send(timingServer, "cod_pilotoA:11");
-    EXPECT_TRUE(waitUntil([&] { return form->laneAVehicle().isOpen(); }))
-        << lines(El::mLog).join('\n').constData();
+    EXPECT_TRUE(waitUntil([&] { return form->laneAVehicle().isOpen(); })) << lines(El::mLog).join('\n').constData();
     EXPECT_EQ(form->laneAVehicle().asText("PILOTO"), "Ana Souza");
     const TextList after = lines(El::mLog);
-    EXPECT_EQ(after.size(), before.size() + 1) << "only the lost connection is logged:\n" << after.join('\n').constData();
+    EXPECT_EQ(after.size(), before.size() + 1) << "only the lost connection is logged:\n"
+                                               << after.join('\n').constData();
     expectTimingLinkUp(timingServer);
 }

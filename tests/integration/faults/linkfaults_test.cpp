@@ -1,7 +1,7 @@
 // A timing server that misbehaves: the overlay says what happened in mLog and goes on.
 #include "../app/appfixture.h"
-#include "season.h"
 #include "../discovery/responder.h"
+#include "season.h"
 
 #include <QRandomGenerator>
 
@@ -92,7 +92,8 @@ TEST_F(LinkFaults, AServerThatFallsSilentAfterOneMessageBringsTheBoardAfterTheId
     EXPECT_TRUE(form->screen().visible(El::pnlTempos));
     EXPECT_FALSE(form->screen().visible(El::pnlClass));
     ASSERT_TRUE(waitUntil([&] { return form->screen().visible(El::pnlClass); }, 10000))
-        << "no board after the silence:\n" << lines(El::mLog).join('\n').constData();
+        << "no board after the silence:\n"
+        << lines(El::mLog).join('\n').constData();
     EXPECT_TRUE(waitUntil([&] { return form->screen().text(El::lblClassCat) == "Turbo"; }, 3000))
         << "the board shows no standings";
     EXPECT_EQ(timingServer->state(), QAbstractSocket::ConnectedState);

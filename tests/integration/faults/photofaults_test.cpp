@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 using namespace quorvel;
 using overlay::El;
@@ -42,7 +42,7 @@ struct PhotoCase {
     QByteArray expectedInLog; // part of the line mLog shows
 };
 
-class PhotoFaults : public AppFixture, public ::testing::WithParamInterface<PhotoCase> {};
+class PhotoFaults : public AppFixture, public ::testing::WithParamInterface<PhotoCase> { };
 
 } // namespace
 
@@ -60,8 +60,8 @@ TEST_P(PhotoFaults, TheFailureIsLoggedAndTheRunGoesOn)
     }
     config.photoFolder = folder.toUtf8();
     test::MariaDbServer::shared().execute(
-        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES (11, '111', 'Ana', '"
-        + c.fileName + "', X'" + c.bytes.toHex() + "')");
+        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES (11, '111', 'Ana', '" +
+        c.fileName + "', X'" + c.bytes.toHex() + "')");
     startForm();
     QTcpSocket* timingServer = acceptConnection();
     ASSERT_NE(timingServer, nullptr);
@@ -78,23 +78,25 @@ TEST_P(PhotoFaults, TheFailureIsLoggedAndTheRunGoesOn)
 
     const TextList log = lines(El::mLog);
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const Text& line) { return line.contains(c.expectedInLog); }))
-        << c.what << ":\n" << log.join('\n').constData();
+        << c.what << ":\n"
+        << log.join('\n').constData();
     EXPECT_TRUE(form->screen().element(El::fotoPilotoA).picture.isNull()) << c.what;
     EXPECT_EQ(form->screen().text(El::lblReaA), "0.505") << c.what << ": the run stopped at the photo";
     EXPECT_EQ(form->screen().text(El::lblReaB), "0.606") << c.what;
-    EXPECT_FALSE(QFile::exists(outside.filePath(QStringLiteral("escape.jpg")))) << "a photo was written outside its folder";
+    EXPECT_FALSE(QFile::exists(outside.filePath(QStringLiteral("escape.jpg"))))
+        << "a photo was written outside its folder";
     EXPECT_EQ(timingServer->state(), QAbstractSocket::ConnectedState);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, PhotoFaults,
-    ::testing::Values(
-        PhotoCase{"the photo folder is a file", "ana.jpg", jpegBytes(40, 30), true, "Cannot create file"},
-        PhotoCase{"a name reaching out of the folder", "../escape.jpg", jpegBytes(40, 30), false,
-                  "The file name must not contain a folder separator"},
-        PhotoCase{"a truncated JPEG", "cut.jpg", jpegBytes(400, 300).left(300), false, "JPEG error #"},
-        PhotoCase{"a JPEG claiming 60000 x 60000 pixels", "huge.jpg", claimingSize(jpegBytes(40, 30), 60000, 60000),
-                  false, format("JPEG error #%d", JERR_IMAGE_TOO_BIG)}),
+    ::testing::Values(PhotoCase{"the photo folder is a file", "ana.jpg", jpegBytes(40, 30), true, "Cannot create file"},
+                      PhotoCase{"a name reaching out of the folder", "../escape.jpg", jpegBytes(40, 30), false,
+                                "The file name must not contain a folder separator"},
+                      PhotoCase{"a truncated JPEG", "cut.jpg", jpegBytes(400, 300).left(300), false, "JPEG error #"},
+                      PhotoCase{"a JPEG claiming 60000 x 60000 pixels", "huge.jpg",
+                                claimingSize(jpegBytes(40, 30), 60000, 60000), false,
+                                format("JPEG error #%d", JERR_IMAGE_TOO_BIG)}),
     [](const ::testing::TestParamInfo<PhotoCase>& info) { return std::to_string(info.index); });
 
 namespace {
@@ -109,7 +111,7 @@ struct TwoLanesCase {
     QByteArray logA, logB; // part of each lane's line in mLog; empty when the photo shows
 };
 
-class TwoLanePhotos : public AppFixture, public ::testing::WithParamInterface<TwoLanesCase> {};
+class TwoLanePhotos : public AppFixture, public ::testing::WithParamInterface<TwoLanesCase> { };
 
 } // namespace
 
@@ -119,9 +121,9 @@ TEST_P(TwoLanePhotos, EachLaneShowsOrReportsInLaneOrder)
     QTemporaryDir folder;
     config.photoFolder = folder.path().toUtf8();
     test::MariaDbServer::shared().execute(
-        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES (11, '111', 'Ana', '"
-        + c.fileA + "', X'" + c.bytesA.toHex() + "'), (12, '222', 'Bia', '" + c.fileB + "', X'" + c.bytesB.toHex()
-        + "')");
+        "INSERT INTO vyd.veiculo (CODIGO, PLACA, PILOTO, NOME_ARQ_FOTO, FOTO_PILOTO) VALUES (11, '111', 'Ana', '" +
+        c.fileA + "', X'" + c.bytesA.toHex() + "'), (12, '222', 'Bia', '" + c.fileB + "', X'" + c.bytesB.toHex() +
+        "')");
     startForm();
     QTcpSocket* timingServer = acceptConnection();
     ASSERT_NE(timingServer, nullptr);
@@ -138,14 +140,16 @@ TEST_P(TwoLanePhotos, EachLaneShowsOrReportsInLaneOrder)
 
     const TextList log = lines(El::mLog);
     const auto lineOf = [&](const QByteArray& part) {
-        return std::find_if(log.begin(), log.end(), [&](const Text& line) { return line.contains(part); }) - log.begin();
+        return std::find_if(log.begin(), log.end(), [&](const Text& line) { return line.contains(part); }) -
+            log.begin();
     };
     for (const auto& [lane, element, expected] :
          {std::tuple{"A", El::fotoPilotoA, c.logA}, std::tuple{"B", El::fotoPilotoB, c.logB}}) {
         const bool shows = expected.isEmpty();
         EXPECT_EQ(!form->screen().element(element).picture.isNull(), shows) << c.what << ", lane " << lane;
         if (!shows) {
-            EXPECT_LT(lineOf(expected), log.size()) << c.what << ", lane " << lane << ":\n" << log.join('\n').constData();
+            EXPECT_LT(lineOf(expected), log.size()) << c.what << ", lane " << lane << ":\n"
+                                                    << log.join('\n').constData();
         }
     }
     if (!c.logA.isEmpty() && !c.logB.isEmpty()) {
@@ -157,15 +161,25 @@ TEST_P(TwoLanePhotos, EachLaneShowsOrReportsInLaneOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, TwoLanePhotos,
-    ::testing::Values(
-        TwoLanesCase{"both show", "a.jpg", jpegBytes(400, 300), "b.jpg", jpegBytes(300, 400), {}, {}},
-        TwoLanesCase{"A's file does not decode, B shows", "a.jpg", jpegBytes(400, 300).left(300), "b.jpg",
-                     jpegBytes(40, 30), "JPEG error #", {}},
-        TwoLanesCase{"A shows, B's file does not decode", "a.jpg", jpegBytes(40, 30), "b.jpg",
-                     jpegBytes(400, 300).left(300), {}, "JPEG error #"},
-        // B's failure is known before its file is opened, A's only once A's is decoded.
-        TwoLanesCase{"both fail, B's at once", "a.jpg", jpegBytes(400, 300).left(300), "b.gif", jpegBytes(40, 30),
-                     "JPEG error #", "Unknown picture file extension (.gif)"},
-        TwoLanesCase{"both fail, A's at once", "a.gif", jpegBytes(40, 30), "b.jpg", jpegBytes(400, 300).left(300),
-                     "Unknown picture file extension (.gif)", "JPEG error #"}),
+    ::testing::Values(TwoLanesCase{"both show", "a.jpg", jpegBytes(400, 300), "b.jpg", jpegBytes(300, 400), {}, {}},
+                      TwoLanesCase{"A's file does not decode, B shows",
+                                   "a.jpg",
+                                   jpegBytes(400, 300).left(300),
+                                   "b.jpg",
+                                   jpegBytes(40, 30),
+                                   "JPEG error #",
+                                   {}},
+                      TwoLanesCase{"A shows, B's file does not decode",
+                                   "a.jpg",
+                                   jpegBytes(40, 30),
+                                   "b.jpg",
+                                   jpegBytes(400, 300).left(300),
+                                   {},
+                                   "JPEG error #"},
+                      // B's failure is known before its file is opened, A's only once A's is decoded.
+                      TwoLanesCase{"both fail, B's at once", "a.jpg", jpegBytes(400, 300).left(300), "b.gif",
+                                   jpegBytes(40, 30), "JPEG error #", "Unknown picture file extension (.gif)"},
+                      TwoLanesCase{"both fail, A's at once", "a.gif", jpegBytes(40, 30), "b.jpg",
+                                   jpegBytes(400, 300).left(300), "Unknown picture file extension (.gif)",
+                                   "JPEG error #"}),
     [](const ::testing::TestParamInfo<TwoLanesCase>& info) { return std::to_string(info.index); });

@@ -25,7 +25,7 @@ constexpr int kWaitMs = Chromium::kWaitMs;
 // secure context: a feed on loopback), and through a Blob where it does not (a feed on the
 // LAN, here the fixed server address, which the private network puts on loopback); a
 // change's small rectangles come as pixels, which it puts on its canvases as they are.
-class BrowserSourceAt : public testing::TestWithParam<const char*> {};
+class BrowserSourceAt : public testing::TestWithParam<const char*> { };
 
 INSTANTIATE_TEST_SUITE_P(Addresses, BrowserSourceAt, testing::Values("127.0.0.1", "192.168.0.100"));
 
@@ -66,7 +66,8 @@ TEST_P(BrowserSourceAt, ChromiumDrawsTheGraphicsWithAlphaWhereTheWindowIsMagenta
     ASSERT_TRUE(waitUntil([&] { return drawn() > before; }, kWaitMs));
     // the change may come as several rectangles
     const QImage reference = test::rendererGraphics(screen);
-    EXPECT_TRUE(waitUntil([&] { return (keying = compareKeyed(chromium.screenshot(), reference)).wrong == 0; }, kWaitMs))
+    EXPECT_TRUE(
+        waitUntil([&] { return (keying = compareKeyed(chromium.screenshot(), reference)).wrong == 0; }, kWaitMs))
         << keying.wrong << " pixels differ";
     EXPECT_GT(keying.opaque, 1000);
 }
@@ -99,7 +100,8 @@ TEST(BrowserSource, TheStatusPageShowsTheStateItIsSent)
     EXPECT_TRUE(text.contains(QStringLiteral("ANA"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("FLECHA")));
     EXPECT_TRUE(text.contains(QStringLiteral("Conectado ao servidor")));
-    EXPECT_TRUE(text.contains(QStringLiteral("Timing server: connected (192.168.0.100); database: disconnected (this computer)")))
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("Timing server: connected (192.168.0.100); database: disconnected (this computer)")))
         << text.toStdString();
 
     // a change comes as a patch and the page shows it

@@ -4,9 +4,9 @@
 #include "feed/statedocument.h"
 
 #include "base/config.h"
+#include "keying.h"
 #include "overlay/layout.h"
 #include "overlay/renderer.h"
-#include "keying.h"
 #include "rendergraphics.h"
 #include "wait.h"
 
@@ -88,8 +88,9 @@ QByteArray get(const QByteArray& target, const QByteArray& headers = {})
     return "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n" + headers + "\r\n";
 }
 
-const QByteArray kUpgradeHeaders = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
+const QByteArray kUpgradeHeaders =
+    "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+    "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
 
 // A WebSocket client made by hand, which reads its handshake's answer and then nothing more
 // (its socket reads at most a few bytes): what the feed sends it stays with the feed.
@@ -130,8 +131,14 @@ struct Client {
                          [this](const QByteArray& m) { pictures.push_back(m); });
         socket.open(url);
     }
-    bool connected() { return waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs); }
-    bool closed() { return waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, kWaitMs); }
+    bool connected()
+    {
+        return waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }, kWaitMs);
+    }
+    bool closed()
+    {
+        return waitUntil([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, kWaitMs);
+    }
 };
 
 struct Picture {
@@ -202,8 +209,9 @@ TEST_F(FeedServerTest, EachRefusalHasItsAnswerInItsOrder)
 {
     start("s3cret");
     const QByteArray bearer = "Authorization: Bearer s3cret\r\n";
-    const QByteArray upgrade = "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
-                               "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
+    const QByteArray upgrade =
+        "Upgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+        "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n";
     struct Case {
         QByteArray request;
         QByteArray status;
@@ -225,7 +233,8 @@ TEST_F(FeedServerTest, EachRefusalHasItsAnswerInItsOrder)
         {get("/nowhere", bearer), "HTTP/1.1 404 Not Found"},
         {get("/state/", bearer), "HTTP/1.1 404 Not Found"},
         {get("/state.png", bearer), "HTTP/1.1 404 Not Found"},
-        {"POST /state HTTP/1.1\r\nHost: feed\r\n" + bearer + "Content-Length: 2\r\n\r\n{}", "HTTP/1.1 405 Method Not Allowed"},
+        {"POST /state HTTP/1.1\r\nHost: feed\r\n" + bearer + "Content-Length: 2\r\n\r\n{}",
+         "HTTP/1.1 405 Method Not Allowed"},
         {"PUT /program HTTP/1.1\r\nHost: feed\r\n" + bearer + "\r\n", "HTTP/1.1 405 Method Not Allowed"},
         {"DELETE /?token=s3cret HTTP/1.1\r\nHost: feed\r\n\r\n", "HTTP/1.1 405 Method Not Allowed"},
         {get("/events", bearer), "HTTP/1.1 426 Upgrade Required"},
@@ -233,7 +242,8 @@ TEST_F(FeedServerTest, EachRefusalHasItsAnswerInItsOrder)
         // lines ended by LF alone: refused at once, before the token
         {"GET /state HTTP/1.1\nHost: feed\n\n", "HTTP/1.1 400 Bad Request"},
         {"GET /state?token=s3cret HTTP/1.1\nHost: feed\n", "HTTP/1.1 400 Bad Request"},
-        {get("/state", bearer + "X: " + QByteArray(8200, 'x') + "\r\n"), "HTTP/1.1 431 Request Header Fields Too Large"},
+        {get("/state", bearer + "X: " + QByteArray(8200, 'x') + "\r\n"),
+         "HTTP/1.1 431 Request Header Fields Too Large"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.request.left(60).toStdString());
@@ -278,7 +288,8 @@ TEST_F(FeedServerTest, WithoutATokenOnlyALoopbackHostIsAnswered)
     for (const char* path : {"/state", "/window.png"})
         for (const Case& c : cases) {
             SCOPED_TRACE(path + (" " + c.headers).toStdString());
-            const QByteArray answer = exchange(feed.port(), "GET " + QByteArray(path) + " HTTP/1.1\r\n" + c.headers + "\r\n");
+            const QByteArray answer =
+                exchange(feed.port(), "GET " + QByteArray(path) + " HTTP/1.1\r\n" + c.headers + "\r\n");
             EXPECT_EQ(statusLine(answer), c.status);
             if (c.status == misdirected) {
                 EXPECT_EQ(body(answer), QByteArray());
@@ -338,8 +349,8 @@ TEST_F(FeedServerTest, AWebSocketIsOpenedOnlyForTheFeedsOwnPagesOrWithoutOrigin)
             SCOPED_TRACE(path + (" " + c.host + " " + c.origin).toStdString());
             QTcpSocket socket;
             socket.connectToHost(QHostAddress::LocalHost, feed.port());
-            socket.write("GET " + QByteArray(path) + " HTTP/1.1\r\nHost: " + c.host + "\r\n" + kUpgradeHeaders
-                         + c.origin + "\r\n");
+            socket.write("GET " + QByteArray(path) + " HTTP/1.1\r\nHost: " + c.host + "\r\n" + kUpgradeHeaders +
+                         c.origin + "\r\n");
             QByteArray answer;
             ASSERT_TRUE(waitUntil(
                 [&] {
@@ -561,7 +572,8 @@ TEST_F(FeedServerTest, EventsStartWithTheStateThenPatchItInOrder)
                 const QJsonObject patch = QJsonDocument::fromJson(client.texts[1 + seen.size()].toUtf8()).object();
                 EXPECT_FALSE(patch.isEmpty());
                 state = applyMergePatch(state, patch);
-                seen.push_back(state[QStringLiteral("lanes")][QStringLiteral("A")][QStringLiteral("position")].toString());
+                seen.push_back(
+                    state[QStringLiteral("lanes")][QStringLiteral("A")][QStringLiteral("position")].toString());
             }
             return state == final;
         },

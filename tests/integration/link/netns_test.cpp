@@ -44,7 +44,8 @@ bool insidePrivateNamespace()
     inside.setProcessChannelMode(QProcess::ForwardedChannels);
     inside.start(QStringLiteral(QUORVEL_SOURCE_DIR "/tests/support/in-private-network"),
                  {QStringLiteral("--no-broadcast-route"), QCoreApplication::applicationFilePath(),
-                  QStringLiteral("--gtest_filter=%1.%2").arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
+                  QStringLiteral("--gtest_filter=%1.%2")
+                      .arg(QLatin1String(test->test_suite_name()), QLatin1String(test->name()))});
     EXPECT_TRUE(inside.waitForStarted());
     EXPECT_TRUE(inside.waitForFinished(100000));
     EXPECT_EQ(inside.exitStatus(), QProcess::NormalExit);
@@ -54,8 +55,9 @@ bool insidePrivateNamespace()
 
 void setLoopback(const char* upOrDown)
 {
-    ASSERT_TRUE(run(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                                           QString::fromLatin1(upOrDown)}));
+    ASSERT_TRUE(
+        run(QStringLiteral("ip"),
+            {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"), QString::fromLatin1(upOrDown)}));
 }
 
 } // namespace
@@ -77,8 +79,8 @@ TEST(KeepAlive, AServerThatVanishesIsNoticedAsALinkErrorWithinAboutTwentyFiveSec
     clock.start();
     ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Down; }, 60000));
     const qint64 seconds = clock.elapsed() / 1000;
-    const QList<QByteArray> expected {"connect [Connected open]", "error 110 [Connected open]",
-                                      "failure Asynchronous socket error 110 [Down closed]"};
+    const QList<QByteArray> expected{"connect [Connected open]", "error 110 [Connected open]",
+                                     "failure Asynchronous socket error 110 [Down closed]"};
     EXPECT_EQ(link.events.events, expected);
     EXPECT_GE(seconds, 20);
     EXPECT_LE(seconds, 35);
@@ -92,8 +94,9 @@ TEST(Lookup, ANameThatCannotBeResolvedFailsTheAttempt)
     link.client->requestConnect();
     EXPECT_EQ(link.client->state(), LinkState::Connecting) << "resolution must not block";
     ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Down; }, 30000));
-    const QList<QByteArray> expected {"error 1 [Connecting open]",
-                                      "failure Windows socket error: Unknown host (1), on API 'ASync Lookup' [Down closed]"};
+    const QList<QByteArray> expected{
+        "error 1 [Connecting open]",
+        "failure Windows socket error: Unknown host (1), on API 'ASync Lookup' [Down closed]"};
     EXPECT_EQ(link.events.events, expected);
 }
 
@@ -108,8 +111,8 @@ TEST(ConnectDeadline, AnAttemptIntoSilenceFailsAsATimeOutWhenItsDeadlinePasses)
     const QByteArray address = quorvel::test::blackHoleAddress(&why);
     ASSERT_FALSE(address.isEmpty()) << why.toStdString();
     Link link(3335, address.constData());
-    const QList<QByteArray> expected {"error 110 [Connecting open]",
-                                      "failure Asynchronous socket error 110 [Down closed]"};
+    const QList<QByteArray> expected{"error 110 [Connecting open]",
+                                     "failure Asynchronous socket error 110 [Down closed]"};
     for (int attempt = 1; attempt <= 2; ++attempt) {
         SCOPED_TRACE(attempt);
         link.events.events.clear();

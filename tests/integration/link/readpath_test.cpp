@@ -17,8 +17,8 @@ using quorvel::link::LinkState;
 using quorvel::link::TcpClient;
 using quorvel::overlay::El;
 using quorvel::overlay::Screen;
-using quorvel::race::ReadHandler;
 using quorvel::race::RaceMessage;
+using quorvel::race::ReadHandler;
 
 TEST(ReadPath, DataArrivingWhileAChunkIsAppliedIsTheNextChunkNotANestedOne)
 {
@@ -58,9 +58,9 @@ TEST(ReadPath, DataArrivingWhileAChunkIsAppliedIsTheNextChunkNotANestedOne)
     });
     peer->write("a1:x@a2:x@a3:x");
     ASSERT_TRUE(waitUntil([&] { return applied.size() == 5; }));
-    EXPECT_EQ(applied, (QList<QByteArray> {"a1", "a2", "a3", "b1", "b2"}));
+    EXPECT_EQ(applied, (QList<QByteArray>{"a1", "a2", "a3", "b1", "b2"}));
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(events.chunks, 2);
     EXPECT_FALSE(client.readPaused());
-    EXPECT_EQ(screen.element(El::ListBox1).items, (quorvel::TextList {"b1:x", "b2:x"}));
+    EXPECT_EQ(screen.element(El::ListBox1).items, (quorvel::TextList{"b1:x", "b2:x"}));
 }

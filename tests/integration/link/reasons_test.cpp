@@ -2,8 +2,8 @@
 // Windows-1252 like every other text of mLog and Memo1. Run in a private network (see
 // CMakeLists.txt), where no route leads to 10.0.0.0/8.
 
-#include "recorder.h"
 #include "processlocale.h"
+#include "recorder.h"
 #include "wait.h"
 
 #include "base/failure.h"

@@ -21,12 +21,9 @@ struct LinkRecorder : quorvel::link::LinkEvents {
     static QByteArray stateName(quorvel::link::LinkState s)
     {
         switch (s) {
-        case quorvel::link::LinkState::Down:
-            return "Down";
-        case quorvel::link::LinkState::Connecting:
-            return "Connecting";
-        case quorvel::link::LinkState::Connected:
-            return "Connected";
+        case quorvel::link::LinkState::Down: return "Down";
+        case quorvel::link::LinkState::Connecting: return "Connecting";
+        case quorvel::link::LinkState::Connected: return "Connected";
         }
         return "?";
     }

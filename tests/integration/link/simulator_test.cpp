@@ -2,18 +2,18 @@
 // simulator's log, and the simulator's close and reset reach the link as they would from
 // the timing server.
 
-#include "recorder.h"
 #include "escapes.h"
+#include "recorder.h"
 #include "script.h"
 #include "wait.h"
 
 #include "base/failure.h"
 
 #include <QFile>
-#include <QUdpSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -35,10 +35,10 @@ public:
         file.write(script);
         file.close();
         m_process.setProgram(QStringLiteral(QUORVEL_SIM));
-        m_process.setArguments(QStringList {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                            QStringLiteral("--script"), file.fileName(), QStringLiteral("--log"),
-                                            logPath()}
-                               + extra);
+        m_process.setArguments(QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                           QStringLiteral("--script"), file.fileName(), QStringLiteral("--log"),
+                                           logPath()} +
+                               extra);
         m_process.start();
         EXPECT_TRUE(m_process.waitForStarted());
         EXPECT_TRUE(waitUntil([this] { return tcpPort() != 0; }));
@@ -84,14 +84,16 @@ private:
 
 TEST(Simulator, PlaysARunThenClosesAndHearsTheFarewell)
 {
-    Simulator sim("# a short run\n"
-                  "!wait-connection\n"
-                  "50 pilA:Jo\xE3o da Silva@catA:Dragster\n"
-                  "300 !close\n");
+    Simulator sim(
+        "# a short run\n"
+        "!wait-connection\n"
+        "50 pilA:Jo\xE3o da Silva@catA:Dragster\n"
+        "300 !close\n");
     Link link(sim.tcpPort());
     link.client->requestConnect();
     ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Connected; }));
-    ASSERT_TRUE(waitUntil([&] { return !link.events.events.isEmpty() && link.events.events.last().startsWith("disconnect"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return !link.events.events.isEmpty() && link.events.events.last().startsWith("disconnect"); }));
     EXPECT_EQ(link.events.received, "pilA:Jo\xE3o da Silva@catA:Dragster");
     ASSERT_TRUE(waitUntil([&] { return sim.log().contains("tcp closed"); }));
     EXPECT_EQ(sim.receivedTcp(), "Quorvel:ConectadoVurazeZO:Desconectou");
@@ -124,8 +126,8 @@ TEST(Simulator, ResetReachesTheLinkAsAnError)
     ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Connected; }));
     ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Down; }));
     runEventsFor(100);
-    const QList<QByteArray> expected {"connect [Connected open]", "error 104 [Connected open]",
-                                      "failure Asynchronous socket error 104 [Down closed]"};
+    const QList<QByteArray> expected{"connect [Connected open]", "error 104 [Connected open]",
+                                     "failure Asynchronous socket error 104 [Down closed]"};
     EXPECT_EQ(link.events.events, expected);
     EXPECT_EQ(sim.receivedTcp(), "Quorvel:Conectado");
 }
@@ -137,9 +139,10 @@ TEST(Simulator, AnswersDiscoveryAsToldAndLogsEveryRequest)
         QStringList options;
         QList<QByteArray> answers; // in order; an empty one is an empty datagram
     };
-    const QList<Case> cases {
+    const QList<Case> cases{
         {"one answer", {}, {"PONG"}},
-        {"three answers", {QStringLiteral("--answers"), QStringLiteral("3"), QStringLiteral("--answer-interval"), QStringLiteral("50")},
+        {"three answers",
+         {QStringLiteral("--answers"), QStringLiteral("3"), QStringLiteral("--answer-interval"), QStringLiteral("50")},
          {"PONG", "PONG", "PONG"}},
         {"empty datagram", {QStringLiteral("--empty-answer")}, {""}},
         {"silent", {QStringLiteral("--answers"), QStringLiteral("0")}, {}},
@@ -147,7 +150,7 @@ TEST(Simulator, AnswersDiscoveryAsToldAndLogsEveryRequest)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Simulator sim("", QStringList {QStringLiteral("--udp"), QStringLiteral("127.0.0.1:0")} + c.options);
+        Simulator sim("", QStringList{QStringLiteral("--udp"), QStringLiteral("127.0.0.1:0")} + c.options);
         QUdpSocket socket;
         ASSERT_TRUE(socket.bind(QHostAddress::LocalHost, 0));
         socket.writeDatagram("PING", QHostAddress::LocalHost, sim.portOf("udp"));
@@ -162,10 +165,12 @@ TEST(Simulator, AnswersDiscoveryAsToldAndLogsEveryRequest)
         // The request logged, then every answer due; then a while in which no more may come.
         const QByteArray logged = "udp recv 127.0.0.1:" + QByteArray::number(socket.localPort()) + " \"PING\"";
         EXPECT_TRUE(waitUntil([&] { return sim.log().contains(logged); }, 10000));
-        EXPECT_TRUE(waitUntil([&] {
-            readAnswers();
-            return answers.size() >= c.answers.size();
-        }, 10000));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                readAnswers();
+                return answers.size() >= c.answers.size();
+            },
+            10000));
         runEventsFor(300);
         readAnswers();
         EXPECT_EQ(answers, c.answers);
@@ -174,17 +179,18 @@ TEST(Simulator, AnswersDiscoveryAsToldAndLogsEveryRequest)
 
 TEST(SimulatorScript, ReadsStepsDirectivesAndEscapes)
 {
-    const QByteArray script = "# comment\r\n"
-                              "\n"
-                              "!wait-connection\n"
-                              "100 pilA:Jos\xE9@\r\n"
-                              "0 a:\\x40b\\\\\n"
-                              "250 !close\n"
-                              "  # indented comment\n"
-                              "5 !repeat 3 x:1@\n"
-                              "!udp off\n"
-                              "0 \n"
-                              "!wait-file /tmp/a b\n";
+    const QByteArray script =
+        "# comment\r\n"
+        "\n"
+        "!wait-connection\n"
+        "100 pilA:Jos\xE9@\r\n"
+        "0 a:\\x40b\\\\\n"
+        "250 !close\n"
+        "  # indented comment\n"
+        "5 !repeat 3 x:1@\n"
+        "!udp off\n"
+        "0 \n"
+        "!wait-file /tmp/a b\n";
     const std::vector<Step> steps = quorvel::sim::parseScript(script);
     ASSERT_EQ(steps.size(), 8u);
     EXPECT_EQ(steps[0].kind, Step::Kind::WaitConnection);
@@ -218,12 +224,18 @@ TEST(SimulatorScript, TheDemoRunParsesAndSendsEveryKeyOfARun)
             sent += step.text + '@';
     }
     EXPECT_EQ(steps.front().kind, Step::Kind::WaitConnection);
-    EXPECT_TRUE(sent.contains("pilA:Patr\xED" "cia Mour\xE3o Tavares@")) << "names are Windows-1252 bytes";
-    for (const char* key : {"cod_pilotoA:", "cod_pilotoB:", "num_pilotoA:", "num_pilotoB:", "pilB:", "apelidoA:",
-                            "apelidoB:", "catA:", "catB:", "BatA:", "BatB:", "carA:", "carB:", "Alinhar:", "APS-HIGH:",
-                            "BPS-HIGH:", "e_AA-HIGH:", "e_BA-HIGH:", "sA_Verde:", "sB_Verde:", "RA:", "RB:", "PA:",
-                            "PB:", "CA:", "CB:", "TPA:", "TPB:", "VA:", "VB:", "FA:", "FB:", "GanhaA:", "posA:",
-                            "posB:", "DesligouLampadas:", "Nova:"}) {
+    EXPECT_TRUE(
+        sent.contains("pilA:Patr\xED"
+                      "cia Mour\xE3o Tavares@"))
+        << "names are Windows-1252 bytes";
+    for (const char* key :
+         {"cod_pilotoA:", "cod_pilotoB:", "num_pilotoA:", "num_pilotoB:", "pilB:",      "apelidoA:",
+          "apelidoB:",    "catA:",        "catB:",        "BatA:",        "BatB:",      "carA:",
+          "carB:",        "Alinhar:",     "APS-HIGH:",    "BPS-HIGH:",    "e_AA-HIGH:", "e_BA-HIGH:",
+          "sA_Verde:",    "sB_Verde:",    "RA:",          "RB:",          "PA:",        "PB:",
+          "CA:",          "CB:",          "TPA:",         "TPB:",         "VA:",        "VB:",
+          "FA:",          "FB:",          "GanhaA:",      "posA:",        "posB:",      "DesligouLampadas:",
+          "Nova:"}) {
         EXPECT_TRUE(sent.contains(QByteArray("@") + key) || sent.startsWith(key)) << key;
     }
 }

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/resource.h>
@@ -42,7 +42,7 @@ struct LoopbackServer {
     // A reset, as a server that crashes or aborts gives.
     void resetPeer()
     {
-        const linger noLinger {1, 0};
+        const linger noLinger{1, 0};
         ::setsockopt(peerFd(), SOL_SOCKET, SO_LINGER, &noLinger, sizeof noLinger);
         peer->abort();
     }
@@ -58,7 +58,7 @@ struct JammedListener {
     JammedListener()
     {
         listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in at {};
+        sockaddr_in at{};
         at.sin_family = AF_INET;
         at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof at;
@@ -114,8 +114,8 @@ TEST(TcpClient, RefusedAttemptReportsTheErrorThenTheFailureOnceDown)
     EXPECT_EQ(link.client->state(), LinkState::Connecting);
     ASSERT_TRUE(waitUntil([&] { return link.events.events.size() >= 2; }));
     runEventsFor(100);
-    const QList<QByteArray> expected {"error 111 [Connecting open]",
-                                      "failure Asynchronous socket error 111 [Down closed]"};
+    const QList<QByteArray> expected{"error 111 [Connecting open]",
+                                     "failure Asynchronous socket error 111 [Down closed]"};
     EXPECT_EQ(link.events.events, expected);
     EXPECT_EQ(link.client->state(), LinkState::Down);
 }
@@ -138,7 +138,7 @@ TEST(TcpClient, ServerThatAppearsGetsTheAnnouncementAsItsOnlyText)
     link.client->requestConnect();
     runEventsFor(300);
     EXPECT_EQ(server.received, "Quorvel:Conectado");
-    EXPECT_EQ(link.events.events, QList<QByteArray> {"connect [Connected open]"});
+    EXPECT_EQ(link.events.events, QList<QByteArray>{"connect [Connected open]"});
     EXPECT_EQ(link.client->state(), LinkState::Connected);
 }
 
@@ -153,7 +153,7 @@ TEST(TcpClient, ServerCloseGetsTheFarewellOnTheClosingConnectionAndDown)
     ASSERT_TRUE(waitUntil([&] { return server.peerClosed; }));
     runEventsFor(100);
     EXPECT_EQ(server.received, "Quorvel:ConectadoVurazeZO:Desconectou");
-    const QList<QByteArray> expected {"connect [Connected open]", "disconnect [Down open]"};
+    const QList<QByteArray> expected{"connect [Connected open]", "disconnect [Down open]"};
     EXPECT_EQ(link.events.events, expected);
     EXPECT_EQ(link.client->state(), LinkState::Down);
     EXPECT_EQ(link.client->socketDescriptor(), -1);
@@ -168,8 +168,8 @@ TEST(TcpClient, ResetIsAnErrorWithoutFarewell)
     server.resetPeer();
     ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Down; }));
     runEventsFor(100);
-    const QList<QByteArray> expected {"connect [Connected open]", "error 104 [Connected open]",
-                                      "failure Asynchronous socket error 104 [Down closed]"};
+    const QList<QByteArray> expected{"connect [Connected open]", "error 104 [Connected open]",
+                                     "failure Asynchronous socket error 104 [Down closed]"};
     EXPECT_EQ(link.events.events, expected);
 }
 
@@ -225,7 +225,7 @@ TEST(TcpClient, ReadWaitingWhilePausedFollowsAChunkInsteadOfNestingInIt)
     };
     server.peer->write("one");
     ASSERT_TRUE(waitUntil([&] { return order.size() == 4; }));
-    EXPECT_EQ(order, (QList<QByteArray> {"begin one", "end one", "begin two", "end two"}));
+    EXPECT_EQ(order, (QList<QByteArray>{"begin one", "end one", "begin two", "end two"}));
     EXPECT_EQ(deepest, 1);
 }
 
@@ -259,7 +259,7 @@ TEST(TcpClient, NewRequestAbandonsTheAttemptInProgressWhichKeepsItsHost)
     ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Connected; }));
     ASSERT_TRUE(waitUntil([&] { return other.received == "Quorvel:Conectado"; }));
     runEventsFor(300);
-    EXPECT_EQ(link.events.events, QList<QByteArray> {"connect [Connected open]"});
+    EXPECT_EQ(link.events.events, QList<QByteArray>{"connect [Connected open]"});
     // The abandoned socket was closed (its number may have been taken again by the new one).
     EXPECT_TRUE(abandoned == link.client->socketDescriptor() || ::fcntl(abandoned, F_GETFD) == -1);
 }
@@ -274,7 +274,7 @@ TEST(TcpClient, ClosingSendsNothingAndReportsNothing)
         EXPECT_EQ(link.client->state(), LinkState::Down);
         ASSERT_TRUE(waitUntil([&] { return server.peerClosed; }));
         runEventsFor(100);
-        EXPECT_EQ(link.events.events, QList<QByteArray> {"connect [Connected open]"});
+        EXPECT_EQ(link.events.events, QList<QByteArray>{"connect [Connected open]"});
         link.client->requestConnect(); // connected again, for the destructor
         ASSERT_TRUE(waitUntil([&] { return link.client->state() == LinkState::Connected; }));
         ASSERT_TRUE(waitUntil([&] { return server.received == "Quorvel:ConectadoQuorvel:Conectado"; }));
@@ -332,7 +332,7 @@ TEST(TcpClient, NoSocketLeftRaisesFromTheRequestItself)
     const int lowestFree = ::dup(0);
     ASSERT_GE(lowestFree, 0);
     ::close(lowestFree);
-    rlimit saved {};
+    rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit tight = saved;
     tight.rlim_cur = static_cast<rlim_t>(lowestFree);

@@ -1,10 +1,10 @@
 // The program output against real screens of the offscreen platform, which can add and
 // remove screens while the program runs: a screen unplugged and plugged in again.
 #include "base/config.h"
+#include "imagecompare.h"
 #include "overlay/layout.h"
 #include "views/programoutput.h"
 #include "views/view.h"
-#include "imagecompare.h"
 #include "wait.h"
 
 #include <QGuiApplication>
@@ -84,7 +84,9 @@ protected:
         setScreens({{"Operator", kFullHd}, {"HDMI-2", kFullHd}});
         model = std::make_unique<Screen>();
         view = std::make_unique<View>(*model);
-        model->setText(El::lblPilotoA, "Patr\xED" "cia Mour\xE3o");
+        model->setText(El::lblPilotoA,
+                       "Patr\xED"
+                       "cia Mour\xE3o");
         model->setText(El::lblCategB, "Dianteira Aspirado");
         model->show(El::imgPreA);
         view->centerOnPrimaryScreen();
@@ -116,7 +118,9 @@ protected:
     // The output's picture as the mixer gets it.
     QImage outputPicture(int height = kClientHeight)
     {
-        return output->grab(QRect(output->place(), QSize(kClientWidth, height))).toImage().convertToFormat(QImage::Format_RGB32);
+        return output->grab(QRect(output->place(), QSize(kClientWidth, height)))
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     }
 
     // The operator's window with its widgets hidden: what the mixer keyed before.
@@ -179,7 +183,8 @@ TEST_F(ProgramOutputTest, AnotherKeyColourStandsWhereverTheWindowIsMagenta)
     EXPECT_EQ(misses, 0);
     EXPECT_GT(count(picture, green), 100000);
     // the strip itself has no magenta, so it is the window's
-    EXPECT_EQ(mismatch(picture.copy(0, 0, kClientWidth, kStripHeight), window.copy(0, 0, kClientWidth, kStripHeight)), "");
+    EXPECT_EQ(mismatch(picture.copy(0, 0, kClientWidth, kStripHeight), window.copy(0, 0, kClientWidth, kStripHeight)),
+              "");
 }
 
 TEST_F(ProgramOutputTest, AfterTheDoubleClickThePictureIsTheStrip)

@@ -186,7 +186,7 @@ TEST_F(RenderTest, WindowedElementsLieOverGraphicOnesAndHiddenPanelsHideChildren
     // the cover panel lies over the photo and hides its left part
     screen.show(El::pnlEscondeA);
     QImage image = render();
-    EXPECT_TRUE(isMagenta(image.pixel(300, 200)));  // under the cover panel
+    EXPECT_TRUE(isMagenta(image.pixel(300, 200))); // under the cover panel
     EXPECT_EQ(image.pixel(345, 200), qRgb(0, 200, 0)); // right of it, x 339 on
 
     // hiding pnlTempos hides everything on it: board mode is all magenta
@@ -241,7 +241,8 @@ TEST_F(RenderTest, TimesSitCentredInTheirCellsLikeTheLaneLetters)
     };
     for (const auto& row : rows) {
         // the lane letter's column, 164 to 186
-        const auto [letterTop, letterBottom] = inkRows(bare, QRect(164, row.top, 23, row.bottom - row.top + 1), isLightInk);
+        const auto [letterTop, letterBottom] =
+            inkRows(bare, QRect(164, row.top, 23, row.bottom - row.top + 1), isLightInk);
         ASSERT_GE(letterTop, row.top);
         const double letterCentre = (letterTop + letterBottom) / 2.0;
         for (El e : row.times) {
@@ -265,7 +266,7 @@ TEST_F(RenderTest, AccentedNamesKeepTheirAccentsInsideThePilotLabels)
     const struct {
         const char16_t* name;
         qsizetype accented; // an accented capital
-        qsizetype plain;    // a capital without an accent
+        qsizetype plain; // a capital without an accent
     } names[] = {
         {u"ÉMERSON ÂNGELO", 0, 1},
         {u"ÉMERSON ÂNGELO", 8, 9},
@@ -362,8 +363,8 @@ TEST_F(RenderTest, TheStripAndTheBoardOnScreenAreTheCommittedPictures)
     screen.show(El::imgFundoClass);
     const QRect box = screen.windowRect(El::imgFundoClass);
     const int height = std::min(box.height(), screen.element(El::pnlClass).box.height());
-    expectAlike(render().copy(box.left(), box.top(), 1320, height), committedPicture("board.png").copy(0, 0, 1320, height),
-                "board");
+    expectAlike(render().copy(box.left(), box.top(), 1320, height),
+                committedPicture("board.png").copy(0, 0, 1320, height), "board");
 }
 
 TEST_F(RenderTest, EveryLampOnScreenIsItsCommittedPicture)
@@ -372,12 +373,12 @@ TEST_F(RenderTest, EveryLampOnScreenIsItsCommittedPicture)
         El e;
         const char* file;
     } lamps[] = {
-        {El::imgPreA, "lamp_prestage.png"},       {El::imgStageA, "lamp_stage.png"},
-        {El::imgStartA, "lamp_green.png"},        {El::imgDesclaA, "lamp_disqualified.png"},
-        {El::imgGanhouA, "lamp_winner.png"},      {El::imgQueA, "lamp_foul.png"},
-        {El::imgPreB, "lamp_prestage.png"},       {El::imgStageB, "lamp_stage.png"},
-        {El::imgStartB, "lamp_green.png"},        {El::imgDesclaB, "lamp_disqualified.png"},
-        {El::imgGanhouB, "lamp_winner.png"},      {El::imgQueB, "lamp_foul.png"},
+        {El::imgPreA, "lamp_prestage.png"},  {El::imgStageA, "lamp_stage.png"},
+        {El::imgStartA, "lamp_green.png"},   {El::imgDesclaA, "lamp_disqualified.png"},
+        {El::imgGanhouA, "lamp_winner.png"}, {El::imgQueA, "lamp_foul.png"},
+        {El::imgPreB, "lamp_prestage.png"},  {El::imgStageB, "lamp_stage.png"},
+        {El::imgStartB, "lamp_green.png"},   {El::imgDesclaB, "lamp_disqualified.png"},
+        {El::imgGanhouB, "lamp_winner.png"}, {El::imgQueB, "lamp_foul.png"},
     };
     for (const auto& lamp : lamps) {
         const QImage committed = committedPicture(lamp.file);
@@ -413,7 +414,7 @@ TEST_F(RenderTest, EveryLampOnScreenIsItsCommittedPicture)
 // feed with alpha) from the one function both call: a cover panel is part of the picture,
 // standing in the key colour over the pilot's photo and the log, and the photo beside it
 // is drawn.
-class CoverPanelTest : public ::testing::TestWithParam<QRgb> {};
+class CoverPanelTest : public ::testing::TestWithParam<QRgb> { };
 
 TEST_P(CoverPanelTest, CoverPanelsStandInTheKeyColourOverWhatLiesUnderThem)
 {

@@ -1,18 +1,18 @@
 #include "base/config.h"
 #include "overlay/fonts.h"
-#include "views/memowidget.h"
 #include "overlay/renderer.h"
+#include "views/memowidget.h"
 #include "views/view.h"
 #include "wait.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QWheelEvent>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -44,11 +44,7 @@ protected:
         view.onFirstPaint = [this] { ++firstPaints; };
     }
 
-    template <class W>
-    W* find(const char* name)
-    {
-        return view.findChild<W*>(QLatin1String(name));
-    }
+    template <class W> W* find(const char* name) { return view.findChild<W*>(QLatin1String(name)); }
 
     void showAndWait()
     {
@@ -213,11 +209,11 @@ TEST_F(ViewTest, ClicksGoToTheTopmostLabelOrPicture)
     showAndWait();
     screen.setText(El::lblPilotoA, "");
 
-    click({10, 5}, {10, 5});         // header band
-    click({20, 20}, {1600, 100});    // released elsewhere inside the strip
-    click({20, 20}, {20, 200});      // released outside it: no click
-    click({300, 40}, {300, 40});     // an empty label takes it
-    click({700, 350}, {700, 350});   // a memo is no label or picture
+    click({10, 5}, {10, 5}); // header band
+    click({20, 20}, {1600, 100}); // released elsewhere inside the strip
+    click({20, 20}, {20, 200}); // released outside it: no click
+    click({300, 40}, {300, 40}); // an empty label takes it
+    click({700, 350}, {700, 350}); // a memo is no label or picture
     EXPECT_EQ(clicks, (std::vector<El>{El::imgFundo, El::imgFundo, El::lblPilotoA}));
     EXPECT_TRUE(doubleClicks.empty());
 
@@ -244,8 +240,8 @@ TEST_F(ViewTest, AMemoScrolledBackHoldsStillAndFollowsAgainAtItsEnd)
     runEventsFor(20);
     ASSERT_TRUE(memo->following());
 
-    QWheelEvent up(QPointF(20, 20), QPointF(memo->mapToGlobal(QPoint(20, 20))), QPoint(), QPoint(0, 240),
-                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent up(QPointF(20, 20), QPointF(memo->mapToGlobal(QPoint(20, 20))), QPoint(), QPoint(0, 240), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(memo, &up);
     EXPECT_FALSE(memo->following());
     runEventsFor(20);

@@ -1,12 +1,12 @@
 #include "failures.h"
 #include "imagecompare.h"
 #include "picturebuilders.h"
+#include "processlocale.h"
 #include "race/photo/decoders.h"
-#include "race/photo/pilotphotofiles.h"
 #include "race/photo/picturefile.h"
+#include "race/photo/pilotphotofiles.h"
 #include "race/photo/screenpicture.h"
 #include "race/photofailure.h"
-#include "processlocale.h"
 #include "threadmount.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +18,8 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 #include <unistd.h>
 
 using namespace photo_test;
@@ -246,7 +246,7 @@ TEST_F(PilotPhotoFilesTest, FailedLoadKeepsThePreviousPicture)
         QByteArray message;
     } cases[] = {
         {"jpeg.bmp", "Bitmap image is not valid"}, // the extension decides, never the bytes
-        {"cortado.jpg", nullptr},                   // "JPEG error #..."
+        {"cortado.jpg", nullptr}, // "JPEG error #..."
         {"foto.png", "Unknown picture file extension (.png)"},
         {"FOTO.PNG", "Unknown picture file extension (.png)"},
         {"semextensao", "Unknown picture file extension (.)"},
@@ -489,8 +489,9 @@ TEST(PictureFile, TheSystemsReasonIsInTheOperatorsLanguage)
     Config config;
     config.photoFolder = text(dir.filePath(QStringLiteral("sem/pasta")));
     const PilotPhotoFiles cache(config);
-    EXPECT_TRUE(failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "bytes")); },
-                          "Cannot create file \"" + config.photoFolder + "/a.jpg\". Arquivo ou diret\xF3rio inexistente"));
+    EXPECT_TRUE(
+        failsWith([&] { cache.StorePilotPhoto(Row("a.jpg", "bytes")); },
+                  "Cannot create file \"" + config.photoFolder + "/a.jpg\". Arquivo ou diret\xF3rio inexistente"));
 }
 
 } // namespace

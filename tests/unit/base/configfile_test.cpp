@@ -33,8 +33,8 @@ protected:
 
 TEST_F(ConfigFileTest, AnEmptyFileAndAMissingOptionalFileLeaveEveryDefault)
 {
-    for (const ConfigFile& file : {readConfigFile(write(""), false),
-                                   readConfigFile(dir.filePath(QStringLiteral("none.conf")), false)}) {
+    for (const ConfigFile& file :
+         {readConfigFile(write(""), false), readConfigFile(dir.filePath(QStringLiteral("none.conf")), false)}) {
         EXPECT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
         EXPECT_EQ(file.config.fixedServerAddress, Text(kFixedServerAddress));
         EXPECT_TRUE(file.config.programOutput.screen.isEmpty());
@@ -109,7 +109,8 @@ TEST_F(ConfigFileTest, BadSettingsAreRefusedNamingTheFileAndTheKey)
         {"[ProgramOutput]\nKeyColour=#00FF00FF\n", "[ProgramOutput] KeyColour"},
         {"[Feed]\nListen=8765\nPort=8765\n", "[Feed] Port"},
         {"[feed]\nListen=8765\n", "[feed] Listen"},
-        {"[Journal]\nFolder=relative/journal\n", "[Journal] Folder"}, // a size of its own: QSettings takes a file of the same size and time from its cache
+        {"[Journal]\nFolder=relative/journal\n",
+         "[Journal] Folder"}, // a size of its own: QSettings takes a file of the same size and time from its cache
         {"[Journal]\nMaxMegabytes=0\n", "[Journal] MaxMegabytes"},
         {"[Journal]\nMaxMegabytes=-5\n", "[Journal] MaxMegabytes"},
         {"[Journal]\nMaxMegabytes=1GB\n", "[Journal] MaxMegabytes"},
@@ -216,7 +217,8 @@ TEST_F(ConfigFileTest, TheVariableNamesTheFileAndAMissingOneIsRefused)
 TEST_F(ConfigFileTest, TheJournalsFolderIsMadeAndTriedWhenTheFileIsRead)
 {
     const QString folder = dir.filePath(QStringLiteral("journal/track"));
-    const ConfigFile file = readConfigFile(write("[Journal]\nFolder=" + folder.toLocal8Bit() + "/\nMaxMegabytes=50\n"), true);
+    const ConfigFile file =
+        readConfigFile(write("[Journal]\nFolder=" + folder.toLocal8Bit() + "/\nMaxMegabytes=50\n"), true);
     ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
     EXPECT_EQ(file.config.journalFolder, folder);
     EXPECT_EQ(file.config.journalMaxMegabytes, 50);
@@ -249,8 +251,8 @@ TEST(DottedIpv4, OnlyFourNumbersOfAByte)
 {
     for (const char* good : {"192.168.0.100", "0.0.0.0", "255.255.255.255", "127.0.0.1"})
         EXPECT_TRUE(isDottedIpv4(QString::fromLatin1(good))) << good;
-    for (const char* bad : {"", "192.168.0", "192.168.0.100.1", "1.2.3.256", "a.b.c.d", " 1.2.3.4", "1..2.3",
-                            "1.2.3.4/24", "::1"})
+    for (const char* bad :
+         {"", "192.168.0", "192.168.0.100.1", "1.2.3.256", "a.b.c.d", " 1.2.3.4", "1..2.3", "1.2.3.4/24", "::1"})
         EXPECT_FALSE(isDottedIpv4(QString::fromLatin1(bad))) << bad;
 }
 
@@ -260,14 +262,18 @@ TEST_F(ConfigFileTest, ThePackagedExampleIsAcceptedAsItIsAndUncommented)
     QFile example(QStringLiteral(QUORVEL_SOURCE_DIR "/packaging/quorvel.conf.example"));
     ASSERT_TRUE(example.open(QIODevice::ReadOnly));
     // The example's journal folder, moved into this test's own folder.
-    const QByteArray text = example.readAll().replace("/var/lib/quorvel/journal", dir.filePath(QStringLiteral("journal")).toLocal8Bit());
+    const QByteArray text =
+        example.readAll().replace("/var/lib/quorvel/journal", dir.filePath(QStringLiteral("journal")).toLocal8Bit());
     const ConfigFile asItIs = readConfigFile(write(text), true);
     EXPECT_TRUE(asItIs.refusal.isEmpty()) << asItIs.refusal.constData();
     EXPECT_TRUE(asItIs.config.programOutput.screen.isEmpty());
 
     QByteArray uncommented;
     for (const QByteArray& line : text.split('\n'))
-        uncommented += (line.startsWith(';') && line.size() > 1 && std::isupper(static_cast<unsigned char>(line[1])) ? line.mid(1) : line) + '\n';
+        uncommented +=
+            (line.startsWith(';') && line.size() > 1 && std::isupper(static_cast<unsigned char>(line[1])) ? line.mid(1)
+                                                                                                          : line) +
+            '\n';
     const ConfigFile file = readConfigFile(write(uncommented), true);
     ASSERT_TRUE(file.refusal.isEmpty()) << file.refusal.constData();
     EXPECT_EQ(file.config.fixedServerAddress, Text(kFixedServerAddress));

@@ -44,10 +44,12 @@ TEST(LocaleText, BytesTheLocaleCannotDecodeBecomeQuestionMarks)
         Text expected;
     } cases[] = {
         {"diret\xC3\xB3rio", "diret\xF3rio"},
-        {"a\xC3", "a?"},         // cut inside a character
-        {"\xFF" "b", "?b"},      // no UTF-8 at all
+        {"a\xC3", "a?"}, // cut inside a character
+        {"\xFF"
+         "b",
+         "?b"}, // no UTF-8 at all
         {"\xE2\x82\xAC 5", "\x80 5"}, // the euro sign has a place in the code page
-        {"\xE4\xB8\xAD", "?"},   // a character it has no place for
+        {"\xE4\xB8\xAD", "?"}, // a character it has no place for
         {"", ""},
     };
     for (const auto& c : cases) {

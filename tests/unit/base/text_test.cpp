@@ -11,7 +11,9 @@ TEST(Cp1252, DecodesTheBytesThatDifferFromLatin1ThroughTheTable)
         Text bytes;
         QString text;
     } cases[] = {
-        {"Gon\xE7" "alves", QStringLiteral("Gonçalves")},
+        {"Gon\xE7"
+         "alves",
+         QStringLiteral("Gonçalves")},
         {"00\xBA", QStringLiteral("00º")},
         {"\x80 \x93x\x94 \x96", QString::fromUtf8("€ “x” –")},
         {"", QString()},

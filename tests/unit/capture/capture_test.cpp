@@ -22,7 +22,10 @@ struct Sent {
     friend bool operator==(const Sent&, const Sent&) = default;
 };
 
-void PrintTo(const Sent& s, std::ostream* os) { *os << s.delayMs << " \"" << s.text.toStdString() << '"'; }
+void PrintTo(const Sent& s, std::ostream* os)
+{
+    *os << s.delayMs << " \"" << s.text.toStdString() << '"';
+}
 
 // The script's steps as read back by the player: it must start by waiting for the overlay.
 std::vector<Sent> replayOf(const QByteArray& pcap, quint16 port = 3335)
@@ -64,20 +67,25 @@ struct LinkCase {
     bool nano;
 };
 
-class EveryLinkType : public testing::TestWithParam<LinkCase> {};
+class EveryLinkType : public testing::TestWithParam<LinkCase> { };
 
 TEST_P(EveryLinkType, ServerPayloadsBecomeStepsWithTheirDelays)
 {
     const LinkCase c = GetParam();
     PcapBuilder pcap(c.link, c.bigEndian, c.nano);
-    pcap.segment(0, server(999, {}, 0x12))                         // SYN ACK: the stream starts at 1000
-        .segment(200, overlay(5000, "Quorvel:Conectado"))          // the overlay's side is left out
+    pcap.segment(0, server(999, {}, 0x12)) // SYN ACK: the stream starts at 1000
+        .segment(200, overlay(5000, "Quorvel:Conectado")) // the overlay's side is left out
         .segment(1500000, server(1000, "Nova:@mostraTempo:"))
-        .segment(2300400, server(1018, "pilA:Patr\xED" "cia Mour\xE3o@apelidoA:Patty"))
+        .segment(2300400,
+                 server(1018,
+                        "pilA:Patr\xED"
+                        "cia Mour\xE3o@apelidoA:Patty"))
         .segment(2300900, server(1053, "RA:0.412"));
     const std::vector<Sent> expected{
         {0, "Nova:@mostraTempo:"},
-        {800, "pilA:Patr\xED" "cia Mour\xE3o@apelidoA:Patty"},
+        {800,
+         "pilA:Patr\xED"
+         "cia Mour\xE3o@apelidoA:Patty"},
         {1, "RA:0.412"},
     };
     EXPECT_EQ(replayOf(pcap.bytes()), expected);
@@ -95,7 +103,7 @@ TEST(CaptureStream, RetransmittedBytesComeOutOnce)
 {
     PcapBuilder pcap(Link::Sll2);
     pcap.segment(0, server(1000, "APS-HIGH:"))
-        .segment(300000, server(1000, "APS-HIGH:"))          // whole segment again
+        .segment(300000, server(1000, "APS-HIGH:")) // whole segment again
         .segment(400000, server(1009, "BPS-HIGH:"))
         .segment(500000, server(1004, "HIGH:BPS-HIGH:e_AA")); // overlaps: only "e_AA" is new
     const std::vector<Sent> expected{{0, "APS-HIGH:"}, {400, "BPS-HIGH:"}, {100, "e_AA"}};
@@ -106,7 +114,7 @@ TEST(CaptureStream, SegmentsAheadOfAGapWaitUntilItIsFilled)
 {
     PcapBuilder pcap(Link::Ethernet);
     pcap.segment(0, server(1000, "PA:1.654@"))
-        .segment(100000, server(1018, "CA:4.981@"))  // arrives before the segment it follows
+        .segment(100000, server(1018, "CA:4.981@")) // arrives before the segment it follows
         .segment(150000, server(1027, "CB:5.127@"))
         .segment(200000, server(1009, "PB:1.702@")); // fills the gap
     const std::vector<Sent> expected{{0, "PA:1.654@"}, {200, "PB:1.702@"}, {0, "CA:4.981@"}, {0, "CB:5.127@"}};
@@ -127,7 +135,7 @@ TEST(CaptureStream, AReconnectionStartsItsOwnStream)
 {
     PcapBuilder pcap(Link::Sll);
     pcap.segment(0, server(1000, "Nova:"))
-        .segment(1000000, server(1005, {}, 0x11))  // FIN from the server
+        .segment(1000000, server(1005, {}, 0x11)) // FIN from the server
         .segment(5000000, server(70000, {}, 0x12)) // a new connection on the same ports
         .segment(5500000, server(70001, "Alinhar:"));
     const std::vector<Sent> expected{{0, "Nova:"}, {5500, "Alinhar:"}};
@@ -137,8 +145,7 @@ TEST(CaptureStream, AReconnectionStartsItsOwnStream)
 TEST(CaptureStream, ACaptureStartedMidConnectionBeginsAtItsFirstSegment)
 {
     PcapBuilder pcap(Link::Raw);
-    pcap.segment(0, server(123456, "TPA:7.345"))
-        .segment(50000, server(123456 + 9, "@VA:162.4"));
+    pcap.segment(0, server(123456, "TPA:7.345")).segment(50000, server(123456 + 9, "@VA:162.4"));
     const std::vector<Sent> expected{{0, "TPA:7.345"}, {50, "@VA:162.4"}};
     EXPECT_EQ(replayOf(pcap.bytes()), expected);
 }
@@ -148,9 +155,7 @@ TEST(CaptureStream, TwoOverlaysKeepTheirOwnStreams)
     Segment second = server(9000, "RA:0.300");
     second.to = 0x0A000003;
     PcapBuilder pcap(Link::Raw);
-    pcap.segment(0, server(1000, "RA:0.412"))
-        .segment(1000, second)
-        .segment(2000, server(1008, "@RB:0.389"));
+    pcap.segment(0, server(1000, "RA:0.412")).segment(1000, second).segment(2000, server(1008, "@RB:0.389"));
     const std::vector<Sent> expected{{0, "RA:0.412"}, {1, "RA:0.300"}, {1, "@RB:0.389"}};
     EXPECT_EQ(replayOf(pcap.bytes()), expected);
 }
@@ -159,7 +164,7 @@ TEST(CaptureStream, AGapNeverFilledStillGivesTheBytesAfterIt)
 {
     PcapBuilder pcap(Link::Raw);
     pcap.segment(0, server(1000, "GanhaA:"))
-        .segment(900000, server(1020, "posB:2"));   // 13 bytes never captured before it
+        .segment(900000, server(1020, "posB:2")); // 13 bytes never captured before it
     const CaptureConversion c = scriptFromCapture(pcap.bytes(), 3335, QStringLiteral("t.pcap"));
     EXPECT_EQ(c.missingBytes, 13);
     EXPECT_EQ(c.steps, 2);
@@ -230,7 +235,12 @@ TEST(CaptureFile, Refusals)
         return "no failure";
     };
     PcapBuilder snapped(Link::Raw);
-    snapped.add(0, frame(Link::Raw, ipv4Packet(server(1000, "pilA:Maria Gon\xE7" "alves"))), 45);
+    snapped.add(0,
+                frame(Link::Raw,
+                      ipv4Packet(server(1000,
+                                        "pilA:Maria Gon\xE7"
+                                        "alves"))),
+                45);
     PcapBuilder otherLink(Link::Raw);
     otherLink.segment(0, server(1, "x"));
     QByteArray wifi = otherLink.bytes();

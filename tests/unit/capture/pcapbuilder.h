@@ -13,15 +13,22 @@ namespace quorvel::test {
 struct Segment {
     uint32_t from = 0x0A000001; // 10.0.0.1, the timing server
     uint16_t fromPort = 3335;
-    uint32_t to = 0x0A000002;   // 10.0.0.2, the overlay
+    uint32_t to = 0x0A000002; // 10.0.0.2, the overlay
     uint16_t toPort = 50000;
     uint32_t seq = 1000;
-    uint8_t flags = 0x18;       // PSH ACK
+    uint8_t flags = 0x18; // PSH ACK
     QByteArray payload;
 };
 
-inline void put16(QByteArray& b, uint16_t v) { b.append(char(v >> 8)).append(char(v & 0xFF)); }
-inline void put32(QByteArray& b, uint32_t v) { put16(b, uint16_t(v >> 16)); put16(b, uint16_t(v & 0xFFFF)); }
+inline void put16(QByteArray& b, uint16_t v)
+{
+    b.append(char(v >> 8)).append(char(v & 0xFF));
+}
+inline void put32(QByteArray& b, uint32_t v)
+{
+    put16(b, uint16_t(v >> 16));
+    put16(b, uint16_t(v & 0xFFFF));
+}
 
 // An IPv4 packet holding the TCP segment (checksums left at zero: nothing reads them).
 inline QByteArray ipv4Packet(const Segment& s, int tcpOptions = 0)
@@ -63,16 +70,20 @@ inline QByteArray frame(Link link, const QByteArray& ip)
         put16(f, 0x0800);
         break;
     case Link::Sll:
-        put16(f, 0); put16(f, 772); put16(f, 6);
+        put16(f, 0);
+        put16(f, 772);
+        put16(f, 6);
         f.append(QByteArray(8, '\0'));
         put16(f, 0x0800);
         break;
     case Link::Sll2:
-        put16(f, 0x0800); put16(f, 0); put32(f, 1); put16(f, 772);
+        put16(f, 0x0800);
+        put16(f, 0);
+        put32(f, 1);
+        put16(f, 772);
         f.append(char(0)).append(char(6)).append(QByteArray(8, '\0'));
         break;
-    case Link::Raw:
-        break;
+    case Link::Raw: break;
     }
     f.append(ip);
     if (link == Link::Ethernet && f.size() < 60)

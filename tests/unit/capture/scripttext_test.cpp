@@ -44,14 +44,15 @@ TEST(ScriptText, EveryByteAloneComesBack)
 TEST(ScriptText, TextsThatLookLikeSomethingElseComeBack)
 {
     const Text cases[] = {
-        "!close",                       // a directive, were the "!" left as it is
+        "!close", // a directive, were the "!" left as it is
         "!reset@Nova:",
-        "Nova: ",                       // a trailing blank an editor would drop
-        "  RA:0.412",                   // leading blanks
+        "Nova: ", // a trailing blank an editor would drop
+        "  RA:0.412", // leading blanks
         "# not a comment",
-        "\\x41 is not A",               // an escape written literally by the server
-        "a\\\\b\\",                     // backslashes, one at the very end
-        "pilA:Patr\xED" "cia\r\n@apelidoA:\x80\x9F\xFF", // line ends inside, Windows-1252 letters
+        "\\x41 is not A", // an escape written literally by the server
+        "a\\\\b\\", // backslashes, one at the very end
+        "pilA:Patr\xED"
+        "cia\r\n@apelidoA:\x80\x9F\xFF", // line ends inside, Windows-1252 letters
         QByteArray("NUL\0inside", 10),
         "@@@:::",
     };

@@ -15,17 +15,17 @@ TEST(ClockSeparators, ComeFromTheShortDateAndTimeFormats)
         Text dateSeparator;
         Text timeSeparator;
     } cases[] = {
-        {"%d/%m/%Y", "%T", "/", ":"},           // Brazil
-        {"%d.%m.%Y", "%H.%M", ".", "."},        // full stops
-        {"%m/%d/%Y", "%r", "/", ":"},           // AM/PM time
+        {"%d/%m/%Y", "%T", "/", ":"}, // Brazil
+        {"%d.%m.%Y", "%H.%M", ".", "."}, // full stops
+        {"%m/%d/%Y", "%r", "/", ":"}, // AM/PM time
         {"%Y-%m-%d", "%H:%M", "-", ":"},
-        {"%F", "%R", "-", ":"},                 // shorthands spelt out
-        {"%d%m%Y", "%H%M", "", ""},             // empty: nothing at all
-        {"%d//%m/%Y", "%H::%M", "/", ":"},      // longer: the fallbacks
+        {"%F", "%R", "-", ":"}, // shorthands spelt out
+        {"%d%m%Y", "%H%M", "", ""}, // empty: nothing at all
+        {"%d//%m/%Y", "%H::%M", "/", ":"}, // longer: the fallbacks
         {"%Y\xE5\xB9\xB4%m\xE6\x9C\x88%d", "%H\xE6\x99\x82%M", "/", ":"}, // multibyte
-        {"%d", "%H", "/", ":"},                 // only one field: unreadable
+        {"%d", "%H", "/", ":"}, // only one field: unreadable
         {nullptr, nullptr, "/", ":"},
-        {"%e/%m/%y", "%OH:%M", "/", ":"},       // modifiers and other fields
+        {"%e/%m/%y", "%OH:%M", "/", ":"}, // modifiers and other fields
     };
     for (const auto& c : cases) {
         const ClockSeparators s = ClockSeparators::fromFormats(c.date, c.time);

@@ -16,7 +16,11 @@ TEST(CharsetConversion, TurnsDatabaseTextIntoWindows1252)
         Text expected;
     };
     const Case cases[] = {
-        {"utf8mb4", "Gon\xC3\xA7" "alves", "Gon\xE7" "alves"},
+        {"utf8mb4",
+         "Gon\xC3\xA7"
+         "alves",
+         "Gon\xE7"
+         "alves"},
         {"utf8mb3", "Jo\xC3\xA3o", "Jo\xE3o"},
         {"UTF8", "S\xC3\xA3o", "S\xE3o"},
         // characters only Windows-1252 has in 0x80 to 0x9F
@@ -24,7 +28,11 @@ TEST(CharsetConversion, TurnsDatabaseTextIntoWindows1252)
         // outside the code page
         {"utf8mb4", "\xE6\x97\xA5", "?"},
         // single-byte sets arrive as they are
-        {"latin1", "Gon\xE7" "alves \x80", "Gon\xE7" "alves \x80"},
+        {"latin1",
+         "Gon\xE7"
+         "alves \x80",
+         "Gon\xE7"
+         "alves \x80"},
         {"cp1252", "\x93x\x94", "\x93x\x94"},
         {"utf8mb4", "", ""},
     };

@@ -14,10 +14,9 @@ namespace {
 constexpr unsigned kBinary = 63;
 constexpr unsigned kUtf8mb4 = 45;
 
-MYSQL_FIELD field(enum_field_types type, unsigned flags = 0, unsigned charset = kBinary,
-    unsigned decimals = 0)
+MYSQL_FIELD field(enum_field_types type, unsigned flags = 0, unsigned charset = kBinary, unsigned decimals = 0)
 {
-    MYSQL_FIELD f {};
+    MYSQL_FIELD f{};
     f.type = type;
     f.flags = flags;
     f.charsetnr = charset;

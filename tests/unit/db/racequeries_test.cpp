@@ -12,7 +12,7 @@ namespace {
 // included (the server's log drops trailing blanks, so they are checked here).
 TEST(RaceQueries, CarryTheirNamesAndExactTexts)
 {
-    Connection link {Config {}}; // never connects here
+    Connection link{Config{}}; // never connects here
     struct Case {
         std::unique_ptr<Query> query;
         const char* name;
@@ -21,29 +21,29 @@ TEST(RaceQueries, CarryTheirNamesAndExactTexts)
     Case cases[] = {
         {makeOrganizadorQuery(link), "qryOrganizador", "select * from ORGANIZADOR"},
         {makeEventoQuery(link), "qryEvento",
-            "select campeonato.campeonato, evento.codigo,  evento.COMPRIMENTO_PISTA,evento.cod_campeonato, evento.evento, evento.data, evento.local\n"
-            "from evento\n"
-            "   inner join campeonato on (evento.cod_campeonato = campeonato.codigo)\n"
-            "where evento.codigo=:cod_evento\n"
-            "order by evento.data desc\n"
-            "limit 1"},
+         "select campeonato.campeonato, evento.codigo,  evento.COMPRIMENTO_PISTA,evento.cod_campeonato, evento.evento, evento.data, evento.local\n"
+         "from evento\n"
+         "   inner join campeonato on (evento.cod_campeonato = campeonato.codigo)\n"
+         "where evento.codigo=:cod_evento\n"
+         "order by evento.data desc\n"
+         "limit 1"},
         {makeCategQuery(link), "qryCateg",
-            "SELECT * FROM categoria\n"
-            "where COD_CAMPEONATO=:COD_CAMPEONATO\n"
-            "AND categoria.LISTA = 'N'\n"
-            "AND categoria.MATA_MATA = 'N'\n"
-            "AND categoria.SHARKTANK = 'N'\n"
-            "order by CATEGORIA\n"},
+         "SELECT * FROM categoria\n"
+         "where COD_CAMPEONATO=:COD_CAMPEONATO\n"
+         "AND categoria.LISTA = 'N'\n"
+         "AND categoria.MATA_MATA = 'N'\n"
+         "AND categoria.SHARKTANK = 'N'\n"
+         "order by CATEGORIA\n"},
         {makeListaPilotosQuery(link), "qryListaPilotos",
-            "SELECT RESULTADOS.COD_VEICULO, min(tfinal) as min\n"
-            "FROM RESULTADOS\n"
-            "where COD_EVENTO=:cod_evento\n"
-            "AND ( RESULTADOS.COD_CATEGORIA= :cod_categoria)\n"
-            "AND ( RESULTADOS.BATERIA<> 'T')\n"
-            "and tfinal>0\n"
-            "and status='Valido'\n"
-            "GROUP BY RESULTADOS.COD_VEICULO\n"
-            "ORDER BY  min(tfinal) "},
+         "SELECT RESULTADOS.COD_VEICULO, min(tfinal) as min\n"
+         "FROM RESULTADOS\n"
+         "where COD_EVENTO=:cod_evento\n"
+         "AND ( RESULTADOS.COD_CATEGORIA= :cod_categoria)\n"
+         "AND ( RESULTADOS.BATERIA<> 'T')\n"
+         "and tfinal>0\n"
+         "and status='Valido'\n"
+         "GROUP BY RESULTADOS.COD_VEICULO\n"
+         "ORDER BY  min(tfinal) "},
         {makeDadosVeiculoQuery(link), "qryDadosVeiculo", "select * from VEICULO\nwhere codigo=:cod_veiculo"},
         {makeVehicleQuery(link, "qryDadosPilotoA"), "qryDadosPilotoA", "select * from veiculo\nwhere CODIGO=:CODIGO"},
         {makeVehicleQuery(link, "qryDadosPilotoB"), "qryDadosPilotoB", "select * from veiculo\nwhere CODIGO=:CODIGO"},
@@ -57,7 +57,7 @@ TEST(RaceQueries, CarryTheirNamesAndExactTexts)
 
 TEST(RaceQueries, ReadAsEmptyBeforeTheyOpen)
 {
-    Connection link {Config {}};
+    Connection link{Config{}};
     auto lane = makeVehicleQuery(link, "qryDadosPilotoA");
     EXPECT_TRUE(lane->isNull("FOTO_PILOTO"));
     EXPECT_EQ(lane->bytes("FOTO_PILOTO"), QByteArray());

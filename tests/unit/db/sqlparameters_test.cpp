@@ -43,7 +43,7 @@ TEST(SqlParameters, BindsIntegersAndNullInPlace)
         {"x=:a\n", {{"a", 1}}, "x=1\n"},
     };
     for (const Case& c : cases) {
-        SqlParameters parameters {Text(c.sql)};
+        SqlParameters parameters{Text(c.sql)};
         for (const Binding& b : c.bindings)
             EXPECT_TRUE(parameters.set(b.name, b.value)) << c.sql << " " << b.name;
         EXPECT_EQ(parameters.bound(), Text(c.expected)) << c.sql;
@@ -52,7 +52,7 @@ TEST(SqlParameters, BindsIntegersAndNullInPlace)
 
 TEST(SqlParameters, KnowsOnlyTheNamesOfItsText)
 {
-    SqlParameters parameters {Text("where codigo=:cod_veiculo and x='a:b'")};
+    SqlParameters parameters{Text("where codigo=:cod_veiculo and x='a:b'")};
     EXPECT_TRUE(parameters.contains("COD_VEICULO"));
     EXPECT_FALSE(parameters.contains("b"));
     EXPECT_FALSE(parameters.set("codigo", 1));

@@ -22,19 +22,19 @@ struct Case {
 TEST(FeedSettings, ListenAndTokenTakeTheirMeaningOrAreRefusedNamingTheKey)
 {
     const Case cases[] = {
-        {"", "", "", 0, ""},                       // no feed
-        {"   ", "", "", 0, ""},                    // blanks: no feed either
-        {"8765", "", "127.0.0.1", 8765, ""},       // a port alone is loopback
+        {"", "", "", 0, ""}, // no feed
+        {"   ", "", "", 0, ""}, // blanks: no feed either
+        {"8765", "", "127.0.0.1", 8765, ""}, // a port alone is loopback
         {"8765", "s3cret", "127.0.0.1", 8765, ""}, // a token on loopback is kept and asked for
         {"127.0.0.1:9000", "", "127.0.0.1", 9000, ""},
         {"127.1.2.3:9000", "", "127.1.2.3", 9000, ""}, // all of 127/8 is loopback
         {"[::1]:9000", "", "::1", 9000, ""},
         {"0.0.0.0:8765", "0123456789abcdef", "0.0.0.0", 8765, ""},
         {"192.0.2.7:8765", "p+x/Y=!#$%&*-.^_~", "192.0.2.7", 8765, ""},
-        {"8765", "a", "127.0.0.1", 8765, ""},                   // short on loopback: this computer only
-        {"0.0.0.0:8765", "0123456789abcde", "", 0, "Token"},   // too short for a network
+        {"8765", "a", "127.0.0.1", 8765, ""}, // short on loopback: this computer only
+        {"0.0.0.0:8765", "0123456789abcde", "", 0, "Token"}, // too short for a network
         {"192.0.2.7:8765", "s3cret", "", 0, "Token"},
-        {"0.0.0.0:8765", "", "", 0, "Token"},  // the whole network without a token
+        {"0.0.0.0:8765", "", "", 0, "Token"}, // the whole network without a token
         {"192.0.2.7:8765", "", "", 0, "Token"},
         {"[::]:8765", "", "", 0, "Token"},
         {"8765", "two words", "", 0, "Token"},
@@ -56,8 +56,7 @@ TEST(FeedSettings, ListenAndTokenTakeTheirMeaningOrAreRefusedNamingTheKey)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.listen) + " / " + c.token);
-        const FeedSettingsResult result =
-            parseFeedSettings(QString::fromUtf8(c.listen), QString::fromUtf8(c.token));
+        const FeedSettingsResult result = parseFeedSettings(QString::fromUtf8(c.listen), QString::fromUtf8(c.token));
         EXPECT_EQ(result.badKey, QString::fromLatin1(c.badKey));
         if (*c.address) {
             ASSERT_TRUE(result.settings.has_value());

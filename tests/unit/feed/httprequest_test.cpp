@@ -97,9 +97,9 @@ TEST(RequestHead, LoopbackHostsAndOriginsOfTheHost)
 {
     for (const char* host : {"localhost", "LOCALHOST:80", "127.0.0.1", "127.255.0.9:8765", "[::1]", "[::1]:8765"})
         EXPECT_TRUE(isLoopbackHost(host)) << host;
-    for (const char* host : {"", "localhost.", "localhost:", "localhost:x", "127.0.0.1:99999x", "127.1", "127.0.0.256",
-                             "128.0.0.1", "[::1", "[::2]", "[::ffff:127.0.0.1]", "evil.example", "127.0.0.1.evil.example",
-                             ":8765"})
+    for (const char* host :
+         {"", "localhost.", "localhost:", "localhost:x", "127.0.0.1:99999x", "127.1", "127.0.0.256", "128.0.0.1",
+          "[::1", "[::2]", "[::ffff:127.0.0.1]", "evil.example", "127.0.0.1.evil.example", ":8765"})
         EXPECT_FALSE(isLoopbackHost(host)) << host;
 
     struct {

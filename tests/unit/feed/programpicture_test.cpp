@@ -7,7 +7,6 @@
 #include "keying.h"
 #include "screenlikearun.h"
 
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -197,7 +197,8 @@ TEST(StateDocument, TheLinksStateIsWhatTheProgramSays)
     } cases[] = {
         {{}, "down", "disconnected"},
         {{LinkStatus::Link::Connecting, QStringLiteral("192.168.0.100"), true, QString()}, "connecting", "connected"},
-        {{LinkStatus::Link::Connected, QStringLiteral("10.0.0.5"), true, QStringLiteral("10.0.0.5")}, "connected",
+        {{LinkStatus::Link::Connected, QStringLiteral("10.0.0.5"), true, QStringLiteral("10.0.0.5")},
+         "connected",
          "connected"},
     };
     for (const auto& c : cases) {

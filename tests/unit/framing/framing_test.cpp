@@ -14,8 +14,8 @@ using quorvel::TextList;
 using quorvel::Timer;
 using quorvel::overlay::El;
 using quorvel::overlay::Screen;
-using quorvel::race::ReadHandler;
 using quorvel::race::RaceMessage;
+using quorvel::race::ReadHandler;
 
 namespace {
 
@@ -58,9 +58,9 @@ protected:
     }
 
     Screen screen;
-    Timer tmrResult {"tmrResult", 5000};
-    Timer tmrIntervalo {"tmrIntervalo", 60000};
-    ReadHandler framing {screen, tmrResult, tmrIntervalo};
+    Timer tmrResult{"tmrResult", 5000};
+    Timer tmrIntervalo{"tmrIntervalo", 60000};
+    ReadHandler framing{screen, tmrResult, tmrIntervalo};
     std::vector<Applied> applied;
     std::function<void(const RaceMessage&)> onApply;
     QList<bool> pauses;
@@ -77,7 +77,7 @@ TEST_F(Framing, ChunksBecomeItemsFieldsAndMessages)
         QList<RaceMessage> messages;
         TextList lastFields;
     };
-    const QList<Case> cases {
+    const QList<Case> cases{
         {"empty chunk", "", {""}, {}, {""}},
         {"lone @", "@", {"", ""}, {}, {""}},
         {"trailing @", "RA:0.123@RB:0.456@", {"RA:0.123", "RB:0.456", ""}, {{"RA", "0.123"}, {"RB", "0.456"}}, {""}},
@@ -86,9 +86,16 @@ TEST_F(Framing, ChunksBecomeItemsFieldsAndMessages)
         {"no colon", "Alinhar", {"Alinhar"}, {}, {"Alinhar"}},
         {"empty value", "Alinhar:", {"Alinhar:"}, {{"Alinhar", ""}}, {"Alinhar", ""}},
         {"empty key", ":x", {":x"}, {{"", "x"}}, {"", "x"}},
-        {"leading blank and lower case are kept", " GanhaA:@alinhar:", {" GanhaA:", "alinhar:"},
-         {{" GanhaA", ""}, {"alinhar", ""}}, {"alinhar", ""}},
-        {"bytes unchanged", "pilA:Jo\xE3o\r\n", {"pilA:Jo\xE3o\r\n"}, {{"pilA", "Jo\xE3o\r\n"}}, {"pilA", "Jo\xE3o\r\n"}},
+        {"leading blank and lower case are kept",
+         " GanhaA:@alinhar:",
+         {" GanhaA:", "alinhar:"},
+         {{" GanhaA", ""}, {"alinhar", ""}},
+         {"alinhar", ""}},
+        {"bytes unchanged",
+         "pilA:Jo\xE3o\r\n",
+         {"pilA:Jo\xE3o\r\n"},
+         {{"pilA", "Jo\xE3o\r\n"}},
+         {"pilA", "Jo\xE3o\r\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -124,7 +131,7 @@ TEST_F(Framing, EveryItemTakesTheBoardDownAndRestartsTheIdleCountdown)
         EXPECT_FALSE(applied[i].boardVisible) << i;
         EXPECT_FALSE(applied[i].pageTimerRunning) << i;
     }
-    EXPECT_EQ(applied[1].fieldsShown, (TextList {"b", "2"}));
+    EXPECT_EQ(applied[1].fieldsShown, (TextList{"b", "2"}));
     EXPECT_FALSE(tmrIntervalo.enabled()); // the last effect stopped it and no item followed
 }
 
@@ -148,7 +155,7 @@ TEST_F(Framing, AMessageSplitOverTwoReadsIsLost)
 {
     framing.S_ClienteRead("catA:Dragster@pil");
     framing.S_ClienteRead("A:Jose Silva");
-    EXPECT_EQ(messages(), (QList<RaceMessage> {{"catA", "Dragster"}, {"A", "Jose Silva"}}));
+    EXPECT_EQ(messages(), (QList<RaceMessage>{{"catA", "Dragster"}, {"A", "Jose Silva"}}));
 }
 
 TEST_F(Framing, WaitingEventsRunBeforeEachItem)
@@ -160,7 +167,7 @@ TEST_F(Framing, WaitingEventsRunBeforeEachItem)
     };
     framing.S_ClienteRead("a:1@b:2");
     QCoreApplication::processEvents();
-    EXPECT_EQ(order, (QList<QByteArray> {"apply a", "event after a", "apply b", "event after b"}));
+    EXPECT_EQ(order, (QList<QByteArray>{"apply a", "event after a", "apply b", "event after b"}));
 }
 
 TEST_F(Framing, AnErrorEndsTheChunkAtItsItemAndTheNextChunkIsHandled)
@@ -175,12 +182,12 @@ TEST_F(Framing, AnErrorEndsTheChunkAtItsItemAndTheNextChunkIsHandled)
     } catch (const Failure& e) {
         EXPECT_EQ(e.message(), "'x' is not a valid integer value");
     }
-    EXPECT_EQ(messages(), (QList<RaceMessage> {{"RA", "0.1"}, {"cod_pilotoA", "x"}}));
-    EXPECT_EQ(pauses, (QList<bool> {true, false})) << "reads resume after an error too";
+    EXPECT_EQ(messages(), (QList<RaceMessage>{{"RA", "0.1"}, {"cod_pilotoA", "x"}}));
+    EXPECT_EQ(pauses, (QList<bool>{true, false})) << "reads resume after an error too";
 
     framing.S_ClienteRead("RB:0.3");
-    EXPECT_EQ(messages().last(), (RaceMessage {"RB", "0.3"}));
-    EXPECT_EQ(pauses, (QList<bool> {true, false, true, false}));
+    EXPECT_EQ(messages().last(), (RaceMessage{"RB", "0.3"}));
+    EXPECT_EQ(pauses, (QList<bool>{true, false, true, false}));
 }
 
 TEST_F(Framing, ReadsArePausedOnlyAroundTheOutermostChunk)
@@ -194,9 +201,9 @@ TEST_F(Framing, ReadsArePausedOnlyAroundTheOutermostChunk)
         }
     };
     framing.S_ClienteRead("outer:1@last:1");
-    EXPECT_EQ(messages(), (QList<RaceMessage> {{"outer", "1"}, {"inner", "1"}, {"last", "1"}}));
-    EXPECT_EQ(pauses, (QList<bool> {true, false}));
-    EXPECT_EQ(screen.element(El::ListBox1).items, (TextList {"inner:1"})) << "the list may show either chunk";
+    EXPECT_EQ(messages(), (QList<RaceMessage>{{"outer", "1"}, {"inner", "1"}, {"last", "1"}}));
+    EXPECT_EQ(pauses, (QList<bool>{true, false}));
+    EXPECT_EQ(screen.element(El::ListBox1).items, (TextList{"inner:1"})) << "the list may show either chunk";
 }
 
 TEST_F(Framing, AMegabyteChunkOfFiftyThousandMessagesStaysBounded)
@@ -209,7 +216,7 @@ TEST_F(Framing, AMegabyteChunkOfFiftyThousandMessagesStaysBounded)
     const quint64 before = screen.memo(El::Memo1).appended;
     framing.S_ClienteRead(chunk);
     EXPECT_EQ(applied.size(), 50000u);
-    EXPECT_EQ(applied.back().message, (RaceMessage {"k9", "v0000000000049999"}));
+    EXPECT_EQ(applied.back().message, (RaceMessage{"k9", "v0000000000049999"}));
     const auto& memo = screen.memo(El::Memo1);
     EXPECT_EQ(memo.appended - before, 50000u);
     // The memo holds few full copies however many messages the chunk had.

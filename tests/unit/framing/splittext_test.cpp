@@ -12,7 +12,7 @@ TEST(SplitText, NSeparatorsGiveNPlusOnePiecesKeptAsTheyAre)
         QByteArray separator;
         TextList pieces;
     };
-    const QList<Case> cases {
+    const QList<Case> cases{
         {"", "@", {""}},
         {"@", "@", {"", ""}},
         {"a", "@", {"a"}},
@@ -26,7 +26,7 @@ TEST(SplitText, NSeparatorsGiveNPlusOnePiecesKeptAsTheyAre)
         {"GanhaA", ":", {"GanhaA"}},
         {QByteArray("a\r\n@\0b", 6), "@", {"a\r\n", QByteArray("\0b", 2)}}, // control bytes are plain bytes
         {"x--y---z", "--", {"x", "y", "-z"}}, // a longer separator is matched over its full length
-        {"a@b", "", {"a@b"}},                 // an empty separator cuts nothing
+        {"a@b", "", {"a@b"}}, // an empty separator cuts nothing
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text.toPercentEncoding().constData());

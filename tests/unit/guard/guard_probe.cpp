@@ -69,8 +69,8 @@ bool refuseCreateOpen()
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     };
     sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0
-        && ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+        ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program) == 0;
 }
 
 } // namespace
@@ -97,8 +97,7 @@ int main(int argc, char** argv)
     std::fflush(stdout);
     if (hold && lock.held()) {
         char buffer[64];
-        while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
-        }
+        while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) { }
     }
     return 0;
 }

@@ -20,9 +20,9 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <memory>
 #include <string>
-#include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -201,7 +201,7 @@ TEST_F(GuardTest, AMissingLockFileIsCreatedSoThatEveryAccountCanOpenIt)
     ::umask(saved);
     ASSERT_TRUE(lock.held());
     for (const char* suffix : {"CriticalSection", "Default"}) {
-        struct stat info {};
+        struct stat info { };
         ASSERT_EQ(::stat(QFile::encodeName(path(suffix)).constData(), &info), 0) << suffix;
         EXPECT_TRUE(S_ISREG(info.st_mode)) << suffix;
         EXPECT_EQ(info.st_mode & 0777, 0644u) << suffix;
@@ -580,7 +580,7 @@ TEST_F(GuardAccounts, ALockFileOfAnotherAccountInAStickyFolderIsOpenedWithoutCre
     // world-writable folder that root owns.
     ASSERT_EQ(check(1).toStdString(), "first");
     for (const char* suffix : {"CriticalSection", "Default"}) {
-        struct stat info {};
+        struct stat info { };
         ASSERT_EQ(::stat(QFile::encodeName(lockFile(suffix)).constData(), &info), 0) << suffix;
         ASSERT_EQ(info.st_uid, kNobody) << suffix;
     }

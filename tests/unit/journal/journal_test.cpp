@@ -3,8 +3,8 @@
 
 #include "journal/journal.h"
 #include "journal/journalfolder.h"
-#include "threadmount.h"
 #include "script.h"
+#include "threadmount.h"
 #include "wait.h"
 
 #include <QDateTime>
@@ -63,8 +63,9 @@ TEST_F(JournalFolderTest, TheDaysFileIsAScriptOfTheChunksAsReceived)
 {
     const Text awkward[] = {
         "Nova:@mostraTempo:",
-        "!close",                                        // would be a directive
-        "pilA:Patr\xED" "cia\r\n@\\x41 trailing ",      // line ends, Windows-1252, a backslash, a blank at the end
+        "!close", // would be a directive
+        "pilA:Patr\xED"
+        "cia\r\n@\\x41 trailing ", // line ends, Windows-1252, a backslash, a blank at the end
         QByteArray("NUL\0inside", 10),
     };
     JournalFolder folder(dir.path(), 1 << 20);
@@ -204,7 +205,8 @@ TEST_F(JournalFolderTest, AFullDiskStopsTheJournalAndKeepsWhatWasWritten)
     const Text before = readAll(dayPath(kDay));
     ASSERT_TRUE(before.contains("RA:0.412"));
 
-    folder.write({at(kDay, QTime(12, 0, 1), 2, Text(40 * 1024, 'f')), at(kDay, QTime(12, 0, 2), 3, Text(40 * 1024, 'g'))});
+    folder.write(
+        {at(kDay, QTime(12, 0, 1), 2, Text(40 * 1024, 'f')), at(kDay, QTime(12, 0, 2), 3, Text(40 * 1024, 'g'))});
     const TextList reports = folder.takeReports();
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("cannot write")) << reports[0].constData();

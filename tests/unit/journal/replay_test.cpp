@@ -10,16 +10,17 @@ using namespace quorvel::sim;
 
 namespace {
 
-const Text kJournal = "# quorvel journal of 2026-12-11\n"
-                      "[09:59:58.000 100] 0 !mark started\n"
-                      "[10:00:00.000 2100] 2000 !wait-connection\n"
-                      "[10:00:00.500 2600] 500 Nova:\n"
-                      "[10:05:00.000 302100] 299500 RA:0.412\n"
-                      "[10:05:00.250 302350] 250 !mark the connection broke\n"
-                      "[10:05:00.250 302350] 0 !reset\n"
-                      "[10:10:00.000 602100] 299750 !wait-connection\n"
-                      "[10:10:01.000 603100] 1000 RB:0.399\n"
-                      "[10:15:00.000 902100] 298900 Nova:\n";
+const Text kJournal =
+    "# quorvel journal of 2026-12-11\n"
+    "[09:59:58.000 100] 0 !mark started\n"
+    "[10:00:00.000 2100] 2000 !wait-connection\n"
+    "[10:00:00.500 2600] 500 Nova:\n"
+    "[10:05:00.000 302100] 299500 RA:0.412\n"
+    "[10:05:00.250 302350] 250 !mark the connection broke\n"
+    "[10:05:00.250 302350] 0 !reset\n"
+    "[10:10:00.000 602100] 299750 !wait-connection\n"
+    "[10:10:01.000 603100] 1000 RB:0.399\n"
+    "[10:15:00.000 902100] 298900 Nova:\n";
 
 std::vector<Text> describe(const std::vector<Step>& steps)
 {
@@ -50,19 +51,23 @@ TEST(JournalReplay, AStretchWaitsForAnOverlayThenPlaysFromItsFirstStep)
         const char* to;
         std::vector<Text> expected;
     } cases[] = {
-        {"10:05", "10:10", {step(K::WaitConnection, 0), step(K::Send, 0, "RA:0.412"),
-                            step(K::Mark, 250, "the connection broke"), step(K::Reset, 0)}},
-        {"10:05:00.100", nullptr, {step(K::WaitConnection, 0), step(K::Mark, 0, "the connection broke"),
-                                   step(K::Reset, 0), step(K::WaitConnection, 299750), step(K::Send, 1000, "RB:0.399"),
-                                   step(K::Send, 298900, "Nova:")}},
-        {nullptr, "10:00:00.500", {step(K::WaitConnection, 0), step(K::Mark, 0, "started"),
-                                   step(K::WaitConnection, 2000)}},
+        {"10:05",
+         "10:10",
+         {step(K::WaitConnection, 0), step(K::Send, 0, "RA:0.412"), step(K::Mark, 250, "the connection broke"),
+          step(K::Reset, 0)}},
+        {"10:05:00.100",
+         nullptr,
+         {step(K::WaitConnection, 0), step(K::Mark, 0, "the connection broke"), step(K::Reset, 0),
+          step(K::WaitConnection, 299750), step(K::Send, 1000, "RB:0.399"), step(K::Send, 298900, "Nova:")}},
+        {nullptr,
+         "10:00:00.500",
+         {step(K::WaitConnection, 0), step(K::Mark, 0, "started"), step(K::WaitConnection, 2000)}},
     };
     for (const auto& c : cases) {
         const qint64 from = c.from ? parseTimeOfDay(QString::fromLatin1(c.from)) : -1;
         const qint64 to = c.to ? parseTimeOfDay(QString::fromLatin1(c.to)) : -1;
-        EXPECT_EQ(describe(selectStretch(steps, from, to)), c.expected) << (c.from ? c.from : "-") << " "
-                                                                         << (c.to ? c.to : "-");
+        EXPECT_EQ(describe(selectStretch(steps, from, to)), c.expected)
+            << (c.from ? c.from : "-") << " " << (c.to ? c.to : "-");
     }
     EXPECT_THROW(selectStretch(steps, parseTimeOfDay(QStringLiteral("11:00")), -1), Failure);
     EXPECT_THROW(selectStretch(steps, parseTimeOfDay(QStringLiteral("10:10")), parseTimeOfDay(QStringLiteral("10:05"))),
@@ -89,7 +94,8 @@ TEST(JournalReplay, TimesOfDayAndStampsAreCheckedByTheLetter)
         }
     }
     // A stamp does not change what the rest of the line means.
-    const std::vector<Step> steps = parseScript("[10:00:00.000 5] 20  \\x21 leading blank\n[10:00:00.020 25] 0 !udp off\n");
+    const std::vector<Step> steps =
+        parseScript("[10:00:00.000 5] 20  \\x21 leading blank\n[10:00:00.020 25] 0 !udp off\n");
     ASSERT_EQ(steps.size(), 2u);
     EXPECT_EQ(steps[0].text, Text(" ! leading blank"));
     EXPECT_EQ(steps[1].kind, Step::Kind::UdpOff);

@@ -14,9 +14,8 @@ TEST(MemoLines, CountsTheLinesATextShows)
         const char* text;
         qsizetype lines;
     } cases[] = {
-        {"", 1},        {"abc", 1},        {"a\r\nb", 2},     {"a\rb", 2},      {"a\nb", 2},
-        {"a\n\rb", 3},  {"a\r\n\r\nb", 3}, {"a\r\n", 2},      {"\r", 2},        {"\n\n\n", 4},
-        {"x\ry\nz", 3}, {"\r\r\n", 3},
+        {"", 1},           {"abc", 1},   {"a\r\nb", 2}, {"a\rb", 2},   {"a\nb", 2},    {"a\n\rb", 3},
+        {"a\r\n\r\nb", 3}, {"a\r\n", 2}, {"\r", 2},     {"\n\n\n", 4}, {"x\ry\nz", 3}, {"\r\r\n", 3},
     };
     for (const auto& c : cases)
         EXPECT_EQ(shownLineCount(c.text), c.lines) << QByteArray(c.text).toPercentEncoding().constData();
@@ -125,9 +124,8 @@ TEST(MemoLines, LinesBeforeAnyLineAcrossEntriesAndDroppedLinesKeepTheirNumbers)
         qsizetype count;
         TextList lines;
     } cases[] = {
-        {5, 2, {"c", "d"}},         {4, 2, {"b", "c"}},          {3, 3, {"first", "a", "b"}},
-        {2, 5, {"first", "a"}},     {1, 1, {"first"}},           {0, 3, {}},
-        {9, 2, {"c", "d"}}, // past the end: the end
+        {5, 2, {"c", "d"}}, {4, 2, {"b", "c"}}, {3, 3, {"first", "a", "b"}}, {2, 5, {"first", "a"}},
+        {1, 1, {"first"}},  {0, 3, {}},         {9, 2, {"c", "d"}}, // past the end: the end
     };
     for (const auto& c : cases)
         EXPECT_EQ(shownLinesBefore(memo, c.end, c.count), c.lines) << c.end << " " << c.count;

@@ -26,9 +26,9 @@ TEST(OutputPlacement, TheWholePictureMustFitOnTheScreen)
         QPoint place;
         bool fits;
     } cases[] = {
-        {{1920, 1080}, {145, 264}, true},  {{1920, 1080}, {291, 529}, true}, {{1920, 1080}, {292, 0}, false},
-        {{1920, 1080}, {0, 530}, false},   {{1920, 1080}, {-1, 0}, false},   {{1920, 1080}, {0, -1}, false},
-        {{1629, 551}, {0, 0}, true},       {{1628, 1080}, {0, 0}, false},    {{1280, 720}, {0, 0}, false},
+        {{1920, 1080}, {145, 264}, true}, {{1920, 1080}, {291, 529}, true}, {{1920, 1080}, {292, 0}, false},
+        {{1920, 1080}, {0, 530}, false},  {{1920, 1080}, {-1, 0}, false},   {{1920, 1080}, {0, -1}, false},
+        {{1629, 551}, {0, 0}, true},      {{1628, 1080}, {0, 0}, false},    {{1280, 720}, {0, 0}, false},
     };
     for (const auto& c : cases) {
         const QString misfit = pictureMisfit(c.screen, c.place);

@@ -15,22 +15,22 @@ TEST(PicturePlacement, ShrinksProportionallyCentresAndNeverEnlarges)
         bool center, proportional;
         QRect drawn;
     } cases[] = {
-        {{60, 40}, {89, 96}, true, true, {14, 28, 60, 40}},     // small photo: own size, centred
-        {{400, 300}, {89, 96}, true, true, {0, 15, 89, 66}},    // 89 / 1.333 = 66.75 -> 66
-        {{300, 400}, {89, 96}, true, true, {8, 0, 72, 96}},     // 96 * 0.75 = 72
-        {{100, 1000}, {89, 94}, true, true, {40, 0, 9, 94}},    // 94 * 0.1 = 9.4 -> 9
-        {{1000, 100}, {89, 94}, true, true, {0, 43, 89, 8}},    // 89 / 10 = 8.9 -> 8
-        {{185, 185}, {32, 32}, true, true, {0, 0, 32, 32}},     // lamps
+        {{60, 40}, {89, 96}, true, true, {14, 28, 60, 40}}, // small photo: own size, centred
+        {{400, 300}, {89, 96}, true, true, {0, 15, 89, 66}}, // 89 / 1.333 = 66.75 -> 66
+        {{300, 400}, {89, 96}, true, true, {8, 0, 72, 96}}, // 96 * 0.75 = 72
+        {{100, 1000}, {89, 94}, true, true, {40, 0, 9, 94}}, // 94 * 0.1 = 9.4 -> 9
+        {{1000, 100}, {89, 94}, true, true, {0, 43, 89, 8}}, // 89 / 10 = 8.9 -> 8
+        {{185, 185}, {32, 32}, true, true, {0, 0, 32, 32}}, // lamps
         {{179, 179}, {42, 40}, true, true, {1, 0, 40, 40}},
         {{364, 364}, {32, 32}, true, true, {0, 0, 32, 32}},
         {{1320, 600}, {1435, 423}, false, false, {0, 0, 1320, 600}}, // natural size, cut by the painter
-        {{100, 90}, {89, 96}, false, true, {0, 0, 89, 80}},     // no Center: top-left
+        {{100, 90}, {89, 96}, false, true, {0, 0, 89, 80}}, // no Center: top-left
         {{120, 100}, {89, 96}, true, false, {-15, -2, 120, 100}}, // no Proportional: natural, centred
         {{89, 96}, {89, 96}, true, true, {0, 0, 89, 96}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.picture.width() << "x" << c.picture.height() << " in "
-                                        << c.box.width() << "x" << c.box.height());
+        SCOPED_TRACE(testing::Message() << c.picture.width() << "x" << c.picture.height() << " in " << c.box.width()
+                                        << "x" << c.box.height());
         EXPECT_EQ(placePicture(c.picture, c.box, c.center, c.proportional), c.drawn);
     }
 }

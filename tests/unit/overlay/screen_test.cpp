@@ -34,10 +34,7 @@ protected:
         screen.setTextMeasure(rendererTextMeasure());
         screen.setObserver(&recorder);
     }
-    QSize measured(El e, const Text& text) const
-    {
-        return measureLabel(text, resolvedFont(screen.element(e).font));
-    }
+    QSize measured(El e, const Text& text) const { return measureLabel(text, resolvedFont(screen.element(e).font)); }
     Screen screen;
     Recorder recorder;
 };
@@ -56,8 +53,10 @@ TEST_F(ScreenTest, ChangesNotifyWithTheBoxBeforeAndRepeatsDoNot)
     screen.setClientHeight(104);
     screen.setClientHeight(104);
 
-    const std::vector<Notice> expected{
-        {El::lblPilotoA, pilot}, {El::lblPilotoA, pilot}, {El::lblPilotoA, pilot}, {El::ckCameraPos, {175, 109, 244, 19}}};
+    const std::vector<Notice> expected{{El::lblPilotoA, pilot},
+                                       {El::lblPilotoA, pilot},
+                                       {El::lblPilotoA, pilot},
+                                       {El::ckCameraPos, {175, 109, 244, 19}}};
     EXPECT_EQ(recorder.notices, expected);
     EXPECT_EQ(recorder.heights, std::vector<int>{104});
     EXPECT_FALSE(screen.visible(El::lblPilotoA));
@@ -123,7 +122,7 @@ TEST_F(ScreenTest, AutoSizeLabelsGrowFromTheEdgeTheirAlignmentKeeps)
 {
     const Growth cases[] = {
         {El::lblDFim, "TOTAL GERAL DA PROVA", Growth::RightKept}, // taRightJustify grows left
-        {El::lblERT, "", Growth::RightKept},                      // shrinks to one blank
+        {El::lblERT, "", Growth::RightKept}, // shrinks to one blank
         {El::lblVeiculoB, "# 123 CARRO MUITO COMPRIDO + OFICINA", Growth::LeftKept},
         {El::lblHora, "09/12/25 | 14:05", Growth::LeftKept}, // centred, yet grows to the right
         {El::lblNumA, "", Growth::LeftKept},

@@ -21,8 +21,8 @@ inline ::testing::AssertionResult failsWith(const std::function<void()>& action,
     } catch (const quorvel::Failure& e) {
         if (e.message() == message)
             return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "raised \"" << e.message().constData() << "\", expected \""
-                                             << message.constData() << "\"";
+        return ::testing::AssertionFailure()
+            << "raised \"" << e.message().constData() << "\", expected \"" << message.constData() << "\"";
     }
     return ::testing::AssertionFailure() << "nothing raised, expected \"" << message.constData() << "\"";
 }

@@ -16,7 +16,8 @@ QImage patternPicture(int width, int height, bool alpha)
     QImage image(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, (patternColor(x, y) & 0xFFFFFF) | (alpha ? quint32((x * 16 + 15) % 256) << 24 : 0xFF000000u));
+            image.setPixel(
+                x, y, (patternColor(x, y) & 0xFFFFFF) | (alpha ? quint32((x * 16 + 15) % 256) << 24 : 0xFF000000u));
     return image;
 }
 
@@ -52,8 +53,8 @@ TEST(IcoDecoder, PicksTheLargestThenDeepestEntry)
     largeShallow.fill(qRgb(10, 20, 30));
     const QImage largeDeep = patternPicture(32, 32, true);
 
-    const QImage chosen = decodeIco(icoFile({bitmapIconEntry(small, {}), bitmapIconEntry(largeShallow, {}),
-                                             bitmapIconEntry(largeDeep, {})}));
+    const QImage chosen = decodeIco(
+        icoFile({bitmapIconEntry(small, {}), bitmapIconEntry(largeShallow, {}), bitmapIconEntry(largeDeep, {})}));
     ASSERT_EQ(chosen.size(), QSize(32, 32));
     EXPECT_EQ(chosen.pixel(5, 9), largeDeep.pixel(5, 9));
 
@@ -74,25 +75,27 @@ TEST(IcoDecoder, RefusesBrokenFiles)
     IconEntrySpec hugePng = pngIconEntry(patternPicture(8, 8, false));
     hugePng.bytes.replace(16, 8, QByteArray::fromHex("00002001 00001000"));
 
-    expectAllRefused({
-        {"empty", QByteArray()},
-        {"a bitmap file", bmpFile(rgb24Spec())},
-        {"cursor", changed(good, [](QByteArray& b) { put16(b, 2, 2); })},
-        {"no entries", changed(good, [](QByteArray& b) { put16(b, 4, 0); })},
-        {"directory cut short", good.left(12)},
-        {"entry past the end", changed(good, [](QByteArray& b) { put32(b, 18, 1000); })},
-        {"entry inside the directory", changed(good, [](QByteArray& b) { put32(b, 18, 6); })},
-        {"empty entry", changed(good, [](QByteArray& b) { put32(b, 14, 0); })},
-        {"AND mask cut short", [&] {
-             QByteArray b = good.left(good.size() - 4);
-             put32(b, 14, quint32(b.size() - 22));
-             return b;
-         }()},
-        {"odd row count", changed(good, [](QByteArray& b) { put32(b, 22 + 8, 15); })},
-        {"broken PNG", icoFile({brokenPng})},
-        {"PNG beyond 32 megapixels", icoFile({hugePng})},
-                     },
-                     decodeIco, kInvalid);
+    expectAllRefused(
+        {
+            {"empty", QByteArray()},
+            {"a bitmap file", bmpFile(rgb24Spec())},
+            {"cursor", changed(good, [](QByteArray& b) { put16(b, 2, 2); })},
+            {"no entries", changed(good, [](QByteArray& b) { put16(b, 4, 0); })},
+            {"directory cut short", good.left(12)},
+            {"entry past the end", changed(good, [](QByteArray& b) { put32(b, 18, 1000); })},
+            {"entry inside the directory", changed(good, [](QByteArray& b) { put32(b, 18, 6); })},
+            {"empty entry", changed(good, [](QByteArray& b) { put32(b, 14, 0); })},
+            {"AND mask cut short",
+             [&] {
+                 QByteArray b = good.left(good.size() - 4);
+                 put32(b, 14, quint32(b.size() - 22));
+                 return b;
+             }()},
+            {"odd row count", changed(good, [](QByteArray& b) { put32(b, 22 + 8, 15); })},
+            {"broken PNG", icoFile({brokenPng})},
+            {"PNG beyond 32 megapixels", icoFile({hugePng})},
+        },
+        decodeIco, kInvalid);
 }
 
 } // namespace

@@ -125,8 +125,8 @@ TEST(JpegDecoder, BoundsTheWorkOfProgressiveFiles)
     // At the largest picture grey keeps 64 MB of coefficients, and is decoded until its
     // data runs out; full colour would keep 192 MB.
     EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(ten, 8192, 4096)); }, jpegError(JWRN_HIT_MARKER)));
-    EXPECT_TRUE(failsWith([&] { decodeJpeg(progressiveWithSize(colour, 8192, 4096)); },
-                          jpegError(JERR_NO_BACKING_STORE)));
+    EXPECT_TRUE(
+        failsWith([&] { decodeJpeg(progressiveWithSize(colour, 8192, 4096)); }, jpegError(JERR_NO_BACKING_STORE)));
 }
 
 // A missing end marker after complete rows loses nothing.
@@ -158,10 +158,11 @@ TEST(PictureLimit, AllowsUpTo32Megapixels)
         qint64 width, height;
         bool allowed;
     } cases[] = {
-        {1, 1, true},       {8192, 4096, true},         {8193, 4096, false}, {33554432, 1, true},
-        {1, 33554433, false}, {8192, 8192, false},      {0, 5, false},       {5, -1, false},
-        {65535, 65535, false},
-        {qint64(1) << 40, qint64(1) << 40, false},
+        {1, 1, true},          {8192, 4096, true},
+        {8193, 4096, false},   {33554432, 1, true},
+        {1, 33554433, false},  {8192, 8192, false},
+        {0, 5, false},         {5, -1, false},
+        {65535, 65535, false}, {qint64(1) << 40, qint64(1) << 40, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(withinPictureLimit(c.width, c.height), c.allowed) << c.width << " x " << c.height;

@@ -29,12 +29,9 @@ TEST(JpegScale, IsTheSmallestEighthNotSmallerThanTheDrawnPicture)
         unsigned eighths;
         QSize output;
     } cases[] = {
-        {800, 600, {89, 66}, 1, {100, 75}},
-        {800, 600, {400, 300}, 4, {400, 300}},
-        {800, 600, {401, 300}, 5, {500, 375}},
-        {801, 600, {401, 300}, 4, {401, 300}}, // rounded up: never a pixel short
-        {800, 600, {800, 600}, 8, {800, 600}},
-        {800, 600, {900, 700}, 8, {800, 600}}, // never enlarged
+        {800, 600, {89, 66}, 1, {100, 75}},    {800, 600, {400, 300}, 4, {400, 300}},
+        {800, 600, {401, 300}, 5, {500, 375}}, {801, 600, {401, 300}, 4, {401, 300}}, // rounded up: never a pixel short
+        {800, 600, {800, 600}, 8, {800, 600}}, {800, 600, {900, 700}, 8, {800, 600}}, // never enlarged
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " for " << c.drawn.width() << " x "
@@ -72,7 +69,8 @@ TEST(JpegScale, TheMemoryBoundHoldsAtTheChosenScale)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(failsWith([&] { decodeJpegInBox(jpegWithSize(small, c.width, c.height), c.box); }, jpegError(c.code)));
+        EXPECT_TRUE(
+            failsWith([&] { decodeJpegInBox(jpegWithSize(small, c.width, c.height), c.box); }, jpegError(c.code)));
     }
 }
 

@@ -42,7 +42,7 @@ void expectCornersDrawn(const QImage& picture, QSize drawn)
 struct DrawnFile {
     const char* name;
     QByteArray bytes;
-    QSize size;  // the picture's
+    QSize size; // the picture's
     QSize drawn; // the bitmap's on it
 };
 
@@ -66,15 +66,16 @@ void fixPlaceableChecksum(QByteArray& wmf)
 
 TEST(WmfDecoder, DrawsTheBitmapOnWhiteAtTheFrameSize)
 {
-    expectAllDrawn({
-        {"placeable, 96 units an inch", placeableWmf(cornersDib(), 48, 48, 96), {48, 48}, {48, 48}},
-        {"placeable, twips", placeableWmf(cornersDib(), 1440, 720, 1440), {96, 48}, {96, 48}},
-        {"placeable, smaller bitmap", placeableWmf(cornersDib(), 48, 48, 96, {24, 24}), {48, 48}, {24, 24}},
-        {"top-down bitmap", placeableWmf(cornersDib(true), 48, 48, 96), {48, 48}, {48, 48}},
-        {"standard, window extent", standardWmf(cornersDib(), 40, 20), {40, 20}, {40, 20}},
-        {"standard, smaller bitmap", standardWmf(cornersDib(), 40, 20, {20, 10}), {40, 20}, {20, 10}},
-                   },
-                   decodeWmf);
+    expectAllDrawn(
+        {
+            {"placeable, 96 units an inch", placeableWmf(cornersDib(), 48, 48, 96), {48, 48}, {48, 48}},
+            {"placeable, twips", placeableWmf(cornersDib(), 1440, 720, 1440), {96, 48}, {96, 48}},
+            {"placeable, smaller bitmap", placeableWmf(cornersDib(), 48, 48, 96, {24, 24}), {48, 48}, {24, 24}},
+            {"top-down bitmap", placeableWmf(cornersDib(true), 48, 48, 96), {48, 48}, {48, 48}},
+            {"standard, window extent", standardWmf(cornersDib(), 40, 20), {40, 20}, {40, 20}},
+            {"standard, smaller bitmap", standardWmf(cornersDib(), 40, 20, {20, 10}), {40, 20}, {20, 10}},
+        },
+        decodeWmf);
 }
 
 TEST(WmfDecoder, RefusesBrokenFiles)
@@ -93,42 +94,46 @@ TEST(WmfDecoder, RefusesBrokenFiles)
     QByteArray standardWithoutExtent = standardWmf(cornersDib(), 40, 20);
     standardWithoutExtent.remove(18 + 10, 10);
 
-    expectAllRefused({
-        {"empty", QByteArray()},
-        {"key only", good.left(4)},
-        {"wrong checksum", changed(good, [](QByteArray& b) { b[20] = char(b[20] ^ 1); })},
-        {"inch of zero", withChecksum([](QByteArray& b) { put16(b, 14, 0); })},
-        {"empty frame", withChecksum([](QByteArray& b) { put16(b, 10, 0); })},
-        {"unknown type", changed(good, [](QByteArray& b) { put16(b, 22, 3); })},
-        {"header of 8 words", changed(good, [](QByteArray& b) { put16(b, 24, 8); })},
-        {"unknown version", changed(good, [](QByteArray& b) { put16(b, 26, 0x0200); })},
-        {"record of 2 words", changed(good, [](QByteArray& b) { put32(b, kFirstRecord, 2); })},
-        {"record past the end", changed(good, [](QByteArray& b) { put32(b, kFirstRecord, 100000); })},
-        {"no end record", good.left(good.size() - 6)},
-        {"broken bitmap", changed(good, [](QByteArray& b) { put16(b, kDibHeader + 14, 7); })},
-        {"bitmap rows cut short", changed(good, [](QByteArray& b) {
-             // the bitmap record claims fewer words, and the end record follows it
-             const int record = 22 + 18 + 20;
-             const quint32 words = uchar(b[record]) | (uchar(b[record + 1]) << 8);
-             put32(b, record, words - 2);
-             b.remove(record + int(words - 2) * 2, 4);
-         })},
-        {"standard without window extent", standardWithoutExtent},
-        {"beyond 32 megapixels", standardWmf(cornersDib(), 30000, 30000)},
-        {"an enhanced metafile", emfFile(cornersDib(), 48, 48)},
-                     },
-                     decodeWmf, kInvalid);
+    expectAllRefused(
+        {
+            {"empty", QByteArray()},
+            {"key only", good.left(4)},
+            {"wrong checksum", changed(good, [](QByteArray& b) { b[20] = char(b[20] ^ 1); })},
+            {"inch of zero", withChecksum([](QByteArray& b) { put16(b, 14, 0); })},
+            {"empty frame", withChecksum([](QByteArray& b) { put16(b, 10, 0); })},
+            {"unknown type", changed(good, [](QByteArray& b) { put16(b, 22, 3); })},
+            {"header of 8 words", changed(good, [](QByteArray& b) { put16(b, 24, 8); })},
+            {"unknown version", changed(good, [](QByteArray& b) { put16(b, 26, 0x0200); })},
+            {"record of 2 words", changed(good, [](QByteArray& b) { put32(b, kFirstRecord, 2); })},
+            {"record past the end", changed(good, [](QByteArray& b) { put32(b, kFirstRecord, 100000); })},
+            {"no end record", good.left(good.size() - 6)},
+            {"broken bitmap", changed(good, [](QByteArray& b) { put16(b, kDibHeader + 14, 7); })},
+            {"bitmap rows cut short",
+             changed(good,
+                     [](QByteArray& b) {
+                         // the bitmap record claims fewer words, and the end record follows it
+                         const int record = 22 + 18 + 20;
+                         const quint32 words = uchar(b[record]) | (uchar(b[record + 1]) << 8);
+                         put32(b, record, words - 2);
+                         b.remove(record + int(words - 2) * 2, 4);
+                     })},
+            {"standard without window extent", standardWithoutExtent},
+            {"beyond 32 megapixels", standardWmf(cornersDib(), 30000, 30000)},
+            {"an enhanced metafile", emfFile(cornersDib(), 48, 48)},
+        },
+        decodeWmf, kInvalid);
 }
 
 TEST(EmfDecoder, DrawsTheBitmapOnWhiteAtTheFrameSize)
 {
-    expectAllDrawn({
-        {"whole frame", emfFile(cornersDib(), 48, 48), {48, 48}, {48, 48}},
-        {"wide frame", emfFile(cornersDib(), 96, 48), {96, 48}, {96, 48}},
-        {"smaller bitmap", emfFile(cornersDib(), 48, 48, {24, 24}), {48, 48}, {24, 24}},
-        {"top-down bitmap", emfFile(cornersDib(true), 48, 48), {48, 48}, {48, 48}},
-                   },
-                   decodeEmf);
+    expectAllDrawn(
+        {
+            {"whole frame", emfFile(cornersDib(), 48, 48), {48, 48}, {48, 48}},
+            {"wide frame", emfFile(cornersDib(), 96, 48), {96, 48}, {96, 48}},
+            {"smaller bitmap", emfFile(cornersDib(), 48, 48, {24, 24}), {48, 48}, {24, 24}},
+            {"top-down bitmap", emfFile(cornersDib(true), 48, 48), {48, 48}, {48, 48}},
+        },
+        decodeEmf);
 }
 
 // One metafile's bitmaps together hold, and cover, at most the picture bound (32
@@ -148,15 +153,21 @@ TEST(MetafileDecoders, BoundTheWorkOfTheirBitmaps)
         {"a bitmap of 16 megapixels in a small frame", emfFile(huge, 64, 48), decodeEmf, {64, 48}},
         {"two of them, 32 megapixels", emfFile(huge, 64, 48, {}, 2), decodeEmf, {64, 48}},
         {"three of them", emfFile(huge, 64, 48, {}, 3), decodeEmf, {}},
-        {"four pixels stretched over a 2048 x 2048 frame eight times", emfFile(cornersDib(), 2048, 2048, {}, 8),
-         decodeEmf, {2048, 2048}},
+        {"four pixels stretched over a 2048 x 2048 frame eight times",
+         emfFile(cornersDib(), 2048, 2048, {}, 8),
+         decodeEmf,
+         {2048, 2048}},
         {"nine times", emfFile(cornersDib(), 2048, 2048, {}, 9), decodeEmf, {}},
-        {"nine times, each over a quarter", emfFile(cornersDib(), 2048, 2048, {1024, 1024}, 9), decodeEmf,
+        {"nine times, each over a quarter",
+         emfFile(cornersDib(), 2048, 2048, {1024, 1024}, 9),
+         decodeEmf,
          {2048, 2048}},
         {"400 bitmaps of 4096 x 4096 stretched over the frame", emfFile(huge, 640, 480, {}, 400), decodeEmf, {}},
         {"a Windows metafile's bitmap of 4096 x 4096", placeableWmf(huge, 640, 480, 96), decodeWmf, {640, 480}},
-        {"a Windows metafile's bitmap beyond 32 megapixels", placeableWmf(paletteSpec(8, 8192, 4097), 640, 480, 96),
-         decodeWmf, {}},
+        {"a Windows metafile's bitmap beyond 32 megapixels",
+         placeableWmf(paletteSpec(8, 8192, 4097), 640, 480, 96),
+         decodeWmf,
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -203,29 +214,36 @@ TEST(EmfDecoder, RefusesBrokenFiles)
 {
     const QByteArray good = emfFile(cornersDib(), 48, 48);
     constexpr int kStretch = 88; // the bitmap record follows the 88-byte header
-    expectAllRefused({
-        {"empty", QByteArray()},
-        {"header cut short", good.left(60)},
-        {"not a header first", changed(good, [](QByteArray& b) { put32(b, 0, 81); })},
-        {"header of 80 bytes", changed(good, [](QByteArray& b) { put32(b, 4, 80); })},
-        {"wrong signature", changed(good, [](QByteArray& b) { put32(b, 40, 0x464D4521); })},
-        {"size beyond the file", changed(good, [](QByteArray& b) { put32(b, 48, quint32(b.size() + 4)); })},
-        {"empty frame", changed(good, [](QByteArray& b) { put32(b, 32, 0); })},
-        {"no millimetres", changed(good, [](QByteArray& b) { put32(b, 80, 0); })},
-        {"beyond 32 megapixels", changed(good, [](QByteArray& b) { put32(b, 32, 300000); put32(b, 36, 300000); })},
-        {"record size not in words", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 82); })},
-        {"record past the end", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 4000); })},
-        {"no end record", [&] {
-             QByteArray b = good.left(good.size() - 20);
-             put32(b, 48, quint32(b.size()));
-             return b;
-         }()},
-        {"bitmap header outside its record", changed(good, [](QByteArray& b) { put32(b, kStretch + 48, 100000); })},
-        {"bitmap rows outside their record", changed(good, [](QByteArray& b) { put32(b, kStretch + 60, 100000); })},
-        {"broken bitmap", changed(good, [](QByteArray& b) { put16(b, kStretch + 80 + 14, 7); })},
-        {"a Windows metafile", placeableWmf(cornersDib(), 48, 48, 96)},
-                     },
-                     decodeEmf, kInvalid);
+    expectAllRefused(
+        {
+            {"empty", QByteArray()},
+            {"header cut short", good.left(60)},
+            {"not a header first", changed(good, [](QByteArray& b) { put32(b, 0, 81); })},
+            {"header of 80 bytes", changed(good, [](QByteArray& b) { put32(b, 4, 80); })},
+            {"wrong signature", changed(good, [](QByteArray& b) { put32(b, 40, 0x464D4521); })},
+            {"size beyond the file", changed(good, [](QByteArray& b) { put32(b, 48, quint32(b.size() + 4)); })},
+            {"empty frame", changed(good, [](QByteArray& b) { put32(b, 32, 0); })},
+            {"no millimetres", changed(good, [](QByteArray& b) { put32(b, 80, 0); })},
+            {"beyond 32 megapixels",
+             changed(good,
+                     [](QByteArray& b) {
+                         put32(b, 32, 300000);
+                         put32(b, 36, 300000);
+                     })},
+            {"record size not in words", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 82); })},
+            {"record past the end", changed(good, [](QByteArray& b) { put32(b, kStretch + 4, 4000); })},
+            {"no end record",
+             [&] {
+                 QByteArray b = good.left(good.size() - 20);
+                 put32(b, 48, quint32(b.size()));
+                 return b;
+             }()},
+            {"bitmap header outside its record", changed(good, [](QByteArray& b) { put32(b, kStretch + 48, 100000); })},
+            {"bitmap rows outside their record", changed(good, [](QByteArray& b) { put32(b, kStretch + 60, 100000); })},
+            {"broken bitmap", changed(good, [](QByteArray& b) { put16(b, kStretch + 80 + 14, 7); })},
+            {"a Windows metafile", placeableWmf(cornersDib(), 48, 48, 96)},
+        },
+        decodeEmf, kInvalid);
 }
 
 } // namespace

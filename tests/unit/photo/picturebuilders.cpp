@@ -231,7 +231,7 @@ QByteArray wmfBody(const DibSpec& dib, int frameWidth, int frameHeight, QSize de
     if (dest.isEmpty())
         dest = QSize(frameWidth, frameHeight);
     QByteArray records;
-    records += wmfRecord(0x020B, Bytes().u16(0).u16(0).data);                    // window origin
+    records += wmfRecord(0x020B, Bytes().u16(0).u16(0).data); // window origin
     records += wmfRecord(0x020C, Bytes().u16(frameHeight).u16(frameWidth).data); // window extent
     Bytes stretch;
     stretch.u32(kSrcCopy).u16(0).u16(dib.height).u16(dib.width).u16(0).u16(0);
@@ -285,9 +285,8 @@ QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize de
     return header.data + stretch.data + eof.data;
 }
 
-QByteArray compressJpeg(int width, int height, int components, int space,
-                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled,
-                        int progressiveScans)
+QByteArray compressJpeg(int width, int height, int components, int space, const std::function<const uchar*(int y)>& row,
+                        int quality, bool subsampled, int progressiveScans)
 {
     std::vector<jpeg_scan_info> script;
     if (progressiveScans > 0) {
@@ -332,8 +331,9 @@ QByteArray compressJpeg(int width, int height, int components, int space,
 QByteArray jpegFile(const QImage& picture, int quality, bool gray, bool subsampled)
 {
     const QImage source = picture.convertToFormat(gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    return compressJpeg(source.width(), source.height(), gray ? 1 : 3, gray ? JCS_GRAYSCALE : JCS_RGB,
-                        [&](int y) { return source.constScanLine(y); }, quality, subsampled);
+    return compressJpeg(
+        source.width(), source.height(), gray ? 1 : 3, gray ? JCS_GRAYSCALE : JCS_RGB,
+        [&](int y) { return source.constScanLine(y); }, quality, subsampled);
 }
 
 QByteArray jpegWithSize(QByteArray jpeg, int width, int height)
@@ -412,8 +412,8 @@ QByteArray cameraJpeg(int width, int height, int grain)
                 const int* left = &column[size_t(gx) * 3];
                 const int* right = left + 3;
                 for (int c = 0; c < 3; ++c) {
-                    const int value = (left[c] * (kCell - fx) + right[c] * fx) / kCell
-                        + grains[size_t((x * 7 + y * 13 + c * 1031) & 4095)];
+                    const int value = (left[c] * (kCell - fx) + right[c] * fx) / kCell +
+                        grains[size_t((x * 7 + y * 13 + c * 1031) & 4095)];
                     *out++ = uchar(qBound(0, value, 255));
                 }
             }

@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QImage>
 #include <QList>
-#include <QSize>
 #include <QRgb>
+#include <QSize>
 
 #include <functional>
 
@@ -39,15 +39,15 @@ struct DibSpec {
     bool topDown = false;
     int headerSize = 40;
     QList<QRgb> palette;
-    QList<quint32> masks;        // written after a 40-byte header, or inside V4/V5 headers
-    QByteArray rle;              // the coded rows, for RLE compressions
-    int rowsFactor = 1;          // 2 for icons: the header counts the AND mask's rows
+    QList<quint32> masks; // written after a 40-byte header, or inside V4/V5 headers
+    QByteArray rle; // the coded rows, for RLE compressions
+    int rowsFactor = 1; // 2 for icons: the header counts the AND mask's rows
     std::function<quint32(int x, int y)> value;
 };
 
 QByteArray dibHeader(const DibSpec& spec); // header, masks and palette
 QByteArray dibRows(const DibSpec& spec);
-QByteArray bmpFile(const DibSpec& spec);    // with the 14-byte file header
+QByteArray bmpFile(const DibSpec& spec); // with the 14-byte file header
 
 // The colour the decoder must give each pixel of a spec with a palette or 24-bit rows.
 QImage expectedPicture(const DibSpec& spec, const std::function<QRgb(int x, int y)>& color);
@@ -71,8 +71,7 @@ QByteArray icoFile(const QList<IconEntrySpec>& entries);
 // Metafiles holding one bitmap record, drawn at the top-left of the frame, as large as
 // the frame unless a smaller destination (in logical units) is given.
 QByteArray wmfRecord(int function, const QByteArray& params);
-QByteArray placeableWmf(const DibSpec& dib, int frameWidth, int frameHeight, int unitsPerInch,
-                        QSize dest = QSize());
+QByteArray placeableWmf(const DibSpec& dib, int frameWidth, int frameHeight, int unitsPerInch, QSize dest = QSize());
 QByteArray standardWmf(const DibSpec& dib, int frameWidth, int frameHeight, QSize dest = QSize());
 // The EMF's bitmap record is written `records` times.
 QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize dest = QSize(), int records = 1);
@@ -82,9 +81,8 @@ QByteArray emfFile(const DibSpec& dib, int pixelWidth, int pixelHeight, QSize de
 // benchmarks. Baseline unless `progressiveScans` says otherwise: 0 for libjpeg's own
 // progression (colour in ten scans), N for grey in N scans (the DC coefficients, then the
 // 63 AC ones in bands as even as they divide).
-QByteArray compressJpeg(int width, int height, int components, int space,
-                        const std::function<const uchar*(int y)>& row, int quality, bool subsampled,
-                        int progressiveScans = -1);
+QByteArray compressJpeg(int width, int height, int components, int space, const std::function<const uchar*(int y)>& row,
+                        int quality, bool subsampled, int progressiveScans = -1);
 // A picture through compressJpeg; colour without chroma subsampling unless asked for
 // (cameras use 4:2:0), so that solid areas come back almost exact.
 QByteArray jpegFile(const QImage& picture, int quality = 100, bool gray = false, bool subsampled = false);

@@ -15,8 +15,8 @@ protected:
 
 TEST_F(BoardBackground, IsMagentaOutsideTheBoardAndInTheGapUnderTheHeader)
 {
-    const QPoint outside[] = {{0, 0},    {6, 200},   {282, 200}, {140, 10},  {140, 392}, {283, 50},
-                              {700, 300}, {1319, 0}, {0, 599},   {1319, 599}, {8, 71},  {100, 74}, {190, 77}};
+    const QPoint outside[] = {{0, 0},    {6, 200}, {282, 200},  {140, 10}, {140, 392}, {283, 50}, {700, 300},
+                              {1319, 0}, {0, 599}, {1319, 599}, {8, 71},   {100, 74},  {190, 77}};
     for (const QPoint p : outside)
         EXPECT_EQ(QColor(board.pixel(p)), magenta) << p.x() << ", " << p.y() << " is " << describe(board.pixel(p));
 

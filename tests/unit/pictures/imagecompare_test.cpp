@@ -23,8 +23,8 @@ QImage roundedOtherwise(const QImage& picture)
     for (int y = 1; y + 1 < picture.height(); ++y)
         for (int x = 1; x + 1 < picture.width(); ++x) {
             const QRgb p = picture.pixel(x, y);
-            if (picture.pixel(x + 1, y) == p && picture.pixel(x - 1, y) == p && picture.pixel(x, y + 1) == p
-                && picture.pixel(x, y - 1) == p)
+            if (picture.pixel(x + 1, y) == p && picture.pixel(x - 1, y) == p && picture.pixel(x, y + 1) == p &&
+                picture.pixel(x, y - 1) == p)
                 continue;
             const int step = 1 + n++ % 3;
             const int red = qRed(p) + (qRed(p) + step <= 255 ? step : -step);
@@ -166,8 +166,8 @@ TEST(ImageCompare, EveryNamedAllowanceRefusesAnEdgeMovedByOnePixel)
         if (moved == picture)
             continue;
         for (const ImageTolerance& allowance : allowances) {
-            SCOPED_TRACE(name.toStdString() + ": within " + std::to_string(allowance.flatChannel) + ", "
-                         + std::to_string(allowance.strayPixels) + " stray");
+            SCOPED_TRACE(name.toStdString() + ": within " + std::to_string(allowance.flatChannel) + ", " +
+                         std::to_string(allowance.strayPixels) + " stray");
             EXPECT_EQ(imageMismatch(picture, roundedOtherwise(picture), allowance), "");
             EXPECT_NE(imageMismatch(picture, moved, allowance), "");
         }

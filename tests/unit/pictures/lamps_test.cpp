@@ -34,7 +34,7 @@ struct Lamp {
     int size;
 };
 
-const Lamp everyLamp[] = {{"lamp_prestage.png", 185}, {"lamp_stage.png", 185},  {"lamp_green.png", 179},
+const Lamp everyLamp[] = {{"lamp_prestage.png", 185},     {"lamp_stage.png", 185},  {"lamp_green.png", 179},
                           {"lamp_disqualified.png", 179}, {"lamp_winner.png", 179}, {"lamp_foul.png", 364}};
 
 // The overlay keys each lamp on its bottom-left pixel: that pixel, the corners and all that

@@ -28,7 +28,6 @@ inline bool isBright(QRgb pixel)
     return qRed(pixel) >= 200 && qGreen(pixel) >= 200 && qBlue(pixel) >= 200;
 }
 
-
 // The smallest rectangle holding every bright pixel of the area; null when there is none.
 inline QRect brightInk(const QImage& image, const QRect& area)
 {
@@ -42,6 +41,6 @@ inline QRect brightInk(const QImage& image, const QRect& area)
 
 inline std::string describe(QRgb pixel)
 {
-    return "(" + std::to_string(qRed(pixel)) + ", " + std::to_string(qGreen(pixel)) + ", " + std::to_string(qBlue(pixel))
-        + ")";
+    return "(" + std::to_string(qRed(pixel)) + ", " + std::to_string(qGreen(pixel)) + ", " +
+        std::to_string(qBlue(pixel)) + ")";
 }

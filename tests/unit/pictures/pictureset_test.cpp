@@ -12,10 +12,14 @@ struct PictureFacts {
 };
 
 const PictureFacts everyPicture[] = {
-    {"strip.png", 1632, 104, false},        {"board.png", 1320, 600, false},
-    {"lamp_prestage.png", 185, 185, false}, {"lamp_stage.png", 185, 185, false},
-    {"lamp_green.png", 179, 179, false},    {"lamp_disqualified.png", 179, 179, false},
-    {"lamp_winner.png", 179, 179, false},   {"lamp_foul.png", 364, 364, false},
+    {"strip.png", 1632, 104, false},
+    {"board.png", 1320, 600, false},
+    {"lamp_prestage.png", 185, 185, false},
+    {"lamp_stage.png", 185, 185, false},
+    {"lamp_green.png", 179, 179, false},
+    {"lamp_disqualified.png", 179, 179, false},
+    {"lamp_winner.png", 179, 179, false},
+    {"lamp_foul.png", 364, 364, false},
     {"icon.png", 64, 64, true},
 };
 

@@ -14,8 +14,8 @@ protected:
 TEST_F(StripBackground, GroundShowsAroundTheTileAndTheCellsAndInTheGap)
 {
     const QPoint groundPoints[] = {
-        {0, 0},    {3, 50},     {160, 50},   {163, 30},  {300, 23}, {300, 24}, {800, 2},
-        {800, 96}, {800, 103},  {1625, 50},  {1631, 0},  {1631, 103}, {5, 103}, {100, 101},
+        {0, 0},    {3, 50},    {160, 50},  {163, 30}, {300, 23},   {300, 24}, {800, 2},
+        {800, 96}, {800, 103}, {1625, 50}, {1631, 0}, {1631, 103}, {5, 103},  {100, 101},
     };
     for (const QPoint p : groundPoints)
         EXPECT_EQ(QColor(strip.pixel(p)), ground) << p.x() << ", " << p.y() << " is " << describe(strip.pixel(p));
@@ -32,12 +32,13 @@ TEST_F(StripBackground, EveryCellIsShadedFromLightBlueOnTheLeftToDeepBlueOnTheRi
         int right;
     };
     // Lane letter and lamp cells carry artwork in their middle, not at their edges.
-    const Cell cells[] = {{164, 186}, {187, 223}, {224, 518}, {519, 686},   {692, 816},   {817, 942},
+    const Cell cells[] = {{164, 186},  {187, 223},   {224, 518},   {519, 686},   {692, 816},   {817, 942},
                           {943, 1068}, {1069, 1194}, {1195, 1320}, {1321, 1445}, {1446, 1571}, {1572, 1620}};
     for (const Cell& cell : cells)
         for (const int y : {26, 42, 58, 62, 78, 94}) {
             SCOPED_TRACE(std::to_string(cell.left) + " row y " + std::to_string(y));
-            EXPECT_TRUE(colourNear(strip.pixel(cell.left, y), QColor(0, 82, 200), 6)) << describe(strip.pixel(cell.left, y));
+            EXPECT_TRUE(colourNear(strip.pixel(cell.left, y), QColor(0, 82, 200), 6))
+                << describe(strip.pixel(cell.left, y));
             EXPECT_TRUE(colourNear(strip.pixel(cell.right - 1, y), QColor(0, 74, 138), 8))
                 << describe(strip.pixel(cell.right - 1, y));
         }
@@ -48,12 +49,13 @@ TEST_F(StripBackground, CellsArePartedByDarkLinesAndTheRowsByADarkBlueDivider)
     for (const int x : {186, 223, 518, 816, 942, 1068, 1194, 1320, 1445, 1571})
         for (const int y : {30, 80}) {
             const QRgb pixel = strip.pixel(x, y);
-            EXPECT_TRUE(qRed(pixel) >= 8 && qRed(pixel) <= 17 && qGreen(pixel) >= 43 && qGreen(pixel) <= 56
-                        && qBlue(pixel) >= 80 && qBlue(pixel) <= 105)
+            EXPECT_TRUE(qRed(pixel) >= 8 && qRed(pixel) <= 17 && qGreen(pixel) >= 43 && qGreen(pixel) <= 56 &&
+                        qBlue(pixel) >= 80 && qBlue(pixel) <= 105)
                 << x << ", " << y << " is " << describe(pixel);
         }
     for (const int x : {164, 200, 400, 686, 692, 1000, 1620})
-        EXPECT_TRUE(colourNear(strip.pixel(x, 60), QColor(19, 40, 67), 3)) << x << " is " << describe(strip.pixel(x, 60));
+        EXPECT_TRUE(colourNear(strip.pixel(x, 60), QColor(19, 40, 67), 3))
+            << x << " is " << describe(strip.pixel(x, 60));
     EXPECT_EQ(QColor(strip.pixel(1621, 60)), ground);
     EXPECT_EQ(QColor(strip.pixel(163, 60)), ground);
 }
@@ -76,9 +78,8 @@ TEST_F(StripBackground, EachHeaderIsWhiteAndCentredOverItsColumnBetweenRows5And2
         const char* caption;
         int centreX;
     };
-    const Header headers[] = {{"PILOTO", 371}, {"CATEGORIA", 602}, {"REACAO", 754}, {"60FT", 878},
-                              {"100M", 1009},  {"201M", 1130},     {"KM/H", 1257},  {"TOTAL", 1382},
-                              {"STATUS", 1508}, {"POS", 1595}};
+    const Header headers[] = {{"PILOTO", 371}, {"CATEGORIA", 602}, {"REACAO", 754}, {"60FT", 878},    {"100M", 1009},
+                              {"201M", 1130},  {"KM/H", 1257},     {"TOTAL", 1382}, {"STATUS", 1508}, {"POS", 1595}};
     // Above the cells, right of the tile, nothing but the headers is bright.
     const QRect band(160, 0, 1472, 25);
     for (int i = 0; i < int(std::size(headers)); ++i) {
@@ -86,7 +87,8 @@ TEST_F(StripBackground, EachHeaderIsWhiteAndCentredOverItsColumnBetweenRows5And2
         SCOPED_TRACE(header.caption);
         // Each header owns the band half-way to its neighbours.
         const int left = i == 0 ? band.left() : (headers[i - 1].centreX + header.centreX) / 2;
-        const int right = i + 1 == int(std::size(headers)) ? band.right() : (header.centreX + headers[i + 1].centreX) / 2;
+        const int right =
+            i + 1 == int(std::size(headers)) ? band.right() : (header.centreX + headers[i + 1].centreX) / 2;
         const QRect ink = brightInk(strip, QRect(left, band.top(), right - left, band.height()));
         ASSERT_FALSE(ink.isNull());
         EXPECT_GE(ink.top(), 5);

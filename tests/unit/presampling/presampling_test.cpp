@@ -44,13 +44,13 @@ TEST(PhotoPresampling, KeepsTheDrawnSizeAndPaintsTheSamePixels)
         QSize picture;
         QSize kept; // what the screen model holds
     } cases[] = {
-        {El::fotoPilotoA, {4000, 3000}, {89, 66}},  // a camera's landscape photo
-        {El::fotoPilotoA, {3000, 4000}, {72, 96}},  // portrait
+        {El::fotoPilotoA, {4000, 3000}, {89, 66}}, // a camera's landscape photo
+        {El::fotoPilotoA, {3000, 4000}, {72, 96}}, // portrait
         {El::fotoPilotoB, {400, 300}, {89, 66}},
         {El::fotoPilotoB, {1000, 100}, {89, 8}},
-        {El::fotoPilotoA, {60, 40}, {60, 40}},      // fits: kept as it is
+        {El::fotoPilotoA, {60, 40}, {60, 40}}, // fits: kept as it is
         {El::fotoPilotoA, {89, 96}, {89, 96}},
-        {El::fotoPilotoB, {2001, 1999}, {89, 88}},  // odd sizes: truncation on both axes
+        {El::fotoPilotoB, {2001, 1999}, {89, 88}}, // odd sizes: truncation on both axes
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << elementName(c.element) << " " << c.picture.width() << "x"

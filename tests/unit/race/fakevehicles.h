@@ -14,7 +14,10 @@ struct FakeVehicles : quorvel::race::LaneVehicles {
     std::function<void(quorvel::race::Lane)> onStore;
     std::function<void(quorvel::race::Lane)> onLoad;
 
-    static QString name(quorvel::race::Lane lane) { return lane == quorvel::race::Lane::A ? QStringLiteral("A") : QStringLiteral("B"); }
+    static QString name(quorvel::race::Lane lane)
+    {
+        return lane == quorvel::race::Lane::A ? QStringLiteral("A") : QStringLiteral("B");
+    }
 
     void closeVehicle(quorvel::race::Lane lane) override { calls << QStringLiteral("close ") + name(lane); }
     void openVehicle(quorvel::race::Lane lane, qint32 code) override

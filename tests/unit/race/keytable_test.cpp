@@ -71,7 +71,7 @@ TEST(KeyTable, NamesEveryKeyByItsExactText)
         EXPECT_EQ(keyOf(keyText(key)), key);
     }
     for (const Text& other : {Text("LA"), Text("LB"), Text("alinhar"), Text(" Alinhar"), Text("Alinhar "),
-                             Text("APS_HIGH"), Text(""), Text("Alinhar\0", 8)})
+                              Text("APS_HIGH"), Text(""), Text("Alinhar\0", 8)})
         EXPECT_FALSE(keyOf(other).has_value()) << other.constData();
 }
 
@@ -139,9 +139,12 @@ TEST_F(Display, EveryKeyChangesExactlyItsElements)
         {"sA_Verde", "", true, false, {"+imgStartB"}},
         {"sB_Verde", "", false, false, {"+imgStartB"}},
         {"sB_Verde", "", true, false, {"+imgStartA"}},
-        {"DesligouLampadas", "", false, true,
-         {"-imgPreA", "-imgStageA", "-imgQueA", "-imgStartA", "-imgGanhouA", "-imgDesclaA",
-          "-imgPreB", "-imgStageB", "-imgQueB", "-imgStartB", "-imgGanhouB", "-imgDesclaB"}},
+        {"DesligouLampadas",
+         "",
+         false,
+         true,
+         {"-imgPreA", "-imgStageA", "-imgQueA", "-imgStartA", "-imgGanhouA", "-imgDesclaA", "-imgPreB", "-imgStageB",
+          "-imgQueB", "-imgStartB", "-imgGanhouB", "-imgDesclaB"}},
         {"mostraTempo", "", false, false, {}},
         {"escondeTempo", "", false, false, {}},
         {"num_pilotoA", "12", true, false, {}},
@@ -197,12 +200,18 @@ TEST_F(Display, CoverPanelsFollowTheTimesMode)
         const char* mode; // key that sets the mode first, or nullptr for an empty mode
         Step step;
     } cases[] = {
-        {nullptr, {"TPA", true, false}},  {nullptr, {"FA", true, true}},   {nullptr, {"Nova", true, true}},
+        {nullptr, {"TPA", true, false}},
+        {nullptr, {"FA", true, true}},
+        {nullptr, {"Nova", true, true}},
         {nullptr, {"Largada", false, false}},
-        {"mostraTempo", {"TPB", true, false}}, {"mostraTempo", {"FB", true, true}},
-        {"mostraTempo", {"Largada", true, false}}, {"mostraTempo", {"Nova", true, false}},
-        {"escondeTempo", {"TPA", false, true}}, {"escondeTempo", {"FA", false, true}},
-        {"escondeTempo", {"Largada", false, true}}, {"escondeTempo", {"Alinhar", false, true}},
+        {"mostraTempo", {"TPB", true, false}},
+        {"mostraTempo", {"FB", true, true}},
+        {"mostraTempo", {"Largada", true, false}},
+        {"mostraTempo", {"Nova", true, false}},
+        {"escondeTempo", {"TPA", false, true}},
+        {"escondeTempo", {"FA", false, true}},
+        {"escondeTempo", {"Largada", false, true}},
+        {"escondeTempo", {"Alinhar", false, true}},
     };
     for (const auto& c : cases) {
         RaceDisplay fresh(screen, tmrIntervalo, vehicles);
@@ -236,8 +245,9 @@ TEST_F(Display, AVehicleCodeIsLookedUpAndABadOneLeavesTheLaneClosed)
     vehicles.calls.clear();
     apply("cod_pilotoA", " 42");
     apply("cod_pilotoB", "-7");
-    EXPECT_EQ(vehicles.calls, QStringList({QStringLiteral("close A"), QStringLiteral("open A 42"),
-                                           QStringLiteral("close B"), QStringLiteral("open B -7")}));
+    EXPECT_EQ(vehicles.calls,
+              QStringList({QStringLiteral("close A"), QStringLiteral("open A 42"), QStringLiteral("close B"),
+                           QStringLiteral("open B -7")}));
     vehicles.calls.clear();
     try {
         apply("cod_pilotoA", "12a");

@@ -18,11 +18,11 @@ TEST(PilotNames, ShortPilotNameKeepsTheFirstAndLastWords)
         {"Ana Souza", "Ana Souza"},
         {"Jo\xE3o Carlos da Silva", "Jo\xE3o Silva"},
         {"Lima Lima", "Lima"},
-        {"Ana  Souza", "Ana Souza"},       // two blanks: the last word is after the last one
-        {"Ana ", "Ana "},                 // the last word is empty
-        {" Souza", " Souza"},             // the first word is empty
+        {"Ana  Souza", "Ana Souza"}, // two blanks: the last word is after the last one
+        {"Ana ", "Ana "}, // the last word is empty
+        {" Souza", " Souza"}, // the first word is empty
         {"", ""},
-        {"Ana\tSouza", "Ana\tSouza"},     // a tab joins words
+        {"Ana\tSouza", "Ana\tSouza"}, // a tab joins words
         {"Ana\tSouza Lima", "Ana\tSouza Lima"},
     };
     for (const auto& c : cases)
@@ -42,17 +42,21 @@ TEST(IntegerValue, AcceptsDecimalDigitsAfterBlanksAndASign)
     const struct {
         Text text;
         qint32 value;
-    } good[] = {{"12", 12}, {"  7", 7}, {"-5", -5}, {"+5", 5}, {"0042", 42},
-                {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1}};
+    } good[] = {{"12", 12},
+                {"  7", 7},
+                {"-5", -5},
+                {"+5", 5},
+                {"0042", 42},
+                {"2147483647", 2147483647},
+                {"-2147483648", -2147483647 - 1}};
     for (const auto& c : good)
         EXPECT_EQ(integerValue(c.text), c.value) << c.text.constData();
 }
 
 TEST(IntegerValue, RefusesEverythingElseWithTheValueInTheMessage)
 {
-    for (const Text& text : {Text(""), Text(" "), Text("12 "), Text("1a"), Text("0x1A"), Text("-"),
-                            Text("2147483648"), Text("-2147483649"), Text("99999999999999999999"),
-                            Text("1.5"), Text("\t3")}) {
+    for (const Text& text : {Text(""), Text(" "), Text("12 "), Text("1a"), Text("0x1A"), Text("-"), Text("2147483648"),
+                             Text("-2147483649"), Text("99999999999999999999"), Text("1.5"), Text("\t3")}) {
         try {
             integerValue(text);
             ADD_FAILURE() << "accepted '" << text.constData() << "'";

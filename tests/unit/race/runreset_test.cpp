@@ -46,7 +46,8 @@ struct RunReset : ::testing::Test {
         for (const char* key : {"APS-HIGH", "BPS-HIGH", "e_AA-HIGH", "e_BA-HIGH", "sA_Verde", "sB_Verde", "GanhaA",
                                 "DesclassB", "statusA"})
             apply(key, "Queimou");
-        for (const char* key : {"RA", "PA", "CA", "TPA", "VA", "FA", "RB", "PB", "CB", "TPB", "VB", "FB", "posA", "posB"})
+        for (const char* key :
+             {"RA", "PA", "CA", "TPA", "VA", "FA", "RB", "PB", "CB", "TPB", "VB", "FB", "posA", "posB"})
             apply(key, "1.234");
         screen.setPicture(El::fotoPilotoA, QImage(10, 10, QImage::Format_RGB32));
     }
@@ -91,7 +92,8 @@ TEST_F(RunReset, ClearsThePreviousRunAndWritesTheNewHeaders)
     EXPECT_EQ(screen.text(El::lblPilotoB), "Ana Souza");
     EXPECT_EQ(screen.text(El::lblVeiculoB), "#7 | Chevette");
     EXPECT_EQ(screen.text(El::lblCategB), "Turbo");
-    EXPECT_EQ(vehicles.calls, QStringList({QStringLiteral("prepare"), QStringLiteral("store A"), QStringLiteral("store B")}));
+    EXPECT_EQ(vehicles.calls,
+              QStringList({QStringLiteral("prepare"), QStringLiteral("store A"), QStringLiteral("store B")}));
     EXPECT_FALSE(screen.visible(El::lblVeiculoA)) << "the reset never shows lane A's vehicle line";
 }
 
