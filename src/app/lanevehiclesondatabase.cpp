@@ -28,12 +28,6 @@ private:
     const db::Query& m_query;
 };
 
-bool isJpegName(const Text& fileName)
-{
-    const QString extension = race::fileExtension(fromCp1252(fileName)).toLower();
-    return extension == QLatin1StringView("jpg") || extension == QLatin1StringView("jpeg");
-}
-
 } // namespace
 
 LaneVehiclesOnDatabase::LaneVehiclesOnDatabase(overlay::Screen& screen, db::Query& laneA, db::Query& laneB,
@@ -94,9 +88,8 @@ void LaneVehiclesOnDatabase::preloadPhoto(race::Lane lane, overlay::El element)
         // The row and the element's box are read here, on the window's thread; only the
         // file's reading and decoding runs beside it.
         const QueryPhotoRow row(query(lane));
-        // Only a JPEG's decoding, a single thread's work, gains from a thread of its own;
-        // drawing a metafile's large bitmaps already spreads over the processors.
-        if (row.hasPhoto() && !isJpegName(row.fileName())) {
+        // Only a format whose decoding is one processor's work gains from a thread of its own.
+        if (row.hasPhoto() && !race::decodesOnOneProcessor(fromCp1252(row.fileName()))) {
             started = {};
             return;
         }

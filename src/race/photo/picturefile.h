@@ -22,6 +22,10 @@ PictureDecoder decoderForFile(const QString& path);
 // The same, for a picture shown shrunk into a box.
 FittingDecoder fittingDecoderForFile(const QString& path);
 
+// Whether the path's format decodes on one processor throughout (a JPEG), so that two
+// such pictures are done sooner each on a thread of its own. False for an unknown one.
+bool decodesOnOneProcessor(const QString& path);
+
 // Opens and decodes a picture file. Raises "Cannot open file "%s". %s" with the system's
 // reason, or the decoder's message. Every failure here is a PhotoFailure.
 QImage readPictureFile(const QString& path, PictureDecoder decoder);

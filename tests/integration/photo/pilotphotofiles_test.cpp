@@ -446,6 +446,20 @@ TEST(PictureFile, DecoderComesFromTheExtensionOnly)
     EXPECT_EQ(fileExtension(QStringLiteral("/x/.jpg")), QStringLiteral("jpg"));
 }
 
+// Only a JPEG is worth a second thread: the lights-off view decodes lane B's beside lane A's.
+TEST(PictureFile, OnlyAJpegDecodesOnOneProcessor)
+{
+    const struct {
+        const char* name;
+        bool oneProcessor;
+    } cases[] = {
+        {"a.jpg", true},  {"a.JPEG", true}, {"jpg.bmp", false}, {"a.wmf", false},
+        {"a.emf", false}, {"a.ico", false}, {"a.gif", false},   {"jpg", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodesOnOneProcessor(QLatin1StringView(c.name)), c.oneProcessor) << c.name;
+}
+
 TEST(PictureFile, FolderOrMissingFileCannotBeOpened)
 {
     QTemporaryDir dir;
