@@ -14,8 +14,11 @@ feed=127.0.0.1:8765
 printf '[Feed]\nListen=8765\n' >"$QUORVEL_CONFIG"
 
 # The race's run, held after each phase until this test has looked at it (the file
-# phase-N appears), and at its start until /events is being recorded.
+# phase-N appears), and at its start until /events is being recorded. Each write ends with
+# "@": on a loaded machine the overlay may read two writes at once, and without it the
+# last message of one would run into the first of the next ("carA:Gol GTicod_pilotoB:103").
 awk -v dir="$E2E_WORK" '
+  /^[0-9]+ / && !/@$/ { $0 = $0 "@" }
   { print }
   /^!wait-connection/ { print "!wait-file " dir "/recording" }
   /^# phase: / { print "!wait-file " dir "/phase-" ++n }
